@@ -1,0 +1,31 @@
+# tarvel_core_library(name folder deps...): a static library of every .cpp in <folder> and its
+# subfolders, except the window code (ui/ and qt/ subfolders) and tool/ mains.
+function(tarvel_core_library name folder)
+  file(GLOB_RECURSE _srcs CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/${folder}/*.cpp)
+  list(FILTER _srcs EXCLUDE REGEX "/(ui|qt|tool)/")
+  if(_srcs)
+    add_library(${name} STATIC ${_srcs})
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${name} PUBLIC ${ARGN})
+  else()
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${name} INTERFACE ${ARGN})
+  endif()
+endfunction()
+
+# tarvel_add_test_files(folder libs...): one GoogleTest executable per *Test.cpp in tests/<folder>,
+# so that a test file being written cannot break the build of the others.
+function(tarvel_add_test_files folder)
+  file(GLOB _tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*Test.cpp)
+  file(GLOB _support CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/support/*.cpp)
+  foreach(_t ${_tests})
+    get_filename_component(_n ${_t} NAME_WE)
+    string(REPLACE "/" "_" _f ${folder})
+    set(_exe ${_f}_${_n})
+    add_executable(${_exe} ${_t} ${_support})
+    target_link_libraries(${_exe} PRIVATE ${ARGN} GTest::gtest GTest::gtest_main GTest::gmock)
+    target_include_directories(${_exe} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+    gtest_discover_tests(${_exe} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS ${_f})
+  endforeach()
+endfunction()

@@ -1,0 +1,51 @@
+#include "platform/Platform.h"
+
+#include "platform/ConsoleNotifier.h"
+#include "platform/SerialDeviceFactory.h"
+#include "platform/SystemClock.h"
+
+#include <atomic>
+
+namespace platform {
+
+namespace {
+
+Services& defaults()
+{
+    static SystemClock clock;
+    static SerialDeviceFactory serial(clock);
+    static ConsoleNotifier notifier;
+    static DetachedThreadStarter threads;
+    static Services s{&clock, &serial, &notifier, &threads};
+    return s;
+}
+
+Services& current()
+{
+    static Services s = defaults();
+    return s;
+}
+
+}  // namespace
+
+const Services& services()
+{
+    return current();
+}
+
+Services install(const Services& s)
+{
+    Services previous = current();
+    Services& c = current();
+    if (s.clock)
+        c.clock = s.clock;
+    if (s.serial)
+        c.serial = s.serial;
+    if (s.notifier)
+        c.notifier = s.notifier;
+    if (s.threads)
+        c.threads = s.threads;
+    return previous;
+}
+
+}  // namespace platform

@@ -1,0 +1,277 @@
+#include "platform/PosixSerialDevice.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+template <typename F>
+int retryEintr(F f)
+{
+    int r;
+    do {
+        r = f();
+    } while (r < 0 && errno == EINTR);
+    return r;
+}
+
+struct SpeedEntry {
+    std::uint32_t baud;
+    speed_t speed;
+};
+
+constexpr SpeedEntry kSpeeds[] = {
+    {1200, B1200},   {2400, B2400},   {4800, B4800},     {9600, B9600},     {19200, B19200},
+    {38400, B38400}, {57600, B57600}, {115200, B115200}, {230400, B230400},
+};
+
+}  // namespace
+
+speed_t PosixSerialDevice::speedFor(std::uint32_t baud)
+{
+    for (const auto& e : kSpeeds)
+        if (e.baud == baud)
+            return e.speed;
+    return B0;
+}
+
+std::uint32_t PosixSerialDevice::baudFor(speed_t speed)
+{
+    for (const auto& e : kSpeeds)
+        if (e.speed == speed)
+            return e.baud;
+    return 0;
+}
+
+std::unique_ptr<PosixSerialDevice> PosixSerialDevice::open(const std::string& path, IClock& clock)
+{
+    const int fd = retryEintr([&] { return ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC); });
+    if (fd < 0)
+        return nullptr;
+    // flock refuses a second opener even in this process (a new open file description),
+    // and other programs that lock their ports; TIOCEXCL keeps out the ones that do not.
+    if (retryEintr([&] { return ::flock(fd, LOCK_EX | LOCK_NB); }) != 0 || !isatty(fd)) {
+        ::close(fd);
+        return nullptr;
+    }
+    ::ioctl(fd, TIOCEXCL);
+    termios saved{};
+    const bool haveSaved = retryEintr([&] { return ::tcgetattr(fd, &saved); }) == 0;
+    return std::unique_ptr<PosixSerialDevice>(new PosixSerialDevice(fd, clock, saved, haveSaved));
+}
+
+PosixSerialDevice::PosixSerialDevice(int fd, IClock& clock, const termios& saved, bool haveSaved)
+    : fd_(fd), clock_(clock), saved_(saved), haveSaved_(haveSaved)
+{
+}
+
+PosixSerialDevice::~PosixSerialDevice()
+{
+    if (haveSaved_)
+        retryEintr([&] { return ::tcsetattr(fd_, TCSANOW, &saved_); });
+    ::ioctl(fd_, TIOCNXCL);
+    ::flock(fd_, LOCK_UN);
+    ::close(fd_);
+}
+
+bool PosixSerialDevice::getState(LineSettings& out)
+{
+    termios t{};
+    if (retryEintr([&] { return ::tcgetattr(fd_, &t); }) != 0)
+        return false;
+    out.baudRate = baudFor(cfgetospeed(&t));
+    switch (t.c_cflag & CSIZE) {
+    case CS5: out.byteSize = 5; break;
+    case CS6: out.byteSize = 6; break;
+    case CS7: out.byteSize = 7; break;
+    default: out.byteSize = 8; break;
+    }
+    if (!(t.c_cflag & PARENB))
+        out.parity = LineSettings::Parity::None;
+    else
+        out.parity = (t.c_cflag & PARODD) ? LineSettings::Parity::Odd : LineSettings::Parity::Even;
+    out.stopBits = (t.c_cflag & CSTOPB) ? 2 : 1;
+    const bool rtscts = (t.c_cflag & CRTSCTS) != 0;
+    out.outxCtsFlow = rtscts;
+    out.outxDsrFlow = false;
+    out.rtsControl = rtscts ? LineSettings::RtsControl::Handshake : LineSettings::RtsControl::Enable;
+    int bits = 0;
+    if (::ioctl(fd_, TIOCMGET, &bits) == 0)
+        out.dtrControl = (bits & TIOCM_DTR) ? LineSettings::DtrControl::Enable : LineSettings::DtrControl::Disable;
+    else
+        out.dtrControl = LineSettings::DtrControl::Enable;
+    out.outX = (t.c_iflag & IXON) != 0;
+    out.inX = (t.c_iflag & IXOFF) != 0;
+    return true;
+}
+
+bool PosixSerialDevice::setState(const LineSettings& s)
+{
+    const speed_t speed = speedFor(s.baudRate);
+    if (speed == B0)
+        return false;
+    termios t{};
+    if (retryEintr([&] { return ::tcgetattr(fd_, &t); }) != 0)
+        return false;
+    cfmakeraw(&t);
+    t.c_cflag |= CLOCAL | CREAD;
+    t.c_cflag &= ~static_cast<tcflag_t>(CSIZE);
+    switch (s.byteSize) {
+    case 5: t.c_cflag |= CS5; break;
+    case 6: t.c_cflag |= CS6; break;
+    case 7: t.c_cflag |= CS7; break;
+    default: t.c_cflag |= CS8; break;
+    }
+    t.c_cflag &= ~static_cast<tcflag_t>(PARENB | PARODD);
+    if (s.parity != LineSettings::Parity::None)
+        t.c_cflag |= PARENB | (s.parity == LineSettings::Parity::Odd ? PARODD : 0);
+    if (s.stopBits == 2)
+        t.c_cflag |= CSTOPB;
+    else
+        t.c_cflag &= ~static_cast<tcflag_t>(CSTOPB);
+    // termios has one switch for both directions of hardware flow control.
+    if (s.outxCtsFlow || s.rtsControl == LineSettings::RtsControl::Handshake)
+        t.c_cflag |= CRTSCTS;
+    else
+        t.c_cflag &= ~static_cast<tcflag_t>(CRTSCTS);
+    t.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
+    if (s.outX)
+        t.c_iflag |= IXON;
+    if (s.inX)
+        t.c_iflag |= IXOFF;
+    t.c_cc[VMIN] = 0;
+    t.c_cc[VTIME] = 0;
+    cfsetispeed(&t, speed);
+    cfsetospeed(&t, speed);
+    if (retryEintr([&] { return ::tcsetattr(fd_, TCSANOW, &t); }) != 0)
+        return false;
+    // Modem control: a pseudo-terminal has none, so a failure here is not the line's failure.
+    const int dtr = TIOCM_DTR;
+    ::ioctl(fd_, s.dtrControl == LineSettings::DtrControl::Enable ? TIOCMBIS : TIOCMBIC, &dtr);
+    if (s.rtsControl != LineSettings::RtsControl::Disable) {
+        const int rts = TIOCM_RTS;
+        ::ioctl(fd_, TIOCMBIS, &rts);
+    }
+    return true;
+}
+
+bool PosixSerialDevice::setupQueues(std::uint32_t, std::uint32_t)
+{
+    // The kernel's tty buffers have a fixed size; nothing to allocate.
+    return true;
+}
+
+bool PosixSerialDevice::setTimeouts(const SerialTimeouts& timeouts)
+{
+    timeouts_ = timeouts;
+    return true;
+}
+
+int PosixSerialDevice::waitFor(short events, std::int64_t timeoutUs)
+{
+    pollfd p{fd_, events, 0};
+    // Round up so that a wait never ends before its time-out.
+    int ms = -1;
+    if (timeoutUs >= 0)
+        ms = static_cast<int>(std::min<std::int64_t>((timeoutUs + 999) / 1000, INT_MAX));
+    const int r = ::poll(&p, 1, ms);
+    if (r < 0)
+        return errno == EINTR ? 0 : -1;
+    if (r == 0)
+        return 0;
+    if (p.revents & (POLLERR | POLLNVAL))
+        return -1;
+    return 1;
+}
+
+bool PosixSerialDevice::read(std::uint8_t* buffer, std::size_t size, std::size_t& received)
+{
+    received = 0;
+    if (size == 0)
+        return true;
+    const std::int64_t start = clock_.nowUs();
+    const std::int64_t totalMs = static_cast<std::int64_t>(timeouts_.readTotalMultiplier) * static_cast<std::int64_t>(size) +
+                                 timeouts_.readTotalConstant;
+    const std::int64_t totalDeadline = totalMs > 0 ? start + totalMs * 1000 : -1;
+    const std::int64_t intervalUs = static_cast<std::int64_t>(timeouts_.readInterval) * 1000;
+    std::int64_t lastByteAt = 0;
+
+    while (received < size) {
+        const ssize_t n = ::read(fd_, buffer + received, size - received);
+        if (n > 0) {
+            received += static_cast<std::size_t>(n);
+            lastByteAt = clock_.nowUs();
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
+            return received > 0;  // EIO: the other side has gone; report what came before it
+        // Nothing waiting: how long may we wait for the next byte?
+        const std::int64_t now = clock_.nowUs();
+        std::int64_t limit = -1;  // no limit
+        if (totalDeadline >= 0)
+            limit = std::max<std::int64_t>(0, totalDeadline - now);
+        if (received > 0 && intervalUs > 0) {
+            const std::int64_t gap = std::max<std::int64_t>(0, lastByteAt + intervalUs - now);
+            limit = limit < 0 ? gap : std::min(limit, gap);
+        }
+        if (limit == 0)
+            break;
+        // A time-out or EINTR simply goes round again; the limits are computed afresh.
+        if (waitFor(POLLIN, limit) < 0)
+            return received > 0;
+    }
+    return true;
+}
+
+bool PosixSerialDevice::write(const std::uint8_t* data, std::size_t size, std::size_t& written)
+{
+    written = 0;
+    std::int64_t deadline = -2;  // computed only when the driver makes us wait
+    while (written < size) {
+        const ssize_t n = ::write(fd_, data + written, size - written);
+        if (n > 0) {
+            written += static_cast<std::size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
+            return false;
+        if (deadline == -2) {
+            const std::int64_t totalMs = static_cast<std::int64_t>(timeouts_.writeTotalMultiplier) * static_cast<std::int64_t>(size) +
+                                         timeouts_.writeTotalConstant;
+            deadline = totalMs > 0 ? clock_.nowUs() + totalMs * 1000 : -1;
+        }
+        std::int64_t limit = -1;
+        if (deadline >= 0) {
+            limit = deadline - clock_.nowUs();
+            if (limit <= 0)
+                break;
+        }
+        if (waitFor(POLLOUT, limit) < 0)
+            return false;
+    }
+    return true;
+}
+
+bool PosixSerialDevice::clearError(std::uint32_t* inQueue)
+{
+    int n = 0;
+    if (::ioctl(fd_, FIONREAD, &n) != 0)
+        return false;
+    if (inQueue)
+        *inQueue = static_cast<std::uint32_t>(n < 0 ? 0 : n);
+    return true;
+}
+
+}  // namespace platform

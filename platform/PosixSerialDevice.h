@@ -1,0 +1,49 @@
+#pragma once
+// PosixSerialDevice: ISerialDevice on a POSIX terminal device (termios). Raw mode, speed, data
+// bits, parity, stop bits, RTS/CTS and XON/XOFF from the line settings; DTR raised where the
+// device supports modem control (a pseudo-terminal does not, and that is not an error).
+// The open is exclusive: a non-blocking flock (refused when another process, or this one, holds
+// it) and TIOCEXCL. The terminal settings found at open are restored at close. Time-outs are
+// kept with poll() against the platform clock; every call is retried on EINTR.
+
+#include "platform/IClock.h"
+#include "platform/ISerialDevice.h"
+
+#include <memory>
+#include <string>
+#include <termios.h>
+
+namespace platform {
+
+class PosixSerialDevice final : public ISerialDevice {
+public:
+    // nullptr when the device cannot be opened or is held by someone else.
+    static std::unique_ptr<PosixSerialDevice> open(const std::string& path, IClock& clock);
+    ~PosixSerialDevice() override;
+
+    bool getState(LineSettings& out) override;
+    bool setState(const LineSettings& settings) override;
+    bool setupQueues(std::uint32_t inQueue, std::uint32_t outQueue) override;
+    bool setTimeouts(const SerialTimeouts& timeouts) override;
+    bool read(std::uint8_t* buffer, std::size_t size, std::size_t& received) override;
+    bool write(const std::uint8_t* data, std::size_t size, std::size_t& written) override;
+    bool clearError(std::uint32_t* inQueue) override;
+
+    int fd() const { return fd_; }
+    static speed_t speedFor(std::uint32_t baud);
+    static std::uint32_t baudFor(speed_t speed);
+
+private:
+    PosixSerialDevice(int fd, IClock& clock, const termios& saved, bool haveSaved);
+    // Waits for events on the descriptor for at most timeoutUs (-1 = no limit): 1 ready,
+    // 0 time-out, -1 error.
+    int waitFor(short events, std::int64_t timeoutUs);
+
+    int fd_;
+    IClock& clock_;
+    termios saved_{};
+    bool haveSaved_;
+    SerialTimeouts timeouts_;
+};
+
+}  // namespace platform

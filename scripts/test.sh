@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# The whole test suite: installs what is missing, builds with warnings as errors, runs every
+# test (window tests on Qt's offscreen platform), then again under AddressSanitizer and
+# UndefinedBehaviorSanitizer, then runs each fuzz target briefly.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+jobs=$(nproc 2>/dev/null || echo 2)
+
+bash scripts/install-deps.sh
+
+export QT_QPA_PLATFORM=offscreen
+
+echo "== build and test"
+cmake -S . -B build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARVEL_WERROR=ON >/dev/null
+cmake --build build/test -j"$jobs"
+(cd build/test && ctest --output-on-failure -j"$jobs")
+
+if [ "${TARVEL_SKIP_SANITIZERS:-0}" != 1 ]; then
+  echo "== build and test under AddressSanitizer and UndefinedBehaviorSanitizer"
+  cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DTARVEL_WERROR=ON -DTARVEL_SANITIZE=ON >/dev/null
+  cmake --build build/asan -j"$jobs"
+  (cd build/asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+     ctest --output-on-failure -j"$jobs" -LE benchmark)
+fi
+
+if [ "${TARVEL_SKIP_FUZZ:-0}" != 1 ] && [ -d tests/fuzz ] && ls tests/fuzz/*.cpp >/dev/null 2>&1; then
+  echo "== fuzz targets (brief)"
+  CXX=clang++ cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARVEL_FUZZ=ON \
+     -DTARVEL_BUILD_GUI=OFF -DTARVEL_BUILD_TESTS=OFF >/dev/null
+  cmake --build build/fuzz -j"$jobs"
+  for f in build/fuzz/tests/fuzz/fuzz_*; do
+    [ -x "$f" ] || continue
+    name=$(basename "$f")
+    corpus="build/fuzz/corpus/$name"
+    mkdir -p "$corpus"
+    [ -d "tests/fuzz/seeds/$name" ] && cp -n tests/fuzz/seeds/"$name"/* "$corpus"/ 2>/dev/null || true
+    echo "-- $name"
+    "$f" -max_total_time="${TARVEL_FUZZ_SECONDS:-20}" -timeout=10 -rss_limit_mb=2048 "$corpus" 2>&1 | tail -n 3
+  done
+fi
+echo "== all tests passed"

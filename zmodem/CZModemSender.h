@@ -1,0 +1,53 @@
+#pragma once
+// CZModemSender: the sending side of ZModem, one file per sendFile call, over the port's single
+// byte operations. Opens with one hex ZRQINIT, offers the file with ZFILE (path exactly as given,
+// size, zeros), streams 1024-byte subpackets within the receiver's window, follows ZRPOS
+// resynchronisation, answers ZCRC, counts ZSKIP as success and ends with ZFIN/"OO".
+// Failures are shown through reportError and returned as -1. The file is closed on every way
+// out, exactly once. Receiver positions are untrusted input.
+
+#include "zmodem/CFileTransfer.h"
+
+#include <cstdint>
+#include <string>
+
+class CZModemSender : public CFileTransfer {
+public:
+    CZModemSender(CSerialPort* port, ProgressState* progressDlg);
+    ~CZModemSender() override;
+
+    int sendFile(const std::string& path) override;
+
+    // --- wire layer ---
+    void storePosition(std::int32_t value);
+    void sendEscaped(int byte);
+    void sendHexByte(int byte);
+    void sendHexHeader(int length, int type, const std::uint8_t* header);
+    void sendBinaryHeader(int length, int type, const std::uint8_t* header);
+    void sendDataSubpacket(const std::uint8_t* data, int length, int frameEnd);
+    int readSevenBit();
+    int readEscaped();
+    int readHexByte();
+    int readBinaryHeader16(std::uint8_t* header);
+    int readBinaryHeader32(std::uint8_t* header);
+    int readHexHeader(std::uint8_t* header);
+    int receiveHeader(std::uint8_t* header);
+
+    // --- transfer steps ---
+    int waitReceiverInit();
+    int offerFile(const std::string& path);
+    int streamFileData();
+    int waitSync(bool acceptAnyAck);
+    void finishTransfer();
+
+    // Test access to the protocol state.
+    int lastSentByte() const { return lastSent; }
+    void setLastSentByte(int b) { lastSent = b; }
+    void setUseCrc32(bool on) { useCrc32 = on ? 1 : 0; }
+    std::int32_t receivedPosition() const { return rxPosition; }
+    std::int32_t receiverBufferLength() const { return rxBufferLength; }
+    bool crc32Chosen() const { return useCrc32 != 0; }
+
+private:
+    void closeFile();
+};
