@@ -13,7 +13,7 @@
 
 class CFileTransfer {
 public:
-    CFileTransfer(CSerialPort* port, ProgressState* progressDlg) : port(port), progressDlg(progressDlg) {}
+    CFileTransfer(CSerialPort* serialPort, ProgressState* progress) : port(serialPort), progressDlg(progress) {}
     virtual ~CFileTransfer() = default;
     CFileTransfer(const CFileTransfer&) = delete;
     CFileTransfer& operator=(const CFileTransfer&) = delete;
