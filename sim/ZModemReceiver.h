@@ -7,7 +7,7 @@
 // Every header and subpacket check (CRC-16 or CRC-32, by the kind of the last binary header) is
 // verified; a bad subpacket is answered with ZRPOS at the last good position, like a real
 // receiver. What arrives goes into a shared ReceivedFiles store (file information, data, frame
-// ends, an event log) that tests inspect, also while the session runs on another thread.
+// ends, an event log) that tests examine, also while the session runs on another thread.
 // Options make it misbehave on purpose (see ZModemReceiverOptions). All answers are queued in
 // the module's output queue with times; nothing blocks and no clock is read.
 

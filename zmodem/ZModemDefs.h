@@ -7,7 +7,7 @@
 
 namespace zmodem {
 
-// Special bytes.
+// Reserved bytes.
 constexpr int ZPAD = 0x2A;    // '*', starts every header
 constexpr int ZDLE = 0x18;    // escape prefix, same value as CAN
 constexpr int CAN = 0x18;
