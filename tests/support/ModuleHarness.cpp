@@ -1,0 +1,54 @@
+#include "support/ModuleHarness.h"
+
+namespace test {
+
+ModuleHarness::ModuleHarness(sim::ModuleConfig config, platform::IThreadStarter* threads, std::int64_t startUs)
+    : clock(startUs), module(std::move(config), startUs), line(clock, module),
+      scope_({&clock, &factory, &notifier, threads})
+{
+    factory.add("COM1", line);
+}
+
+std::int64_t ModuleHarness::timeOf(const std::string& text, std::size_t occurrence) const
+{
+    const auto writes = line.hostWrites();
+    std::string all;
+    all.reserve(writes.size());
+    for (const auto& w : writes)
+        all += static_cast<char>(w.value);
+    std::size_t pos = 0;
+    for (std::size_t i = 0;; ++i) {
+        pos = all.find(text, pos);
+        if (pos == std::string::npos || text.empty())
+            return -1;
+        if (i == occurrence)
+            return writes[pos].atUs;
+        pos += text.size();
+    }
+}
+
+std::size_t ModuleHarness::count(const std::string& text) const
+{
+    if (text.empty())
+        return 0;
+    const std::string all = line.hostText();
+    std::size_t n = 0;
+    for (std::size_t pos = all.find(text); pos != std::string::npos; pos = all.find(text, pos + text.size()))
+        ++n;
+    return n;
+}
+
+std::vector<ModuleHarness::Burst> ModuleHarness::bursts(std::int64_t gapUs) const
+{
+    std::vector<Burst> out;
+    std::int64_t last = 0;
+    for (const auto& w : line.hostWrites()) {
+        if (out.empty() || w.atUs - last > gapUs)
+            out.push_back({w.atUs, {}});
+        out.back().text += static_cast<char>(w.value);
+        last = w.atUs;
+    }
+    return out;
+}
+
+}  // namespace test
