@@ -75,11 +75,40 @@ PosixSerialDevice::PosixSerialDevice(int fd, IClock& clock, const termios& saved
 
 PosixSerialDevice::~PosixSerialDevice()
 {
-    if (haveSaved_)
+    if (haveSaved_) {
+        drainOutput();
         retryEintr([&] { return ::tcsetattr(fd_, TCSANOW, &saved_); });
+    }
     ::ioctl(fd_, TIOCNXCL);
     ::flock(fd_, LOCK_UN);
     ::close(fd_);
+}
+
+void PosixSerialDevice::drainOutput()
+{
+    // Bytes still queued for the line would leave at the restored speed, garbled (a reopen at
+    // another speed closes right after its last command). tcdrain could wait for ever on a line
+    // whose CTS never comes, so wait only as long as the queue needs at this speed, plus a margin.
+    int queued = 0;
+    if (::ioctl(fd_, TIOCOUTQ, &queued) != 0 || queued <= 0)
+        return;
+    termios t{};
+    std::uint32_t baud = 0;
+    if (retryEintr([&] { return ::tcgetattr(fd_, &t); }) == 0)
+        baud = baudFor(cfgetospeed(&t));
+    if (baud == 0)
+        baud = 9600;
+    const std::int64_t charUs = 10'000'000 / baud;
+    const std::int64_t deadline =
+        clock_.nowUs() + std::min<std::int64_t>(queued * charUs + 250'000, 10'000'000);
+    while (clock_.nowUs() < deadline) {
+        clock_.sleepMs(2);
+        if (::ioctl(fd_, TIOCOUTQ, &queued) != 0 || queued <= 0) {
+            // The queue does not count the UART's transmit FIFO; give it time to empty too.
+            clock_.sleepMs((20 * charUs + 999) / 1000);
+            return;
+        }
+    }
 }
 
 bool PosixSerialDevice::getState(LineSettings& out)
@@ -189,7 +218,24 @@ int PosixSerialDevice::waitFor(short events, std::int64_t timeoutUs)
         return 0;
     if (p.revents & (POLLERR | POLLNVAL))
         return -1;
+    // A hung-up line stays "ready" for ever; only bytes still buffered before the hang-up are
+    // worth another read, otherwise waiting again would spin.
+    if ((p.revents & POLLHUP) && !(p.revents & events & POLLIN))
+        return -1;
     return 1;
+}
+
+std::int64_t PosixSerialDevice::totalLimitUs(std::uint32_t multiplierMs, std::uint32_t constantMs,
+                                             std::size_t size)
+{
+    // Far beyond any real wait, and far from overflowing when added to a clock reading.
+    constexpr std::uint64_t kMaxMs = std::uint64_t{1} << 40;
+    std::uint64_t ms = constantMs;
+    if (multiplierMs != 0 && size > (kMaxMs - ms) / multiplierMs)
+        ms = kMaxMs;
+    else
+        ms += std::uint64_t{multiplierMs} * size;
+    return ms == 0 ? -1 : static_cast<std::int64_t>(ms) * 1000;
 }
 
 bool PosixSerialDevice::read(std::uint8_t* buffer, std::size_t size, std::size_t& received)
@@ -198,23 +244,31 @@ bool PosixSerialDevice::read(std::uint8_t* buffer, std::size_t size, std::size_t
     if (size == 0)
         return true;
     const std::int64_t start = clock_.nowUs();
-    const std::int64_t totalMs = static_cast<std::int64_t>(timeouts_.readTotalMultiplier) * static_cast<std::int64_t>(size) +
-                                 timeouts_.readTotalConstant;
-    const std::int64_t totalDeadline = totalMs > 0 ? start + totalMs * 1000 : -1;
+    const std::int64_t totalUs = totalLimitUs(timeouts_.readTotalMultiplier, timeouts_.readTotalConstant, size);
+    const std::int64_t totalDeadline = totalUs < 0 ? -1 : start + totalUs;
     const std::int64_t intervalUs = static_cast<std::int64_t>(timeouts_.readInterval) * 1000;
     std::int64_t lastByteAt = 0;
+    bool pollSaidReady = false;
 
     while (received < size) {
         const ssize_t n = ::read(fd_, buffer + received, size - received);
         if (n > 0) {
             received += static_cast<std::size_t>(n);
             lastByteAt = clock_.nowUs();
+            pollSaidReady = false;
+            // A steady stream must not stretch the read past its total limit.
+            if (totalDeadline >= 0 && lastByteAt >= totalDeadline)
+                break;
             continue;
         }
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
             return received > 0;  // EIO: the other side has gone; report what came before it
+        // With VMIN = VTIME = 0 an empty queue reads as 0 bytes; right after poll() reported
+        // the line readable it means end of file (a hang-up).
+        if (n == 0 && pollSaidReady)
+            return received > 0;
         // Nothing waiting: how long may we wait for the next byte?
         const std::int64_t now = clock_.nowUs();
         std::int64_t limit = -1;  // no limit
@@ -227,8 +281,10 @@ bool PosixSerialDevice::read(std::uint8_t* buffer, std::size_t size, std::size_t
         if (limit == 0)
             break;
         // A time-out or EINTR simply goes round again; the limits are computed afresh.
-        if (waitFor(POLLIN, limit) < 0)
+        const int w = waitFor(POLLIN, limit);
+        if (w < 0)
             return received > 0;
+        pollSaidReady = w > 0;
     }
     return true;
 }
@@ -236,30 +292,36 @@ bool PosixSerialDevice::read(std::uint8_t* buffer, std::size_t size, std::size_t
 bool PosixSerialDevice::write(const std::uint8_t* data, std::size_t size, std::size_t& written)
 {
     written = 0;
-    std::int64_t deadline = -2;  // computed only when the driver makes us wait
+    if (size == 0)
+        return true;
+    const std::int64_t totalUs = totalLimitUs(timeouts_.writeTotalMultiplier, timeouts_.writeTotalConstant, size);
+    // Measured from the call, although the clock is only read again if the driver makes us wait.
+    const std::int64_t deadline = totalUs < 0 ? -1 : clock_.nowUs() + totalUs;
+    bool pollSaidReady = false;
     while (written < size) {
         const ssize_t n = ::write(fd_, data + written, size - written);
         if (n > 0) {
             written += static_cast<std::size_t>(n);
+            pollSaidReady = false;
             continue;
         }
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
             return false;
-        if (deadline == -2) {
-            const std::int64_t totalMs = static_cast<std::int64_t>(timeouts_.writeTotalMultiplier) * static_cast<std::int64_t>(size) +
-                                         timeouts_.writeTotalConstant;
-            deadline = totalMs > 0 ? clock_.nowUs() + totalMs * 1000 : -1;
-        }
+        // Writable by poll() yet nothing taken: the device will not move.
+        if (n == 0 && pollSaidReady)
+            return false;
         std::int64_t limit = -1;
         if (deadline >= 0) {
             limit = deadline - clock_.nowUs();
             if (limit <= 0)
                 break;
         }
-        if (waitFor(POLLOUT, limit) < 0)
+        const int w = waitFor(POLLOUT, limit);
+        if (w < 0)
             return false;
+        pollSaidReady = w > 0;
     }
     return true;
 }

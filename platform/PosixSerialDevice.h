@@ -3,8 +3,11 @@
 // bits, parity, stop bits, RTS/CTS and XON/XOFF from the line settings; DTR raised where the
 // device supports modem control (a pseudo-terminal does not, and that is not an error).
 // The open is exclusive: a non-blocking flock (refused when another process, or this one, holds
-// it) and TIOCEXCL. The terminal settings found at open are restored at close. Time-outs are
-// kept with poll() against the platform clock; every call is retried on EINTR.
+// it) and TIOCEXCL. The terminal settings found at open are restored at close, once queued
+// output has left the line (a bounded wait: a line without CTS cannot hold the close). Time-outs are
+// kept with poll() against the platform clock; every call is retried on EINTR. A far end that
+// has hung up ends a transfer at once (reported as failure when nothing was moved), never a
+// busy wait.
 
 #include "platform/IClock.h"
 #include "platform/ISerialDevice.h"
@@ -38,6 +41,10 @@ private:
     // Waits for events on the descriptor for at most timeoutUs (-1 = no limit): 1 ready,
     // 0 time-out, -1 error.
     int waitFor(short events, std::int64_t timeoutUs);
+    // Lets queued output leave the line before the saved settings come back (bounded wait).
+    void drainOutput();
+    // multiplier * size + constant in microseconds, saturated; -1 when both are 0 (no limit).
+    static std::int64_t totalLimitUs(std::uint32_t multiplierMs, std::uint32_t constantMs, std::size_t size);
 
     int fd_;
     IClock& clock_;

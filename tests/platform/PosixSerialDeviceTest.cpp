@@ -1,0 +1,210 @@
+// The POSIX serial device in real time, on a pseudo-terminal pair: CSerialPort gets the slave
+// path, the test plays the far end on the master. Bounds are loose; each case takes < 1 s.
+#include "platform/Platform.h"
+#include "platform/PosixSerialDevice.h"
+#include "platform/RecordingNotifier.h"
+#include "platform/SystemClock.h"
+#include "serial/CSerialPort.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+long msSince(Clock::time_point t0)
+{
+    return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t0).count());
+}
+
+struct PtyLine : ::testing::Test {
+    int master = -1;
+    std::string slave;
+    platform::RecordingNotifier notifier;
+    platform::ScopedPlatform scope{{nullptr, nullptr, &notifier, nullptr}};  // real clock and devices
+
+    void SetUp() override
+    {
+        master = ::posix_openpt(O_RDWR | O_NOCTTY);
+        ASSERT_GE(master, 0);
+        ASSERT_EQ(::grantpt(master), 0);
+        ASSERT_EQ(::unlockpt(master), 0);
+        slave = ::ptsname(master);
+    }
+    void TearDown() override
+    {
+        if (master >= 0)
+            ::close(master);
+    }
+    void send(const std::string& s) { ASSERT_EQ(::write(master, s.data(), s.size()), static_cast<ssize_t>(s.size())); }
+    // What the host sent, collected until the line has been quiet for 50 ms.
+    std::string heard()
+    {
+        std::string got;
+        char buf[256];
+        pollfd p{master, POLLIN, 0};
+        while (::poll(&p, 1, 50) > 0) {
+            const ssize_t n = ::read(master, buf, sizeof buf);
+            if (n <= 0)
+                break;
+            got.append(buf, static_cast<std::size_t>(n));
+        }
+        return got;
+    }
+};
+
+TEST_F(PtyLine, EveryByteValueCrossesUnchangedBothWays)
+{
+    CSerialPort port;
+    ASSERT_TRUE(port.open(slave, 38400, 4096, 4096)) << "modem-control ioctls fail on a pty; open must not";
+    EXPECT_TRUE(notifier.boxes().empty());
+    const std::string raw("\xff\x00\x11\x13\r\n\x7f\x03\x1a\x80", 10);
+    send(raw);
+    for (unsigned char expected : raw)
+        EXPECT_EQ(port.readByte(500), static_cast<int>(expected));
+    EXPECT_TRUE(port.writeText(raw));
+    EXPECT_EQ(heard(), raw);
+}
+
+TEST_F(PtyLine, LineSettingsAreAppliedAndUnknownSpeedsRefused)
+{
+    CSerialPort port;
+    platform::LineSettings dcb;
+    ASSERT_TRUE(port.open(slave, 115200, 4096, 4096));
+    ASSERT_TRUE(port.getState(dcb));
+    EXPECT_EQ(dcb.baudRate, 115200u);
+    EXPECT_EQ(dcb.byteSize, 8);
+    EXPECT_EQ(dcb.parity, platform::LineSettings::Parity::None);
+    EXPECT_EQ(dcb.stopBits, 1);
+    EXPECT_TRUE(dcb.outxCtsFlow);
+    EXPECT_FALSE(dcb.outX || dcb.inX);
+    ASSERT_TRUE(port.open(slave, 38400, 4096, 4096));
+    ASSERT_TRUE(port.getState(dcb));
+    EXPECT_EQ(dcb.baudRate, 38400u);
+
+    EXPECT_FALSE(port.open(slave, 12345, 4096, 4096));
+    EXPECT_EQ(notifier.texts(), std::vector<std::string>{"Failed to set COM port state."});
+}
+
+TEST_F(PtyLine, ReadTextWaitsForTheFirstByteAndEndsTwoHundredMsAfterTheLast)
+{
+    CSerialPort port;
+    ASSERT_TRUE(port.open(slave, 38400, 4096, 4096));
+    std::thread farEnd([this] {
+        // The gap timer runs only once the first byte is in: a late first byte is still taken.
+        std::this_thread::sleep_for(std::chrono::milliseconds(250));
+        send("Log");
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));  // shorter than the gap
+        send("in: ");
+    });
+    const auto t0 = Clock::now();
+    std::string text;
+    EXPECT_TRUE(port.readText(text));
+    const long elapsed = msSince(t0);
+    farEnd.join();
+    EXPECT_EQ(text, "Login: ");
+    EXPECT_GE(elapsed, 540);
+    EXPECT_LE(elapsed, 950);
+}
+
+TEST_F(PtyLine, SilentReadByteTimesOut)
+{
+    CSerialPort port;
+    ASSERT_TRUE(port.open(slave, 38400, 4096, 4096));
+    const auto t0 = Clock::now();
+    EXPECT_EQ(port.readByte(100), -2);
+    const long elapsed = msSince(t0);
+    EXPECT_GE(elapsed, 90);
+    EXPECT_LE(elapsed, 400);
+}
+
+TEST_F(PtyLine, OpenIsExclusiveAndRefusesWhatIsNoTerminal)
+{
+    CSerialPort first, second;
+    ASSERT_TRUE(first.open(slave, 38400, 4096, 4096));
+    EXPECT_FALSE(second.open(slave, 38400, 4096, 4096));
+    EXPECT_FALSE(second.open("/dev/null", 38400, 4096, 4096));
+    EXPECT_FALSE(second.open("/nonexistent/ttyS9", 38400, 4096, 4096));
+    const std::string access = "Unable to gain access to the COM port.";
+    EXPECT_EQ(notifier.texts(), (std::vector<std::string>{access, access, access}));
+    first.close();
+    EXPECT_TRUE(second.open(slave, 38400, 4096, 4096));
+}
+
+TEST_F(PtyLine, TerminalSettingsFoundAtOpenComeBackAtClose)
+{
+    // A second descriptor on the slave shows the settings from outside.
+    const int observer = ::open(slave.c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(observer, 0);
+    termios before{};
+    ASSERT_EQ(::tcgetattr(observer, &before), 0);
+    before.c_lflag |= ICANON | ECHO;
+    before.c_iflag |= ICRNL | IXON;
+    cfsetispeed(&before, B9600);
+    cfsetospeed(&before, B9600);
+    ASSERT_EQ(::tcsetattr(observer, TCSANOW, &before), 0);
+    ASSERT_EQ(::tcgetattr(observer, &before), 0);
+
+    termios during{}, after{};
+    {
+        CSerialPort port;
+        ASSERT_TRUE(port.open(slave, 38400, 4096, 4096));
+        ASSERT_EQ(::tcgetattr(observer, &during), 0);
+    }
+    ASSERT_EQ(::tcgetattr(observer, &after), 0);
+    ::close(observer);
+
+    EXPECT_EQ(during.c_lflag & (ICANON | ECHO), 0u);
+    EXPECT_EQ(cfgetospeed(&during), static_cast<speed_t>(B38400));
+    EXPECT_EQ(after.c_iflag, before.c_iflag);
+    EXPECT_EQ(after.c_oflag, before.c_oflag);
+    EXPECT_EQ(after.c_cflag, before.c_cflag);
+    EXPECT_EQ(after.c_lflag, before.c_lflag);
+    EXPECT_EQ(cfgetospeed(&after), static_cast<speed_t>(B9600));
+}
+
+TEST_F(PtyLine, AHungUpFarEndEndsTransfersAtOnce)
+{
+    CSerialPort port;
+    ASSERT_TRUE(port.open(slave, 38400, 4096, 4096));
+    send("ok");
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ::close(master);
+    master = -1;
+    const auto t0 = Clock::now();
+    std::string text;
+    port.readText(text);  // what was buffered before the hang-up may still come
+    EXPECT_EQ(port.readByte(5000), -2);
+    EXPECT_FALSE(port.readText(text));
+    EXPECT_LE(msSince(t0), 500) << "a hung-up line must neither wait out its time-outs nor spin";
+}
+
+TEST_F(PtyLine, WriteStopsAtItsTotalTimeoutWhenNobodyReads)
+{
+    platform::SystemClock clock;
+    auto dev = platform::PosixSerialDevice::open(slave, clock);
+    ASSERT_TRUE(dev);
+    platform::LineSettings s;
+    ASSERT_TRUE(dev->getState(s));
+    s.baudRate = 38400;
+    ASSERT_TRUE(dev->setState(s));
+    ASSERT_TRUE(dev->setTimeouts({0, 0, 0, 0, 50}));
+    const std::vector<std::uint8_t> data(1 << 20, 'x');
+    std::size_t written = 0;
+    const auto t0 = Clock::now();
+    EXPECT_TRUE(dev->write(data.data(), data.size(), written)) << "a time-out is not a failure";
+    const long elapsed = msSince(t0);
+    EXPECT_GT(written, 0u);
+    EXPECT_LT(written, data.size());
+    EXPECT_GE(elapsed, 45);
+    EXPECT_LE(elapsed, 400);
+}
+
+}  // namespace
