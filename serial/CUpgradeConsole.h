@@ -8,6 +8,7 @@
 
 #include "serial/CSerialPort.h"
 
+#include <cstdint>
 #include <string>
 
 class CUpgradeConsole : public CSerialPort {
@@ -23,4 +24,13 @@ public:
     bool startFastDownload();
     // close(), then open at baudRate with 4096-byte queues: 0 opened, 1 failed.
     int reopen(const std::string& portName, std::uint32_t baudRate);
+
+private:
+    void sendEscapes();
+    // One 4096-byte read appended to line, which then becomes its own last line; false when
+    // nothing arrived.
+    bool readInto(std::string& line);
+    // Waits for command mode, then sends command and waits waitMs; false (nothing sent) when
+    // command mode was not seen.
+    bool runCommand(const char* command, std::int64_t waitMs);
 };

@@ -79,6 +79,8 @@ struct ModuleConfig {
     // chunkGapUs later ("Log" ... "in: "). 0 = answers come whole.
     std::size_t chunkAt = 0;
     std::int64_t chunkGapUs = 250'000;
+    // Only answers whose last line begins with this text are split (empty: every answer).
+    std::string chunkOnly;
 
     // --- line speeds ---
     std::uint32_t consoleBaud = 38'400;

@@ -553,7 +553,8 @@ void VirtualModule::say(const std::string& text, std::int64_t atUs, bool chunked
         const std::size_t nl = text.find_last_of("\r\n");
         const std::size_t lineStart = nl == std::string::npos ? 0 : nl + 1;
         const std::size_t split = lineStart + cfg_.chunkAt;
-        if (split < text.size()) {
+        const bool selected = cfg_.chunkOnly.empty() || text.compare(lineStart, cfg_.chunkOnly.size(), cfg_.chunkOnly) == 0;
+        if (selected && split < text.size()) {
             out_.push(bytes, split, atUs, perByte);
             out_.push(bytes + split, text.size() - split, out_.lastAtUs() + cfg_.chunkGapUs, perByte);
             return;
