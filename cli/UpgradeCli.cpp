@@ -1,0 +1,169 @@
+#include "cli/UpgradeCli.h"
+
+#include "app/AgreementText.h"
+#include "app/UpgradeSettings.h"
+#include "cli/CliCommandLineInfo.h"
+#include "cli/CliNotifier.h"
+#include "cli/CliProgress.h"
+#include "cli/ConsoleOutput.h"
+#include "platform/Platform.h"
+#include "upgrade/UpgradeMessages.h"
+#include "upgrade/UpgradeWorker.h"
+#include "verify/Verification.h"
+
+#include <cctype>
+#include <condition_variable>
+#include <mutex>
+
+const char* const kCliUsageText =
+    "Usage: upgrade-cli [-e] [-f] [-n | -V] [-y] [-h] [-t version] [-s pgmSize] [-u username]\n"
+    "                   [-p password] [-o com-port] -b boot-file -c code-file\n"
+    "\n"
+    "Verifies the Tarvel router module on the serial line and upgrades its firmware.\n"
+    "\n"
+    "Options:\n"
+    "  -e            Erase the configuration information before the download.\n"
+    "  -f            Download at 115,200 bps.\n"
+    "  -n            Upgrade without verifying first.\n"
+    "  -V            Verify only; do not upgrade.\n"
+    "  -y            Accept the licence agreement without showing it.\n"
+    "  -h            Display this help message.\n"
+    "  -t version    Firmware version to upgrade to (default 2.0.10).\n"
+    "  -s pgmSize    Size in bytes of the program files that will be downloaded.\n"
+    "  -u username   Console login username.\n"
+    "  -p password   Console login password.\n"
+    "  -b boot-file  Path of the boot file (tarvelboot.dmf).\n"
+    "  -c code-file  Path of the code file (tarvel.dmf).\n"
+    "  -o com-port   COM1 (default), COM2, or a device path such as /dev/ttyUSB0.\n"
+    "\n"
+    "Exit status: 0 success; 1 to 8 the result code of the verification or the upgrade;\n"
+    "10 agreement not accepted; 64 bad usage.\n";
+
+namespace {
+
+std::string readLine(std::FILE* in)
+{
+    std::string line;
+    int c;
+    while ((c = std::fgetc(in)) != EOF && c != '\n')
+        line += static_cast<char>(c);
+    return line;
+}
+
+std::string normalised(const std::string& answer)
+{
+    std::string s;
+    for (char c : answer)
+        if (!std::isspace(static_cast<unsigned char>(c)))
+            s += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+bool askAgreement(const CliStreams& io, ConsoleOutput& diag)
+{
+    if (!io.inIsTerminal) {
+        diag.line("upgrade-cli: the licence agreement can only be accepted on a terminal; give -y "
+                  "to accept it without showing it.");
+        return false;
+    }
+    std::fprintf(io.out, "%s\n\nDo you accept the terms of this agreement? Type 'I accept' or "
+                         "'yes' to accept, anything else to reject: ",
+                 agreementText().c_str());
+    std::fflush(io.out);
+    const std::string answer = normalised(readLine(io.in));
+    if (answer == "iaccept" || answer == "yes" || answer == "y")
+        return true;
+    diag.line("The licence agreement was not accepted.");
+    return false;
+}
+
+// Runs the worker through the platform's thread start and waits for the procedure to end,
+// so that the port is closed again before the program goes on.
+struct WorkerRun {
+    std::mutex mutex;
+    std::condition_variable ended;
+    bool done = false;
+};
+
+unsigned workerProcedure(void* parameter)
+{
+    auto* run = static_cast<WorkerRun*>(parameter);
+    upgradeThreadProc(&upgradeThreadParams());
+    // Notified under the lock: the waiting thread may destroy run as soon as it sees done.
+    std::lock_guard lock(run->mutex);
+    run->done = true;
+    run->ended.notify_all();
+    return 0;
+}
+
+int runUpgrade(UpgradeSettings& settings, const CliStreams& io, ConsoleOutput& diag)
+{
+    CliProgress progress(diag, platform::clock());
+    UpgradeThreadParams& params = upgradeThreadParams();
+    params.settings = &settings;
+    params.dialog = &progress;
+    settings.upgradeDone = false;
+    progress.begin();
+
+    WorkerRun run;
+    if (!platform::services().threads->start(&workerProcedure, &run)) {
+        diag.line("upgrade-cli: the upgrade could not be started.");
+        return kExitInternal;
+    }
+    {
+        std::unique_lock lock(run.mutex);
+        run.ended.wait(lock, [&] { return run.done; });
+    }
+    const int code = settings.upgradeResult.load();
+    if (code == 0) {
+        std::fprintf(io.out, "%s\n", upgradeCompletedLine(settings).c_str());
+    } else {
+        std::fprintf(io.out, "%s\n\n%s\n", upgradeFailedLine(settings).c_str(),
+                     upgradeFailureDetails(code, settings).c_str());
+    }
+    std::fflush(io.out);
+    return code;
+}
+
+}  // namespace
+
+int runUpgradeCli(const std::vector<std::string>& arguments, const CliStreams& io)
+{
+    ConsoleOutput diag(io.err, io.errIsTerminal);
+    UpgradeSettings settings;
+    CliFlags flags;
+    if (!parseCliArguments(arguments, settings, flags)) {
+        diag.line("upgrade-cli: " + flags.error);
+        diag.line("Try 'upgrade-cli -h' for the options.");
+        return kExitUsage;
+    }
+    if (settings.showUsage) {
+        std::fputs(kCliUsageText, io.out);
+        std::fflush(io.out);
+        return 0;
+    }
+    if (!flags.acceptAgreement && !askAgreement(io, diag))
+        return kExitAgreementRefused;
+
+    CliNotifier notifier(diag);
+    platform::Services services;
+    services.notifier = &notifier;
+    platform::ScopedPlatform scope(services);
+
+    if (settings.verifyFirst) {
+        diag.line("Verifying the Tarvel on " + settings.comPort + ", this may take a minute...");
+        const int code = runVerification(settings);
+        settings.verifyResult = code;
+        if (code != 0) {
+            std::fprintf(io.out, "%s\n\n%s\n", verificationFailedLine(settings).c_str(),
+                         verificationReason(code, settings).c_str());
+            std::fflush(io.out);
+            return code;
+        }
+        std::fprintf(io.out, "%s\n", verificationPassedText(settings).c_str());
+        std::fflush(io.out);
+        if (flags.verifyOnly)
+            return 0;
+    }
+    return runUpgrade(settings, io, diag);
+}

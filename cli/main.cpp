@@ -1,0 +1,13 @@
+// upgrade-cli: the headless front end (see cli/UpgradeCli.h).
+#include "cli/UpgradeCli.h"
+
+#include <unistd.h>
+
+int main(int argc, char** argv)
+{
+    std::vector<std::string> arguments(argv + 1, argv + argc);
+    CliStreams streams;
+    streams.inIsTerminal = ::isatty(STDIN_FILENO) == 1;
+    streams.errIsTerminal = ::isatty(STDERR_FILENO) == 1;
+    return runUpgradeCli(arguments, streams);
+}
