@@ -58,12 +58,13 @@ TEST_F(CommandLine, OptionWordsAreSingleLettersCaseInsensitive)
 
 TEST_F(CommandLine, AnOptionWordCancelsAWaitingValue)
 {
-    parse({"-u", "-e", "-p", "-secret", "word", "-s", "-5", "-b"});
+    parse({"-u", "-e", "-p", "-secret", "word", "-s", "-5", "-b", "/o", "-u"});
     EXPECT_TRUE(s.eraseConfig);
     EXPECT_EQ(s.username, "");
     EXPECT_EQ(s.password, "");
     EXPECT_EQ(s.programSize, 0);
     EXPECT_EQ(s.bootFile, "");
+    EXPECT_EQ(s.comPort, "COM1");
 }
 
 TEST_F(CommandLine, StrayValuesAreIgnored)
