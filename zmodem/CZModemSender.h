@@ -47,7 +47,19 @@ public:
     std::int32_t receivedPosition() const { return rxPosition; }
     std::int32_t receiverBufferLength() const { return rxBufferLength; }
     bool crc32Chosen() const { return useCrc32 != 0; }
+    bool fileOpen() const { return file != nullptr; }
+    std::int32_t currentFileSize() const { return fileSize; }
+
+    // The garbage limit of receiveHeader when the line speed cannot be read: that of the
+    // console's usual 38,400 bps.
+    static constexpr std::uint32_t kFallbackBaud = 38400;
 
 private:
+    void sendRaw(int byte);
     void closeFile();
+    // Seeks the file to a position the receiver asked for; false for a position outside the
+    // file (it is not to be trusted) or a failed seek.
+    bool seekTo(std::int32_t position);
+    // CRC-32 of the file's first count bytes (all of it for a negative count); rewinds after.
+    std::uint32_t fileCrc(std::int64_t count);
 };
