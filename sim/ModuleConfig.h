@@ -8,6 +8,7 @@
 #include "sim/IReceiveSession.h"
 
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <string>
 #include <vector>
@@ -91,6 +92,8 @@ struct ModuleConfig {
     bool chatter = false;        // prints a status line every chatterIntervalUs, forever, and nothing else
     std::int64_t chatterIntervalUs = 1'000'000;
     bool ignoreEscape = false;   // ESC cannot interrupt the boot
+    // From this time on the module says nothing more (it hangs, or the cable was pulled).
+    std::int64_t hangAtUs = std::numeric_limits<std::int64_t>::max();
 
     // --- download ---
     // Makes the ZModem receiver of a download; empty = bytes are swallowed for noReceiverDownloadUs.

@@ -544,7 +544,7 @@ std::int64_t VirtualModule::usPerByte() const
 
 void VirtualModule::say(const std::string& text, std::int64_t atUs, bool chunked)
 {
-    if (cfg_.silent || text.empty())
+    if (cfg_.silent || text.empty() || atUs >= cfg_.hangAtUs)
         return;
     said_ += text;
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());

@@ -26,6 +26,20 @@ public:
     static int flashThreshold(std::string listing);
     bool isExcludedFile(std::string name) const;
 
+    // The pure parts of the checks, without the port (each as its check reads its reply):
+    // the module's version text from the reply to showSystemCommand;
+    static std::string moduleVersionText(const std::string& reply);
+    // the memory figure from the reply to showMemoryCommand;
+    static int memoryFigure(const std::string& reply);
+    // the size texts of the listed files that count as configuration, in listing order;
+    std::vector<std::string> configurationSizeTexts(const std::string& listing) const;
+    // their sum, in 64 bits so that no listing can wrap it;
+    std::int64_t configurationSize(const std::string& listing) const;
+    // the flash size that goes with a threshold figure;
+    static std::int64_t flashSize(int threshold);
+    // the flash rule: 0 when the program fits beside the configuration, else 6.
+    static int flashVerdict(std::int64_t flashSize, std::int64_t programSize, std::int64_t configurationSize);
+
     const std::string showSystemCommand;
     const std::string showMemoryCommand;
     const std::string listFilesCommand;
