@@ -1,5 +1,6 @@
 #include "platform/qt/CDialog.h"
 
+#include "platform/qt/CDataExchange.h"
 #include "platform/qt/CWinApp.h"
 #include "platform/qt/ControlFactory.h"
 #include "platform/qt/Resources.h"
@@ -105,6 +106,15 @@ void CDialog::EndDialog(int result)
 void CDialog::onCommand(int id, std::function<void()> handler)
 {
     commands_[id] = std::move(handler);
+}
+
+void CDialog::DoDataExchange(CDataExchange&) {}
+
+bool CDialog::UpdateData(bool saveAndValidate)
+{
+    CDataExchange dx{this, saveAndValidate};
+    DoDataExchange(dx);
+    return true;
 }
 
 void CDialog::handleCommand(int id)

@@ -7,6 +7,7 @@
 //   OnClose()       the close box;                   default OnCancel().
 //   OnPaint()       the dialog's area is drawn anew (see "Repaint" below).
 // Other buttons: register a handler with onCommand(id, fn) (the message-map entry).
+// Data exchange: DoDataExchange + UpdateData, see CDataExchange.h.
 // DoModal() builds the window (Create()), runs it modally and returns the EndDialog value
 // (IDOK/IDCANCEL), or -1 when the template does not exist. A dialog constructed without a parent
 // is owned by the application's main window (AfxGetMainWnd), if there is one.
@@ -36,6 +37,7 @@
 #include <string>
 
 class QFont;
+struct CDataExchange;
 
 enum ButtonState : int { BST_UNCHECKED = 0, BST_CHECKED = 1 };
 
@@ -62,6 +64,11 @@ public:
     virtual void OnPaint() {}
 
     void onCommand(int id, std::function<void()> handler);
+
+    // DDX: override DoDataExchange with DDX_Text bindings (CDataExchange.h); UpdateData(true)
+    // reads the controls into the members, UpdateData(false) writes the members to the controls.
+    virtual void DoDataExchange(CDataExchange& dx);
+    bool UpdateData(bool saveAndValidate = true);
 
     QWidget* GetDlgItem(int id) const;
     template <class W>

@@ -1,5 +1,7 @@
 #include "platform/qt/CWinApp.h"
 
+#include "app/CommandLineParser.h"
+
 #include <QApplication>
 
 namespace {
@@ -22,6 +24,19 @@ int CWinApp::run()
     if (!InitInstance())
         return 0;
     return QApplication::exec();
+}
+
+void CWinApp::setCommandLine(int argc, const char* const* argv)
+{
+    argv_.clear();
+    for (int i = 0; i < argc; ++i)
+        argv_.emplace_back(argv[i] ? argv[i] : "");
+}
+
+void CWinApp::ParseCommandLine(CCommandLineInfo& info)
+{
+    if (argv_.size() > 1)
+        parseCommandLine(std::vector<std::string>(argv_.begin() + 1, argv_.end()), info);
 }
 
 CWinApp* CWinApp::instance()

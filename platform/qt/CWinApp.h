@@ -4,10 +4,15 @@
 // because InitInstance returns false when the whole program has taken place inside it, run()
 // then ends (no further message loop). AfxGetMainWnd() is the main window (m_pMainWnd): windows
 // constructed without a parent are owned by it. It is a QPointer, so it clears itself when the
-// main window is destroyed.
+// main window is destroyed. main() hands the arguments over with setCommandLine().
 
 #include <QPointer>
 #include <QWidget>
+
+#include <string>
+#include <vector>
+
+class CCommandLineInfo;
 
 class CWinApp {
 public:
@@ -25,9 +30,18 @@ public:
     // The three-dimensional control look: the toolkit's styles have it already.
     void Enable3dControls() {}
 
+    // The program's arguments (argv, program name first), kept for ParseCommandLine.
+    void setCommandLine(int argc, const char* const* argv);
+    void setCommandLine(std::vector<std::string> argv) { argv_ = std::move(argv); }
+    // Hands every argument after the program name to info.ParseParam (app/CommandLineParser.h).
+    void ParseCommandLine(CCommandLineInfo& info);
+
     QPointer<QWidget> m_pMainWnd;
 
     static CWinApp* instance();
+
+private:
+    std::vector<std::string> argv_;
 };
 
 // The application's main window, or nullptr.

@@ -1,0 +1,11 @@
+#include "app/ui/CWizPage10.h"
+
+#include "app/ui/Resources.h"
+#include "platform/qt/CPropertySheet.h"
+
+CWizPage10::CWizPage10() : CUpgradePage(res::IDD_UPGRADE_DONE, PSWIZB_BACK | PSWIZB_FINISH) {}
+
+int CWizPage10::OnWizardBack()
+{
+    return res::IDD_ERASE;
+}

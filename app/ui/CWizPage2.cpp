@@ -1,0 +1,31 @@
+#include "app/ui/CWizPage2.h"
+
+#include "app/StringTable.h"
+#include "app/ui/Resources.h"
+#include "platform/qt/CPropertySheet.h"
+
+CWizPage2::CWizPage2() : CUpgradePage(res::IDD_PORT, PSWIZB_BACK | PSWIZB_NEXT) {}
+
+void CWizPage2::loadControls()
+{
+    const bool com1 = settings().comPort == "COM1";
+    CheckDlgButton(kCom1, com1 ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(kCom2, com1 ? BST_UNCHECKED : BST_CHECKED);
+}
+
+void CWizPage2::storePort()
+{
+    settings().comPort = strings::load(IsDlgButtonChecked(kCom1) == BST_CHECKED ? strings::IDS_COM1 : strings::IDS_COM2);
+}
+
+int CWizPage2::OnWizardNext()
+{
+    storePort();
+    return 0;
+}
+
+int CWizPage2::OnWizardBack()
+{
+    storePort();
+    return 0;
+}

@@ -1,0 +1,24 @@
+#pragma once
+// CWizPage2: the serial-port page (template 135). Buttons Back and Next.
+// Radios from comPort (activation and every repaint): COM1 (1007) only when comPort is exactly
+// "COM1", otherwise COM2 (1008). Leaving by Next or Back stores "COM1" (string 61207) when 1007
+// is checked, else "COM2" (61208): no other port name comes out of this page.
+
+#include "app/ui/CUpgradePage.h"
+
+class CWizPage2 : public CUpgradePage {
+    Q_OBJECT
+public:
+    static constexpr int kCom1 = 1007;
+    static constexpr int kCom2 = 1008;
+
+    CWizPage2();
+    int OnWizardNext() override;
+    int OnWizardBack() override;
+
+protected:
+    void loadControls() override;
+
+private:
+    void storePort();
+};
