@@ -186,6 +186,8 @@ bool PtyModuleRunner::run()
             continue;
         }
         now = clock_.nowUs();
+        // The host sets a new speed before it writes at it: look again before taking its bytes.
+        followHostSpeed(now);
         if ((fds[0].revents & POLLIN) && !takeInput(now))
             return false;
     }

@@ -1,0 +1,144 @@
+#include "sim/tool/SimOptions.h"
+
+#include <charconv>
+#include <limits>
+
+const char* const kSimUsageText =
+    "Usage: tarvel-sim [--link PATH] [--store DIR] [--pace] [--verbose]\n"
+    "                  [--start prompt|login|password|restarting] [--user NAME] [--password TEXT]\n"
+    "                  [--prompt TEXT] [--quick-setup N] [--version V] [--memory N] [--threshold N]\n"
+    "                  [--file NAME:SIZE]... [--buffer-length N] [--crc16]\n"
+    "                  [--echo] [--silent] [--chatter] [--no-escape] [--confirm]\n"
+    "\n"
+    "Runs a virtual Tarvel router module on a new pseudo-terminal and prints the path of its\n"
+    "device; a program that opens that path talks to the module as over a serial cable.\n"
+    "Received firmware files are stored in the --store folder. Ends on SIGINT or SIGTERM.\n";
+
+namespace {
+
+template <typename T>
+bool toNumber(const std::string& text, T& out)
+{
+    if (text.empty())
+        return false;
+    const char* end = text.data() + text.size();
+    const auto r = std::from_chars(text.data(), end, out);
+    return r.ec == std::errc() && r.ptr == end;
+}
+
+bool isUnsignedNumber(const std::string& text)
+{
+    std::uint64_t v = 0;
+    return toNumber(text, v);
+}
+
+}  // namespace
+
+bool parseSimOptions(const std::vector<std::string>& arguments, SimOptions& o, std::string& error)
+{
+    bool filesGiven = false;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& a = arguments[i];
+        auto value = [&](std::string& out) {
+            if (i + 1 >= arguments.size()) {
+                error = "option " + a + " needs a value";
+                return false;
+            }
+            out = arguments[++i];
+            return true;
+        };
+        std::string v;
+        if (a == "--help" || a == "-h") {
+            o.help = true;
+        } else if (a == "--pace") {
+            o.pace = true;
+        } else if (a == "--verbose") {
+            o.verbose = true;
+        } else if (a == "--crc16") {
+            o.receiver.crc32 = false;
+        } else if (a == "--echo") {
+            o.module.echo = true;
+        } else if (a == "--silent") {
+            o.module.silent = true;
+        } else if (a == "--chatter") {
+            o.module.chatter = true;
+        } else if (a == "--no-escape") {
+            o.module.ignoreEscape = true;
+        } else if (a == "--confirm") {
+            o.module.confirmCommandMode = true;
+        } else if (a == "--link") {
+            if (!value(o.link))
+                return false;
+        } else if (a == "--store") {
+            if (!value(o.storeDir))
+                return false;
+        } else if (a == "--user") {
+            if (!value(o.module.username))
+                return false;
+        } else if (a == "--password") {
+            if (!value(o.module.password))
+                return false;
+        } else if (a == "--prompt") {
+            if (!value(o.module.prompt))
+                return false;
+        } else if (a == "--version") {
+            if (!value(o.module.version))
+                return false;
+        } else if (a == "--start") {
+            if (!value(v))
+                return false;
+            if (v == "prompt")
+                o.module.start = sim::ConsoleStart::AtPrompt;
+            else if (v == "login")
+                o.module.start = sim::ConsoleStart::LoggedOut;
+            else if (v == "password")
+                o.module.start = sim::ConsoleStart::PasswordFirst;
+            else if (v == "restarting")
+                o.module.start = sim::ConsoleStart::Restarting;
+            else {
+                error = "--start takes prompt, login, password or restarting, not \"" + v + "\"";
+                return false;
+            }
+        } else if (a == "--quick-setup") {
+            if (!value(v))
+                return false;
+            if (!toNumber(v, o.module.quickSetupTimes) || o.module.quickSetupTimes < 0) {
+                error = "--quick-setup needs a count, not \"" + v + "\"";
+                return false;
+            }
+        } else if (a == "--memory" || a == "--threshold") {
+            if (!value(v))
+                return false;
+            if (!isUnsignedNumber(v)) {
+                error = a + " needs a number, not \"" + v + "\"";
+                return false;
+            }
+            (a == "--memory" ? o.module.memoryFigure : o.module.threshold) = v;
+        } else if (a == "--buffer-length") {
+            if (!value(v))
+                return false;
+            if (!toNumber(v, o.receiver.bufferLength)) {
+                error = "--buffer-length needs a number from 0 to 65535, not \"" + v + "\"";
+                return false;
+            }
+        } else if (a == "--file") {
+            if (!value(v))
+                return false;
+            const std::size_t colon = v.rfind(':');
+            sim::ModuleFile f;
+            if (colon == std::string::npos || colon == 0 || !toNumber(v.substr(colon + 1), f.size) || f.size < 0) {
+                error = "--file needs NAME:SIZE, not \"" + v + "\"";
+                return false;
+            }
+            f.name = v.substr(0, colon);
+            if (!filesGiven)
+                o.module.files.clear();
+            filesGiven = true;
+            o.module.files.push_back(f);
+        } else {
+            error = "unknown option " + a;
+            return false;
+        }
+    }
+    return true;
+}

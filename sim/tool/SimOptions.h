@@ -1,0 +1,38 @@
+#pragma once
+// SimOptions: the command line of tarvel-sim, the virtual module on a pseudo-terminal. It sets
+// up the same ModuleConfig and ZModem receiver options that the tests use:
+//   --link PATH          also make PATH a symbolic link to the pty's slave device
+//   --store DIR          folder for the files the module receives (default: received)
+//   --pace               carry bytes at the line speed, so a run lasts what it would on a cable
+//   --verbose            log the console lines the module acts on and each stored file
+//   --start STATE        prompt (default), login, password or restarting
+//   --user NAME  --password TEXT  --prompt TEXT    console login and prompt
+//   --quick-setup N      ask the Quick Setup question N times first
+//   --version V  --memory N  --threshold N         what the replies report
+//   --file NAME:SIZE     a file of the flash listing (repeatable; the first replaces the defaults)
+//   --buffer-length N    the receiver's ZRINIT buffer length (0 = whole file)
+//   --crc16              the receiver offers CRC-16 only
+//   --echo  --silent  --chatter  --no-escape  --confirm   console behaviours and faults
+//   --help
+// Values are checked: a malformed number or an unknown option is an error.
+
+#include "sim/ModuleConfig.h"
+#include "sim/ZModemReceiver.h"
+
+#include <string>
+#include <vector>
+
+struct SimOptions {
+    sim::ModuleConfig module;
+    sim::ZModemReceiverOptions receiver;
+    std::string link;
+    std::string storeDir = "received";
+    bool pace = false;
+    bool verbose = false;
+    bool help = false;
+};
+
+extern const char* const kSimUsageText;
+
+// Parses the arguments after the program name; false with error set on a mistake.
+bool parseSimOptions(const std::vector<std::string>& arguments, SimOptions& options, std::string& error);

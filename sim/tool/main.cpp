@@ -1,0 +1,125 @@
+// tarvel-sim: the virtual module on a pseudo-terminal, in real time (see SimOptions.h).
+#include "platform/SystemClock.h"
+#include "sim/PseudoTerminal.h"
+#include "sim/PtyModuleRunner.h"
+#include "sim/VirtualModule.h"
+#include "sim/tool/ReceivedFileWriter.h"
+#include "sim/tool/SimOptions.h"
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+std::atomic<sim::PtyModuleRunner*> g_runner{nullptr};
+volatile std::sig_atomic_t g_stop = 0;
+
+extern "C" void onSignal(int)
+{
+    g_stop = 1;
+    if (sim::PtyModuleRunner* r = g_runner.load())
+        r->requestStop();
+}
+
+// Replaces an old link of ours, never a real file.
+bool makeLink(const std::string& link, const std::string& target)
+{
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const auto status = fs::symlink_status(link, ec);
+    if (!ec && fs::exists(status)) {
+        if (!fs::is_symlink(status)) {
+            std::fprintf(stderr, "tarvel-sim: %s exists and is not a link; not replaced\n", link.c_str());
+            return false;
+        }
+        fs::remove(link, ec);
+    }
+    fs::create_symlink(target, link, ec);
+    if (ec) {
+        std::fprintf(stderr, "tarvel-sim: cannot link %s: %s\n", link.c_str(), ec.message().c_str());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    SimOptions options;
+    std::string error;
+    if (!parseSimOptions(std::vector<std::string>(argv + 1, argv + argc), options, error)) {
+        std::fprintf(stderr, "tarvel-sim: %s\n\n%s", error.c_str(), kSimUsageText);
+        return 64;
+    }
+    if (options.help) {
+        std::fputs(kSimUsageText, stdout);
+        return 0;
+    }
+
+    auto pty = sim::PseudoTerminal::open(&error);
+    if (!pty) {
+        std::fprintf(stderr, "tarvel-sim: no pseudo-terminal: %s\n", error.c_str());
+        return 1;
+    }
+    if (!options.link.empty() && !makeLink(options.link, pty->slavePath()))
+        return 1;
+
+    auto store = std::make_shared<sim::ReceivedFiles>();
+    options.module.receiver = sim::ZModemReceiver::factory(options.receiver, store);
+    ReceivedFileWriter writer(options.storeDir);
+
+    platform::SystemClock clock;
+    sim::VirtualModule module(options.module, clock.nowUs());
+    sim::PtyRunnerOptions runnerOptions;
+    runnerOptions.pace = options.pace;
+    sim::PtyModuleRunner runner(pty->masterFd(), module, clock, runnerOptions);
+
+    struct sigaction sa {};
+    sa.sa_handler = onSignal;
+    sigemptyset(&sa.sa_mask);
+    g_runner.store(&runner);
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    std::printf("%s\n", pty->slavePath().c_str());
+    std::fflush(stdout);
+
+    std::atomic<bool> runnerEnded{false};
+    bool runnerOk = true;
+    std::thread loop([&] {
+        runnerOk = runner.run();
+        runnerEnded = true;
+    });
+
+    std::size_t linesShown = 0;
+    auto report = [&] {
+        for (const auto& path : writer.writeNew(*store))
+            std::fprintf(stderr, "tarvel-sim: stored %s\n", path.string().c_str());
+        if (options.verbose) {
+            const auto lines = module.lines();
+            for (; linesShown < lines.size(); ++linesShown)
+                std::fprintf(stderr, "tarvel-sim: console: %s\n", lines[linesShown].c_str());
+        }
+    };
+    while (!g_stop && !runnerEnded) {
+        clock.sleepMs(100);
+        report();
+    }
+    runner.requestStop();
+    loop.join();
+    g_runner.store(nullptr);
+    report();
+    if (!options.link.empty())
+        std::filesystem::remove(options.link);
+    if (!runnerOk) {
+        std::perror("tarvel-sim: pseudo-terminal");
+        return 1;
+    }
+    return 0;
+}
