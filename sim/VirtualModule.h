@@ -131,7 +131,6 @@ private:
     std::string typedUser_;
     int escCount_ = 0;
     bool fastDownload_ = false;
-    std::int64_t downloadEndsUs_ = TimedByteQueue::kNever;
     std::unique_ptr<IReceiveSession> session_;
     int chatterCount_ = 0;
     ModuleStats stats_;

@@ -118,13 +118,8 @@ int CDeviceVerifier::checkVersion(std::string newVersion, char* out, std::size_t
     if (!readText(reply, kReadSize))
         return 1;
     const std::string version = moduleVersionText(reply);
-    // The buffer holds outSize - 1 characters and the NUL; a longer version text is cut there
-    // rather than written past its end. The comparison uses the whole text.
-    if (out && outSize > 0) {
-        const std::size_t n = std::min(version.size(), outSize - 1);
-        std::copy_n(version.data(), n, out);
-        out[n] = '\0';
-    }
+    // A version text longer than the buffer is cut there; the comparison uses the whole text.
+    storeVersionText(version, out, outSize);
     return versionNumber(newVersion) < versionNumber(version) ? 4 : 0;
 }
 
@@ -156,6 +151,15 @@ std::string CDeviceVerifier::moduleVersionText(const std::string& reply)
 {
     const std::string afterLabel = from(reply, find(reply, kVersionLabel) + 11);
     return first(afterLabel, find(afterLabel, ","));
+}
+
+void CDeviceVerifier::storeVersionText(const std::string& version, char* out, std::size_t outSize)
+{
+    if (!out || outSize == 0)
+        return;
+    const std::size_t n = std::min(version.size(), outSize - 1);
+    std::copy_n(version.data(), n, out);
+    out[n] = '\0';
 }
 
 int CDeviceVerifier::memoryFigure(const std::string& reply)

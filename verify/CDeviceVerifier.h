@@ -29,6 +29,9 @@ public:
     // The pure parts of the checks, without the port (each as its check reads its reply):
     // the module's version text from the reply to showSystemCommand;
     static std::string moduleVersionText(const std::string& reply);
+    // the version text into a buffer of outSize bytes: at most outSize - 1 characters and a NUL
+    // (nothing when outSize is 0);
+    static void storeVersionText(const std::string& version, char* out, std::size_t outSize);
     // the memory figure from the reply to showMemoryCommand;
     static int memoryFigure(const std::string& reply);
     // the size texts of the listed files that count as configuration, in listing order;
