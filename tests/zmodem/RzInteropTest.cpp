@@ -1,0 +1,197 @@
+// Interoperability with a ZModem receiver written by nobody here: lrzsz's rz on a
+// pseudo-terminal, our sender on the other end through CSerialPort with the real platform
+// services. rz runs in an empty folder of its own; the sender runs in the source folder and
+// names the file by a relative path (rz refuses absolute ones). Real time, with a hard limit
+// on every rz run.
+#include "support/ChildProcess.h"
+#include "support/ZModemTestSupport.h"
+
+#include "platform/Platform.h"
+#include "platform/RecordingNotifier.h"
+#include "platform/SerialDeviceFactory.h"
+#include "platform/SystemClock.h"
+#include "serial/CSerialPort.h"
+#include "sim/PseudoTerminal.h"
+#include "upgrade/RecordingProgress.h"
+#include "zmodem/CZModemSender.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <fstream>
+#include <iterator>
+#include <mutex>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct RzRun {
+    int sendResult = -99;
+    int rzExit = -99;
+    bool rzKilled = false;
+    bool received = false;
+    std::vector<std::uint8_t> data;
+    std::vector<std::string> boxes;
+    std::string rzLog;
+    double seconds = 0;
+};
+
+std::string readText(const std::string& path)
+{
+    std::ifstream f(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(f), {});
+}
+
+class CwdGuard {
+public:
+    explicit CwdGuard(const std::string& dir)
+    {
+        char buf[4096];
+        old_ = ::getcwd(buf, sizeof buf) ? buf : "/";
+        ok_ = ::chdir(dir.c_str()) == 0;
+    }
+    ~CwdGuard() { (void)!::chdir(old_.c_str()); }
+    bool ok() const { return ok_; }
+
+private:
+    std::string old_;
+    bool ok_ = false;
+};
+
+// Sends content as <name> to a fresh rz; limitMs bounds the whole run.
+RzRun sendToRz(const std::string& name, const std::vector<std::uint8_t>& content,
+               const std::vector<std::string>& rzOptions = {}, int limitMs = 20000)
+{
+    RzRun run;
+    zmtest::TempDir source, target, logs;
+    source.write(name, content);
+
+    std::string error;
+    auto pty = sim::PseudoTerminal::open(&error);
+    EXPECT_TRUE(pty) << error;
+    if (!pty)
+        return run;
+    pty->setMasterBlocking(true);
+
+    std::vector<std::string> argv{TARVEL_RZ_PATH, "-b", "-y"};
+    argv.insert(argv.end(), rzOptions.begin(), rzOptions.end());
+    zmtest::ChildProcess rz;
+    const std::string log = logs.path() + "/rz.log";
+    EXPECT_TRUE(rz.start(argv, target.path(), pty->masterFd(), pty->masterFd(), log));
+
+    platform::SystemClock clock;
+    platform::SerialDeviceFactory devices(clock);
+    platform::RecordingNotifier notifier;
+    platform::ScopedPlatform scope({&clock, &devices, &notifier, nullptr});
+    RecordingProgress progress;
+
+    // The watchdog ends a run that hangs: without rz the sender's reads time out.
+    std::mutex m;
+    std::condition_variable cv;
+    bool done = false;
+    std::thread watchdog([&] {
+        std::unique_lock lock(m);
+        if (!cv.wait_for(lock, std::chrono::milliseconds(limitMs), [&] { return done; }))
+            rz.kill();
+    });
+
+    const auto t0 = Clock::now();
+    {
+        CwdGuard cwd(source.path());
+        EXPECT_TRUE(cwd.ok());
+        CSerialPort port;
+        if (port.open(pty->slavePath(), 38400, 4096, 4096)) {
+            CZModemSender sender(&port, &progress);
+            run.sendResult = sender.sendFile(name);
+        } else {
+            ADD_FAILURE() << "cannot open " << pty->slavePath();
+        }
+    }
+    run.rzExit = rz.wait(5000);
+    run.seconds = std::chrono::duration<double>(Clock::now() - t0).count();
+    {
+        std::lock_guard lock(m);
+        done = true;
+    }
+    cv.notify_one();
+    watchdog.join();
+    run.rzKilled = rz.killed();
+    run.boxes = notifier.texts();
+    run.rzLog = readText(log);
+    const std::string got = target.path() + "/" + name;
+    std::ifstream f(got, std::ios::binary);
+    run.received = static_cast<bool>(f);
+    if (run.received)
+        run.data.assign(std::istreambuf_iterator<char>(f), {});
+    return run;
+}
+
+void expectDelivered(const RzRun& run, const std::vector<std::uint8_t>& content)
+{
+    EXPECT_EQ(run.sendResult, 0) << run.rzLog;
+    EXPECT_TRUE(run.boxes.empty()) << (run.boxes.empty() ? "" : run.boxes.front());
+    EXPECT_EQ(run.rzExit, 0) << run.rzLog;
+    EXPECT_FALSE(run.rzKilled);
+    ASSERT_TRUE(run.received) << run.rzLog;
+    EXPECT_EQ(run.data.size(), content.size());
+    EXPECT_TRUE(run.data == content) << "received file differs";
+}
+
+class RzInteropTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const std::string rz = TARVEL_RZ_PATH;
+        ASSERT_FALSE(rz.empty()) << "rz (lrzsz) was not found when the build was configured; "
+                                    "install lrzsz (scripts/test.sh does) and configure again";
+        ASSERT_EQ(::access(rz.c_str(), X_OK), 0) << rz << " is not executable";
+    }
+};
+
+TEST_F(RzInteropTest, EdgeSizesArriveByteForByte)
+{
+    for (std::size_t n : {0u, 1u, 1023u, 1024u, 1025u}) {
+        SCOPED_TRACE(n);
+        const auto content = zmtest::patternBytes(n, static_cast<std::uint32_t>(n) + 3);
+        expectDelivered(sendToRz("edge.bin", content), content);
+    }
+}
+
+TEST_F(RzInteropTest, EveryByteValueAndRunsOfEscapedBytesArrive)
+{
+    std::vector<std::uint8_t> content;
+    for (int i = 0; i < 256; ++i)
+        content.push_back(static_cast<std::uint8_t>(i));
+    for (int b : {0x18, 0x11, 0x13, 0x10, 0x7F, 0xFF, 0x90, 0x91, 0x93, 0x0D, 0x8D})
+        content.insert(content.end(), 1500, static_cast<std::uint8_t>(b));
+    for (int i = 0; i < 1000; ++i) {
+        content.push_back('@');
+        content.push_back('\r');
+    }
+    for (int i = 0; i < 256; ++i)
+        content.push_back(static_cast<std::uint8_t>(255 - i));
+    expectDelivered(sendToRz("bytes.dmf", content), content);
+}
+
+TEST_F(RzInteropTest, ThreeMegabytesArrive)
+{
+    const auto content = zmtest::patternBytes(3 * 1024 * 1024, 42);
+    const RzRun run = sendToRz("big.dmf", content, {}, 30000);
+    expectDelivered(run, content);
+    EXPECT_LT(run.seconds, 30.0);
+}
+
+TEST_F(RzInteropTest, ReceiverCrcErrorsForceResynchronisation)
+{
+    const auto content = zmtest::patternBytes(300 * 1024, 9);
+    const RzRun run = sendToRz("noisy.dmf", content, {"--errors", "30000", "-vv"});
+    expectDelivered(run, content);
+    // rz says so when it asks for a resend of damaged data.
+    EXPECT_NE(run.rzLog.find("CRC"), std::string::npos) << run.rzLog;
+}
+
+}  // namespace
