@@ -12,7 +12,6 @@
 #include <sys/resource.h>
 #include <sys/time.h>
 #include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 #include <vector>
 
@@ -82,8 +81,7 @@ public:
                 exit_ = -1;
                 return exit_;
             }
-            const timespec ts{0, 10'000'000};
-            ::nanosleep(&ts, nullptr);
+            ::usleep(10'000);
         }
     }
 
