@@ -104,7 +104,8 @@ int main(int argc, char** argv)
         if (options.verbose) {
             const auto lines = module.lines();
             for (; linesShown < lines.size(); ++linesShown)
-                std::fprintf(stderr, "tarvel-sim: console: %s\n", lines[linesShown].c_str());
+                std::fprintf(stderr, "tarvel-sim: console: %s\n",
+                             lines[linesShown].empty() ? "(empty line)" : lines[linesShown].c_str());
         }
     };
     while (!g_stop && !runnerEnded) {
