@@ -245,18 +245,6 @@ TEST_F(WorkerRun, EraseReplacesTheFlashPreparation)
     EXPECT_EQ(harness->module.stats().configErased, 1);
 }
 
-TEST_F(WorkerRun, LoggedOutModuleIsLoggedInFirst)
-{
-    sim::ModuleConfig cfg;
-    cfg.start = sim::ConsoleStart::LoggedOut;
-    settings.username = cfg.username;
-    settings.password = cfg.password;
-    makeModule(cfg);
-    EXPECT_EQ(run(), 0u);
-    expectFinishedWith(0);
-    expectBothFilesIntact();
-}
-
 TEST_F(WorkerRun, PortHeldByAnotherProgramFailsWithOneBeforeAnyTransfer)
 {
     makeModule();
@@ -298,16 +286,6 @@ TEST_F(WorkerRun, CommandModeNeverReachedFailsWithThree)
     EXPECT_GE(harness->count(kEsc3), 1u);  // the escapes are repeated while it keeps initialising
     EXPECT_EQ(harness->count("AT{P}"), 0u);
     expectUntouchedBars(progress.snapshots().back());
-}
-
-TEST_F(WorkerRun, SilentConsoleFailsWithThree)
-{
-    sim::ModuleConfig cfg;
-    cfg.silent = true;
-    makeModule(cfg);
-    EXPECT_EQ(run(), 3u);
-    expectFinishedWith(3);
-    EXPECT_EQ(harness->count("reboot"), 0u);
 }
 
 TEST_F(WorkerRun, BootTransferFailureIsSevenAndTheCodeFileIsNeverSent)
