@@ -138,6 +138,22 @@ TEST(EnterCommandMode, CommandModeTextsAreNotOutcomes)
     EXPECT_EQ(h.hostText(), "\r");
 }
 
+TEST(EnterCommandMode, EchoingAndSlowConsolesStillReachCommandMode)
+{
+    ModuleConfig echoing = starting(ConsoleStart::LoggedOut);
+    echoing.echo = true;
+    ModuleConfig slow = starting(ConsoleStart::LoggedOut);
+    slow.replyDelayUs = 3'000'000;  // slower than every fixed wait of the dialogue but the login's
+    for (const ModuleConfig& c : {echoing, slow}) {
+        test::ModuleHarness h(c);
+        CUpgradeConsole console;
+        EXPECT_EQ(console.enterCommandMode("COM1", "admin", "tarvel"), 0);
+        EXPECT_EQ(h.hostText(), "\radmin\rtarvel\r\rreboot\rYes\r" + kEsc3);
+        EXPECT_TRUE(console.prepareFlash());
+        EXPECT_EQ(h.module.stats().flashPrepared, 1);
+    }
+}
+
 TEST(EnterCommandMode, PortThatCannotBeOpenedGivesOneAndSendsNothing)
 {
     test::ModuleHarness h;

@@ -52,6 +52,21 @@ TEST(RunVerification, HealthyModulePassesAfterAllThreeQueriesInOrder)
     EXPECT_TRUE(after.open("COM1", 38400, 4096, 4096));
 }
 
+TEST(RunVerification, EchoingAndSlowModulesAreReadAlike)
+{
+    ModuleConfig echoing = module("2.0.1");
+    echoing.echo = true;
+    echoing.start = ConsoleStart::LoggedOut;
+    ModuleConfig slow = module("2.0.1");
+    slow.replyDelayUs = 3'000'000;  // answers after the 2.5 s query wait: the read still takes it
+    for (const ModuleConfig& c : {echoing, slow}) {
+        test::ModuleHarness h(c);
+        Target s("2.0.10");
+        EXPECT_EQ(runVerification(s), 0);
+        EXPECT_EQ(s.deviceVersion, "2.0.1");
+    }
+}
+
 TEST(RunVerification, DefaultProgramSizeIsChosenByTargetAndStored)
 {
     {
