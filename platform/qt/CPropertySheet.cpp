@@ -77,6 +77,15 @@ int CPropertySheet::pageIndexOfTemplate(int templateId) const
     return -1;
 }
 
+bool CPropertySheet::SetActivePage(int index)
+{
+    if (!GetPage(index))
+        return false;
+    prepare();
+    activate(index);
+    return true;
+}
+
 void CPropertySheet::layoutWindow()
 {
     if (laidOut_)
@@ -187,6 +196,7 @@ void CPropertySheet::activate(int index)
     page->raise();
     page->invalidate();
     setWindowTitle(QString::fromLatin1(page->caption().c_str()));
+    emit pageActivated(page->templateId());
 }
 
 void CPropertySheet::go(int result, int adjacent)

@@ -49,6 +49,8 @@ public:
     CPropertyPage* GetPage(int index) const;
     int GetActiveIndex() const { return active_; }
     CPropertyPage* GetActivePage() const { return GetPage(active_); }
+    // Activates a page directly (OnSetActive, show), without any page's Next/Back handler.
+    bool SetActivePage(int index);
     // Index of the page built on this template, or -1.
     int pageIndexOfTemplate(int templateId) const;
 
@@ -76,6 +78,10 @@ public:
 
     void OnOK() override;
     void OnCancel() override;
+
+signals:
+    // A page has just been activated (after its OnSetActive).
+    void pageActivated(int templateId);
 
 private:
     void activate(int index);

@@ -46,9 +46,11 @@ QFont dialogFont(const std::string& face, int points)
 {
     QFont f;
     if (face == "MS Sans Serif" || face == "MS Shell Dlg" || face.empty()) {
-        // Metric-compatible sans faces first, so that texts laid out for the original face fit.
-        f.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("Nimbus Sans"),
-                       QStringLiteral("Arial"), QStringLiteral("Helvetica"), QStringLiteral("DejaVu Sans")});
+        // Faces whose base units come closest to the original's (6 x 13 at 8 points) first, so
+        // that the windows keep their size and texts laid out for the original face fit.
+        f.setFamilies({QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("Liberation Sans Narrow"),
+                       QStringLiteral("Liberation Sans"), QStringLiteral("Nimbus Sans"), QStringLiteral("Arial"),
+                       QStringLiteral("DejaVu Sans")});
         f.setStyleHint(QFont::SansSerif);
     } else {
         f.setFamily(QString::fromStdString(face));
