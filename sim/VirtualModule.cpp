@@ -130,7 +130,7 @@ void VirtualModule::hostLineChanged(bool open, std::uint32_t, std::int64_t nowUs
             out_.pop();
 }
 
-// --- inspection --------------------------------------------------------------------------------
+// --- what tests read --------------------------------------------------------------------------------
 
 VirtualModule::State VirtualModule::state() const
 {

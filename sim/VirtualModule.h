@@ -7,7 +7,7 @@
 // with the time it reaches the host, so it runs on SimSerialDevice under a VirtualClock as well
 // as on a pseudo-terminal in real time. It never blocks and never reads a clock.
 // During a download it hands every byte to a receive session made by ModuleConfig::receiver.
-// Thread-safe: a test may inspect it while a worker thread talks to it.
+// Thread-safe: a test may read its records while a worker thread talks to it.
 
 #include "sim/ILinePeer.h"
 #include "sim/IReceiveSession.h"

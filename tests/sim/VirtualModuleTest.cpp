@@ -45,19 +45,6 @@ ModuleConfig at(ConsoleStart s)
 
 // --- login ---------------------------------------------------------------------------------------
 
-TEST(VirtualModuleLogin, GoodLoginReachesThePromptAndCrRepeatsIt)
-{
-    test::ModuleHarness h(at(ConsoleStart::LoggedOut));
-    Terminal t(h);
-    EXPECT_EQ(t.last("\r"), "Login:");
-    EXPECT_EQ(t.last("admin\r"), "Password:");
-    EXPECT_EQ(t.last("tarvel\r"), "Tarvel>");
-    // A bare CR brings back exactly the prompt line, which is what confirmPrompt relies on.
-    EXPECT_EQ(CSerialPort::trim(t.type("\r")), "Tarvel>");
-    EXPECT_EQ(h.module.stats().logins, 1);
-    EXPECT_EQ(h.module.state(), State::Prompt);
-}
-
 TEST(VirtualModuleLogin, BadCredentialsNeverEndInAConfirmablePrompt)
 {
     for (const auto& creds : {std::pair<std::string, std::string>{"admin", "wrong"}, {"root", "tarvel"}, {"", ""}}) {
@@ -90,28 +77,6 @@ TEST(VirtualModuleLogin, RefusalComesAfterAPauseAndTypeAheadIsKept)
     EXPECT_EQ(h.module.stats().logins, 1);
 }
 
-TEST(VirtualModuleLogin, PasswordFirstShowsItsPromptAndAnEmptyAnswerEndsTheLogin)
-{
-    test::ModuleHarness h(at(ConsoleStart::PasswordFirst));
-    Terminal t(h);
-    EXPECT_EQ(CSerialPort::lastLine(t.type("", 100)), "Password:");
-    EXPECT_EQ(t.last("\r", 3000), "Login:");
-    EXPECT_EQ(h.module.stats().refusedLogins, 1);
-}
-
-TEST(VirtualModuleLogin, QuickSetupIsAskedTheConfiguredNumberOfTimes)
-{
-    ModuleConfig c = at(ConsoleStart::AtPrompt);
-    c.quickSetupTimes = 2;
-    test::ModuleHarness h(c);
-    Terminal t(h);
-    EXPECT_EQ(t.last("\r"), sim::VirtualModule::kQuickSetup);
-    EXPECT_EQ(t.last("maybe\r"), sim::VirtualModule::kQuickSetup);  // only NO declines
-    EXPECT_EQ(t.last("NO\r"), sim::VirtualModule::kQuickSetup);
-    EXPECT_EQ(t.last("NO\r"), "Tarvel>");
-    EXPECT_EQ(h.module.stats().quickSetupDeclined, 2);
-}
-
 TEST(VirtualModuleLogin, EchoDoesNotChangeTheLastLines)
 {
     ModuleConfig c = at(ConsoleStart::LoggedOut);
@@ -126,22 +91,6 @@ TEST(VirtualModuleLogin, EchoDoesNotChangeTheLastLines)
     EXPECT_EQ(afterPassword.find("tarvel"), std::string::npos);  // passwords are not echoed
     EXPECT_EQ(CSerialPort::lastLine(afterPassword), "Tarvel>");
     EXPECT_EQ(CSerialPort::trim(t.type("\r")), "Tarvel>");
-}
-
-TEST(VirtualModuleLogin, ChunkedOutputSplitsTheLastLineWithAGap)
-{
-    ModuleConfig c = at(ConsoleStart::LoggedOut);
-    c.promptAtStart = false;
-    c.chunkAt = 3;
-    test::ModuleHarness h(c);
-    CSerialPort port;
-    ASSERT_TRUE(port.open("COM1", 38400, 4096, 4096));
-    port.writeText("\r");
-    std::string first, second;
-    ASSERT_TRUE(port.readText(first));
-    ASSERT_TRUE(port.readText(second));
-    EXPECT_EQ(CSerialPort::lastLine(first), "Log");
-    EXPECT_EQ(second, "in: ");
 }
 
 // --- restart and command mode -------------------------------------------------------------------
@@ -189,72 +138,6 @@ TEST(VirtualModuleRestart, WithoutEscapeTheBootEndsAtTheLoginPrompt)
     EXPECT_EQ(CSerialPort::lastLine(t.drain()), "Login:");
     EXPECT_EQ(h.module.stats().bootsCompleted, 1);
     EXPECT_EQ(h.module.stats().commandModeEntries, 0);
-}
-
-TEST(VirtualModuleRestart, IgnoredEscapeLetsTheBootRunOn)
-{
-    ModuleConfig c = at(ConsoleStart::Restarting);
-    c.ignoreEscape = true;
-    test::ModuleHarness h(c);
-    Terminal t(h);
-    for (int i = 0; i < 3; ++i)
-        t.port.writeByte(27);
-    h.clock.sleepMs(20'000);
-    EXPECT_EQ(h.module.stats().commandModeEntries, 0);
-    EXPECT_EQ(CSerialPort::lastLine(t.drain()), "Login:");
-}
-
-struct CommandModeFixture : ::testing::Test {
-    explicit CommandModeFixture(ModuleConfig c = at(ConsoleStart::Restarting)) : h(c), t(h)
-    {
-        for (int i = 0; i < 3; ++i)
-            t.port.writeByte(27);
-        h.clock.sleepMs(500);
-        t.drain();
-    }
-    test::ModuleHarness h;
-    Terminal t;
-};
-
-TEST_F(CommandModeFixture, PrepareFlashReturnsToCommandModeAfterItsDelay)
-{
-    EXPECT_NE(CSerialPort::lastLine(t.type("AT{P}\r", 5000)), sim::VirtualModule::kRemaining);
-    EXPECT_EQ(h.module.state(), State::Preparing);
-    EXPECT_EQ(CSerialPort::lastLine(t.type("", 1500)), sim::VirtualModule::kRemaining);
-    EXPECT_EQ(h.module.stats().flashPrepared, 1);
-}
-
-TEST_F(CommandModeFixture, EraseRestartsTheModule)
-{
-    t.type("AT{E}\r", 4000);
-    EXPECT_EQ(h.module.stats().configErased, 1);
-    EXPECT_EQ(h.module.state(), State::Initializing);
-    for (int i = 0; i < 3; ++i)
-        t.port.writeByte(27);
-    EXPECT_EQ(t.last("", 500), sim::VirtualModule::kHelpLine);
-    EXPECT_EQ(h.module.stats().commandModeEntries, 2);
-}
-
-TEST_F(CommandModeFixture, UnknownCommandIsAnErrorAndChangesNothing)
-{
-    EXPECT_EQ(t.last("AT{Q}\r"), sim::VirtualModule::kHelpLine);
-    EXPECT_NE(h.module.said().find("ERROR"), std::string::npos);
-    EXPECT_EQ(h.module.state(), State::CommandMode);
-}
-
-TEST(VirtualModuleCommandMode, ConfirmationIsAskedAndTakesYes)
-{
-    ModuleConfig c = at(ConsoleStart::Restarting);
-    c.confirmCommandMode = true;
-    test::ModuleHarness h(c);
-    Terminal t(h);
-    for (int i = 0; i < 3; ++i)
-        t.port.writeByte(27);
-    EXPECT_EQ(t.last("", 500), sim::VirtualModule::kConfirm);
-    EXPECT_EQ(t.last("AT{P}\r", 500), sim::VirtualModule::kConfirm);  // no commands before Yes
-    EXPECT_EQ(h.module.stats().flashPrepared, 0);
-    EXPECT_EQ(t.last("Yes\r", 500), sim::VirtualModule::kHelpLine);
-    EXPECT_EQ(h.module.state(), State::CommandMode);
 }
 
 // --- downloads ----------------------------------------------------------------------------------
@@ -384,27 +267,6 @@ TEST(VirtualModuleReplies, RepliesCarryTheLabelsAndEndAtThePrompt)
     EXPECT_NE(list.find("system.cfg              24576\r\n"), std::string::npos);
     ASSERT_GE(list.size(), 7u);
     EXPECT_EQ(list.substr(list.size() - 9), "\r\nTarvel>");  // the prompt has no CR after it
-}
-
-TEST(VirtualModuleFaults, SilentModuleSaysNothingButHearsEverything)
-{
-    ModuleConfig c;
-    c.silent = true;
-    test::ModuleHarness h(c);
-    Terminal t(h);
-    EXPECT_EQ(t.type("\r", 20'000), "");
-    EXPECT_EQ(h.module.received(), "\r");
-}
-
-TEST(VirtualModuleFaults, ChatterGoesOnWhateverIsTyped)
-{
-    ModuleConfig c;
-    c.chatter = true;
-    test::ModuleHarness h(c);
-    Terminal t(h);
-    const std::string out = t.type("\r", 10'500);
-    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 10);
-    EXPECT_EQ(CSerialPort::lastLine(t.type("reboot\r", 2000)).rfind("Link status", 0), 0u);
 }
 
 TEST(VirtualModuleFaults, OutputLeftInAClosedPortIsLost)
