@@ -1,0 +1,226 @@
+#pragma once
+// Support for window tests that run real upgrades against the virtual module: the worker on a
+// real thread (joined before the module goes away), a real-time bound for every such test, the
+// application object whose main window owns the progress window, firmware files on disk, and
+// a watcher that notes what the progress window showed and presses "Finished" once it may.
+
+#include "app/ui/CUpgradeWizard.h"
+#include "platform/IThreadStarter.h"
+#include "platform/qt/CWinApp.h"
+#include "upgrade/ui/CDownloadDlg.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <mutex>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace uitest {
+
+// IThreadStarter whose threads are joined by join() and at destruction, so that a test can
+// wait for the worker's very end (its console closes the port after the verdict). A gate, when
+// set, runs on the new thread before the procedure (to hold a run back); a replacement, when
+// set, runs instead of the procedure.
+class JoiningThreadStarter final : public platform::IThreadStarter {
+public:
+    ~JoiningThreadStarter() override { join(); }
+    bool start(platform::ThreadProcedure procedure, void* parameter) override
+    {
+        ++started;
+        if (refuse)
+            return false;
+        auto gate = gate_;
+        auto replacement = replacement_;
+        threads_.emplace_back([=] {
+            if (gate)
+                gate();
+            if (replacement)
+                replacement(parameter);
+            else
+                procedure(parameter);
+        });
+        return true;
+    }
+    void join()
+    {
+        for (auto& t : threads_)
+            if (t.joinable())
+                t.join();
+        threads_.clear();
+    }
+    void setGate(std::function<void()> g) { gate_ = std::move(g); }
+    void setReplacement(std::function<void(void*)> r) { replacement_ = std::move(r); }
+
+    int started = 0;
+    bool refuse = false;
+
+private:
+    std::function<void()> gate_;
+    std::function<void(void*)> replacement_;
+    std::vector<std::thread> threads_;
+};
+
+// A test that has not ended within the bound aborts the process with a message instead of
+// hanging (the window under test may refuse every way out).
+class Watchdog {
+public:
+    explicit Watchdog(int seconds, const char* what) : what_(what)
+    {
+        thread_ = std::thread([this, seconds] {
+            std::unique_lock lock(mutex_);
+            if (!cv_.wait_for(lock, std::chrono::seconds(seconds), [this] { return done_; })) {
+                std::fprintf(stderr, "watchdog: %s did not end within %d s\n", what_, seconds);
+                std::abort();
+            }
+        });
+    }
+    ~Watchdog()
+    {
+        {
+            std::lock_guard lock(mutex_);
+            done_ = true;
+        }
+        cv_.notify_all();
+        thread_.join();
+    }
+
+private:
+    const char* what_;
+    std::mutex mutex_;
+    std::condition_variable cv_;
+    bool done_ = false;
+    std::thread thread_;
+};
+
+// One application object per test process, so that windows without a parent find the main
+// window.
+inline CWinApp& app()
+{
+    static CWinApp theApp;
+    return theApp;
+}
+
+inline std::vector<std::uint8_t> randomBytes(std::size_t n, unsigned seed)
+{
+    std::mt19937 gen(seed);
+    std::vector<std::uint8_t> v(n);
+    for (auto& b : v)
+        b = static_cast<std::uint8_t>(gen());
+    return v;
+}
+
+// A fresh folder for one test's firmware files, removed afterwards.
+class FirmwareFolder {
+public:
+    explicit FirmwareFolder(const std::string& tag)
+        : dir_(std::filesystem::temp_directory_path() /
+               ("tarvel-ui-" + tag + "-" + std::to_string(std::random_device{}())))
+    {
+        std::filesystem::create_directories(dir_);
+    }
+    ~FirmwareFolder()
+    {
+        std::error_code ec;
+        std::filesystem::remove_all(dir_, ec);
+    }
+    std::string write(const std::string& name, const std::vector<std::uint8_t>& data) const
+    {
+        const auto p = dir_ / name;
+        std::ofstream(p, std::ios::binary)
+            .write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+        return p.string();
+    }
+    std::filesystem::path path() const { return dir_; }
+
+private:
+    std::filesystem::path dir_;
+};
+
+// What the progress window showed when its verdict was up.
+struct FinalView {
+    bool seen = false;
+    std::string status, bootCount, codeCount, bootPath, codePath, button;
+    int bootMax = -1, bootValue = -1, codeMax = -1, codeValue = -1;
+    bool buttonEnabled = false;
+    QFont statusFont;
+    bool doneAtVerdict = false;
+    int resultAtVerdict = -100;
+};
+
+inline FinalView viewOf(CDownloadDlg& d)
+{
+    FinalView v;
+    v.seen = true;
+    v.status = d.GetDlgItemText(CDownloadDlg::kStatus);
+    v.bootCount = d.GetDlgItemText(CDownloadDlg::kBootCount);
+    v.codeCount = d.GetDlgItemText(CDownloadDlg::kCodeCount);
+    v.bootPath = d.GetDlgItemText(CDownloadDlg::kBootPath);
+    v.codePath = d.GetDlgItemText(CDownloadDlg::kCodePath);
+    v.button = d.GetDlgItemText(CDownloadDlg::kButton);
+    if (auto* b = d.item<QProgressBar>(CDownloadDlg::kBootBar)) {
+        v.bootMax = b->maximum();
+        v.bootValue = b->value();
+    }
+    if (auto* b = d.item<QProgressBar>(CDownloadDlg::kCodeBar)) {
+        v.codeMax = b->maximum();
+        v.codeValue = b->value();
+    }
+    if (QWidget* b = d.GetDlgItem(CDownloadDlg::kButton))
+        v.buttonEnabled = b->isEnabled();
+    if (QWidget* s = d.GetDlgItem(CDownloadDlg::kStatus))
+        v.statusFont = s->font();
+    if (UpgradeSettings* s = d.settings()) {
+        v.doneAtVerdict = s->upgradeDone.load();
+        v.resultAtVerdict = s->upgradeResult.load();
+    }
+    return v;
+}
+
+// The progress window currently open, if any.
+inline CDownloadDlg* openProgressWindow()
+{
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* d = qobject_cast<CDownloadDlg*>(w); d && d->isVisible())
+            return d;
+    return nullptr;
+}
+
+// Watches for progress windows (on its own timer, so it keeps working inside nested modal
+// loops); once one has shown its verdict, records the view and clicks its button.
+class FinishClicker {
+public:
+    FinishClicker()
+    {
+        timer_.setInterval(2);
+        QObject::connect(&timer_, &QTimer::timeout, [this] { poll(); });
+        timer_.start();
+    }
+    void poll()
+    {
+        CDownloadDlg* d = openProgressWindow();
+        if (!d || !d->finishedShown())
+            return;
+        views.push_back(viewOf(*d));
+        if (auto* b = d->item<QPushButton>(CDownloadDlg::kButton))
+            b->click();
+    }
+    std::vector<FinalView> views;
+
+private:
+    QTimer timer_;
+};
+
+}  // namespace uitest
