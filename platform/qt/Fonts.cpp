@@ -1,6 +1,7 @@
 #include "platform/qt/Fonts.h"
 
 #include <QFontMetrics>
+#include <QStringList>
 
 #include <algorithm>
 #include <cstdlib>
@@ -11,8 +12,16 @@ QFont createFontA(int height, int, int, int, int weight, bool italic, bool under
                   unsigned, unsigned, unsigned, unsigned, unsigned pitchAndFamily, const char* face)
 {
     QFont f;
-    if (face && *face)
-        f.setFamily(QString::fromLatin1(face));
+    const QString name = QString::fromLatin1(face ? face : "");
+    if (name == QLatin1String("Times New Roman")) {
+        // Metric-compatible faces first, so that titles laid out for it keep their width.
+        QStringList families;
+        families << QStringLiteral("Liberation Serif") << QStringLiteral("Nimbus Roman") << QStringLiteral("Times")
+                 << name << QStringLiteral("DejaVu Serif");
+        f.setFamilies(families);
+    } else if (!name.isEmpty()) {
+        f.setFamily(name);
+    }
     switch (pitchAndFamily & 0xF0) {
     case FF_ROMAN: f.setStyleHint(QFont::Serif); break;
     case FF_SWISS: f.setStyleHint(QFont::SansSerif); break;
