@@ -2,8 +2,15 @@
 
 #include "app/ui/Resources.h"
 #include "platform/qt/CPropertySheet.h"
+#include "upgrade/UpgradeMessages.h"
 
 CWizPage10::CWizPage10() : CUpgradePage(res::IDD_UPGRADE_DONE, PSWIZB_BACK | PSWIZB_FINISH) {}
+
+void CWizPage10::OnPaint()
+{
+    CUpgradePage::OnPaint();
+    SetDlgItemText(kResult, upgradeCompletedLine(settings()));
+}
 
 int CWizPage10::OnWizardBack()
 {
