@@ -1,13 +1,29 @@
 #pragma once
 // The QApplication of a window test executable, created on first use on the offscreen platform
-// (unless QT_QPA_PLATFORM says otherwise). It lives until the process ends.
+// (unless QT_QPA_PLATFORM says otherwise). It lives until the last test has run.
 
 #include <QApplication>
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QTimer>
 
+#include <gtest/gtest.h>
+
 #include <functional>
+
+// Destroys the application after the last test, while the toolkit's own globals still exist.
+class GuiAppEnvironment : public ::testing::Environment {
+public:
+    explicit GuiAppEnvironment(QApplication* app) : app_(app) {}
+    void TearDown() override
+    {
+        delete app_;
+        app_ = nullptr;
+    }
+
+private:
+    QApplication* app_;
+};
 
 inline QApplication& guiApp()
 {
@@ -17,7 +33,9 @@ inline QApplication& guiApp()
         static int argc = 1;
         static char name[] = "upgrade";
         static char* argv[] = {name, nullptr};
-        return new QApplication(argc, argv);
+        auto* a = new QApplication(argc, argv);
+        ::testing::AddGlobalTestEnvironment(new GuiAppEnvironment(a));
+        return a;
     }();
     return *app;
 }
