@@ -84,14 +84,6 @@ TEST_F(Startup, AcceptThenUsageBoxThenWizardWithTheParsedSettings)
     EXPECT_EQ(notifier.boxes()[0].icon, QMessageBox::Warning);  // type 0: the exclamation icon
 }
 
-TEST_F(Startup, WithoutOptionsTheWizardStartsFromTheDefaults)
-{
-    run({});
-    EXPECT_EQ(events, (std::vector<std::string>{"agreement", "wizard"}));
-    EXPECT_EQ(seenComPort, "COM1");
-    EXPECT_FALSE(seenNonInteractive);
-}
-
 TEST_F(Startup, RejectingTheAgreementEndsEverythingWhateverTheCommandLine)
 {
     auto reject = [](CAgreementDlg& a) { QTest::mouseClick(a.GetDlgItem(2), Qt::LeftButton); };

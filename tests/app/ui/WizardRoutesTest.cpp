@@ -110,19 +110,6 @@ TEST_F(Routes, DownloadPagesGoBackToTheirPredecessorsInTheTable)
     EXPECT_EQ(active(), 139);
 }
 
-TEST_F(Routes, FinishAndCancelEndTheWizard)
-{
-    goTo(138);
-    later([&] { wizard->PressButton(PSBTN_FINISH); });
-    EXPECT_EQ(wizard->DoModal(), ID_WIZFINISH);
-
-    TearDown();
-    SetUp();
-    start();
-    later([&] { wizard->PressButton(PSBTN_CANCEL); });
-    EXPECT_EQ(wizard->DoModal(), platform::IDCANCEL);
-}
-
 TEST_F(Routes, NonInteractiveModePressesNextSixTimesOnceTheWizardIsShown)
 {
     settings().nonInteractive = true;  // as -n sets them

@@ -2,7 +2,6 @@
 #include "platform/qt/CDialog.h"
 #include "platform/qt/ControlFactory.h"
 #include "platform/qt/DialogUnits.h"
-#include "platform/qt/Fonts.h"
 #include "platform/qt/Resources.h"
 #include "app/ui/Resources.h"
 #include "platform/qt/GuiTestApp.h"
@@ -241,17 +240,6 @@ TEST_F(DialogFramework, ButtonOneEndsTheDialogWithOkAndOtherButtonsGoToTheirHand
 
     CDialog missing(4242);
     EXPECT_EQ(missing.DoModal(), -1);
-}
-
-TEST_F(DialogFramework, TitleFontIsBoldSerifWithTheAskedCellHeight)
-{
-    const QFont f = ui::createFontA(16, 0, 0, 0, ui::FW_BOLD, false, false, false, ui::ANSI_CHARSET,
-                                    ui::OUT_DEFAULT_PRECIS, ui::CLIP_DEFAULT_PRECIS, ui::DEFAULT_QUALITY,
-                                    ui::FF_ROMAN, "Times New Roman");
-    EXPECT_TRUE(f.bold());
-    EXPECT_FALSE(f.italic());
-    EXPECT_EQ(f.styleHint(), QFont::Serif);
-    EXPECT_NEAR(QFontMetrics(f).height(), 16, 1);
 }
 
 TEST_F(DialogFramework, SideBitmapIsA16ColourPictureOfTheFixedSize)

@@ -127,13 +127,6 @@ TEST_F(PropertySheet, FinishTakesNextsPlaceAndDisabledButtonsIgnorePresses)
     EXPECT_EQ(s.findChildren<QPushButton*>().size(), 4);  // Back, Next, Finish, Cancel; no Help or Apply
 }
 
-TEST_F(PropertySheet, TitleBarShowsTheActivePagesCaption)
-{
-    TestSheet s;
-    s.prepare();
-    EXPECT_EQ(s.windowTitle(), QStringLiteral("Tarvel Verification and Upgrade Utility"));
-}
-
 TEST_F(PropertySheet, FinishAndCancelEndTheSheetAtOnce)
 {
     {
