@@ -4,6 +4,7 @@
 // the worker is done with it.
 #include "upgrade/ui/CDownloadDlg.h"
 
+#include "platform/qt/Fonts.h"
 #include "platform/qt/GuiTestApp.h"
 #include "platform/qt/QtNotifier.h"
 #include "serial/CSerialPort.h"
@@ -117,8 +118,11 @@ TEST_F(ProgressWindow, SuccessfulRunEndsWithBothBarsFullAndTheVerdictInBold)
     EXPECT_EQ(settings().upgradeResult.load(), 0);
 
     EXPECT_EQ(v.status, ProgressState::kCompleted);
+    // Bold "Times New Roman" of cell height 16, as the framework renders that face here.
+    const QFont times = ui::createFontA(16, 0, 0, 0, 700, false, false, false, 0, 0, 0, 0, 16, "Times New Roman");
     EXPECT_TRUE(v.statusFont.bold());
-    EXPECT_EQ(v.statusFont.family(), QStringLiteral("Times New Roman"));
+    EXPECT_EQ(v.statusFont.family(), times.family());
+    EXPECT_EQ(v.statusFont.pixelSize(), times.pixelSize());
     EXPECT_EQ(v.button, "Finished");
     EXPECT_TRUE(v.buttonEnabled);
 
