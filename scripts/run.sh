@@ -2,6 +2,11 @@
 # Runs the utility against the virtual module, no module or cable needed: builds upgrade-cli
 # and tarvel-sim, makes sample firmware files, starts the virtual module on a pseudo-terminal,
 # upgrades it with upgrade-cli, and shows that the module received both files intact.
+# Where a display exists (DISPLAY or WAYLAND_DISPLAY set) the windowed utility is started
+# instead, with the port and both sample files preset: accept the agreement and go through the
+# wizard; the files are checked after it has closed. The port page can only store COM1 or COM2,
+# so both names are pointed at the virtual module's pseudo-terminal for that run.
+#   TARVEL_RUN_CLI=1    use upgrade-cli even where a display exists
 #   TARVEL_SIM_PACE=1   carry the bytes at the real line speed (the run then takes minutes)
 #   JOBS=N              parallel build jobs (default 2)
 set -euo pipefail
@@ -20,6 +25,18 @@ fi
 cmake --build build/run --target upgrade-cli tarvel-sim -j"$jobs" >/dev/null
 cli=build/run/cli/upgrade-cli
 sim=build/run/sim/tool/tarvel-sim
+
+gui=""
+if [ "${TARVEL_RUN_CLI:-0}" != 1 ] && { [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; }; then
+  echo "== build the windowed utility (build/run-gui)"
+  if [ ! -f build/run-gui/CMakeCache.txt ]; then
+    cmake -S . -B build/run-gui -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARVEL_BUILD_TESTS=OFF >/dev/null
+  else
+    cmake -S . -B build/run-gui >/dev/null
+  fi
+  cmake --build build/run-gui --target upgrade -j"$jobs" >/dev/null
+  gui=build/run-gui/upgrade
+fi
 
 echo "== sample firmware files (out/sample)"
 mkdir -p out/sample
@@ -51,10 +68,16 @@ tty=$(head -n 1 out/sim.out)
 [ -n "$tty" ] || { echo "tarvel-sim did not report its device" >&2; exit 1; }
 echo "tarvel-sim runs on $tty (link out/sim-tty)"
 
-echo "== upgrade-cli -y -o $tty -b out/sample/tarvelboot.dmf -c out/sample/tarvel.dmf"
 status=0
-timeout 1200 "$cli" -y -o "$tty" -b "$root/out/sample/tarvelboot.dmf" -c "$root/out/sample/tarvel.dmf" || status=$?
-echo "upgrade-cli exit status: $status"
+if [ -n "$gui" ]; then
+  echo "== upgrade -o $tty -b out/sample/tarvelboot.dmf -c out/sample/tarvel.dmf (windowed)"
+  UPGRADE_COM1="$tty" UPGRADE_COM2="$tty" "$gui" -o "$tty" -b "$root/out/sample/tarvelboot.dmf" -c "$root/out/sample/tarvel.dmf" || status=$?
+  echo "upgrade exit status: $status"
+else
+  echo "== upgrade-cli -y -o $tty -b out/sample/tarvelboot.dmf -c out/sample/tarvel.dmf"
+  timeout 1200 "$cli" -y -o "$tty" -b "$root/out/sample/tarvelboot.dmf" -c "$root/out/sample/tarvel.dmf" || status=$?
+  echo "upgrade-cli exit status: $status"
+fi
 
 # Give the module a moment to store the last file, then stop it.
 sleep 0.5
@@ -65,6 +88,10 @@ cat out/sim.log
 
 echo "== received files (out/sim-received)"
 [ "$status" -eq 0 ] || exit "$status"
+if [ -n "$gui" ] && { [ ! -f out/sim-received/tarvelboot.dmf ] || [ ! -f out/sim-received/tarvel.dmf ]; }; then
+  echo "The wizard ended without a complete upgrade; nothing to compare."
+  exit 0
+fi
 cmp out/sample/tarvelboot.dmf out/sim-received/tarvelboot.dmf
 cmp out/sample/tarvel.dmf out/sim-received/tarvel.dmf
 ls -l out/sim-received
