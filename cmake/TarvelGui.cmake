@@ -1,5 +1,4 @@
 find_package(Qt6 REQUIRED COMPONENTS Widgets Test)
-set(CMAKE_AUTOMOC ON)
 
 file(GLOB_RECURSE _gui_srcs CONFIGURE_DEPENDS
      ${PROJECT_SOURCE_DIR}/platform/qt/*.cpp
@@ -17,6 +16,8 @@ if(_gui_srcs)
   add_library(tarvel_gui STATIC ${_gui_srcs} ${_gui_hdrs})
   target_include_directories(tarvel_gui PUBLIC ${PROJECT_SOURCE_DIR})
   target_link_libraries(tarvel_gui PUBLIC tarvel_core Qt6::Widgets)
+  # moc only where Qt classes live, not on every core library and test.
+  set_target_properties(tarvel_gui PROPERTIES AUTOMOC ON)
 endif()
 
 if(EXISTS ${PROJECT_SOURCE_DIR}/app/ui/main.cpp)
