@@ -1,6 +1,7 @@
 // CSerialPort: the time-outs each transfer installs, the open sequence and its messages, the
 // write-error count, and the console line helpers, on a recording device and on the simulated
-// line under virtual time.
+// line under virtual time (whose time-out semantics the virtual-time tests of everything above
+// rely on being those of the real device).
 #include "platform/Platform.h"
 #include "platform/RecordingNotifier.h"
 #include "platform/VirtualClock.h"
@@ -40,15 +41,15 @@ public:
     }
     bool setTimeouts(const platform::SerialTimeouts& t) override
     {
-        note("timeouts " + std::to_string(t.readInterval) + " " + std::to_string(t.readTotalMultiplier) + " " +
-             std::to_string(t.readTotalConstant) + " " + std::to_string(t.writeTotalMultiplier) + " " +
-             std::to_string(t.writeTotalConstant));
-        return !s_.failSetTimeouts;
+        std::string call = "timeouts";
+        for (auto v : {t.readInterval, t.readTotalMultiplier, t.readTotalConstant, t.writeTotalMultiplier,
+                       t.writeTotalConstant})
+            call += " " + std::to_string(v);
+        return note(call), !s_.failSetTimeouts;
     }
     bool read(std::uint8_t*, std::size_t size, std::size_t& received) override
     {
-        received = 0;
-        return note("read " + std::to_string(size)), true;
+        return received = 0, note("read " + std::to_string(size)), true;
     }
     bool write(const std::uint8_t*, std::size_t size, std::size_t& written) override
     {
@@ -183,14 +184,15 @@ public:
     }
     std::int64_t nextEventUs() const override { return sim::TimedByteQueue::kNever; }
     sim::TimedByteQueue& output() override { return out; }
+    std::uint32_t baudRate() const override { return baud; }
 
-    void say(const std::string& s, std::int64_t atUs)
+    void say(const std::string& s, std::int64_t atUs, std::int64_t usPerByte = 0)
     {
-        out.push(reinterpret_cast<const std::uint8_t*>(s.data()), s.size(), atUs);
+        out.push(reinterpret_cast<const std::uint8_t*>(s.data()), s.size(), atUs, usPerByte);
     }
     sim::TimedByteQueue out;
-    std::string heard;
-    std::string replyToCr;
+    std::string heard, replyToCr;
+    std::uint32_t baud = 0;
 };
 
 struct SimPort : ::testing::Test {
@@ -259,7 +261,6 @@ TEST_F(SimPort, GetStateReportsTheAppliedSettings)
     ASSERT_TRUE(port.getState(dcb));
     EXPECT_EQ(dcb.baudRate, 115200u);
     EXPECT_EQ(dcb.rtsControl, LineSettings::RtsControl::Handshake);
-    EXPECT_TRUE(dcb.outxCtsFlow);
     sim::LineFaults f;
     f.failGetState = true;
     line.setFaults(f);
@@ -329,6 +330,47 @@ TEST_F(SimPort, ReadByteWaitsExactlyItsTimeout)
     // Non-positive time-outs still end (the simulated device aborts on a read without limit).
     EXPECT_EQ(port.readByte(0), -2);
     EXPECT_EQ(port.readByte(-5), -2);
+}
+
+TEST_F(SimPort, ReadTextEndsTwoHundredMsAfterTheLastByteAndAGapSplitsAReply)
+{
+    open();
+    peer.say(std::string(100, 'a'), 1'000'000, 1000);  // one byte a millisecond from t=1 s
+    peer.say("Log", 2'000'000);
+    peer.say("in: ", 2'250'000);
+    std::string text;
+    EXPECT_TRUE(port.readText(text, 4096));
+    EXPECT_EQ(text, std::string(100, 'a'));
+    EXPECT_EQ(clock.nowUs(), 1'000'000 + 100'000 + 200'000);
+    for (const char* part : {"Log", "in: "}) {
+        EXPECT_TRUE(port.readText(text, 4096));
+        EXPECT_EQ(text, part);
+    }
+}
+
+TEST_F(SimPort, BytesAvailableCountsOnlyArrivedBytes)
+{
+    open();
+    peer.say("abc", 10'000);
+    EXPECT_EQ(port.bytesAvailable(), 0);
+    clock.sleepMs(10);
+    EXPECT_EQ(port.bytesAvailable(), 3);
+}
+
+TEST_F(SimPort, SpeedMismatchGarblesBothWaysAndPacedWritesTakeLineTime)
+{
+    open();
+    peer.baud = 115200;
+    port.writeText("AT");
+    EXPECT_NE(peer.heard, "AT");
+    peer.say("A", clock.nowUs());
+    EXPECT_NE(port.readByte(10), 'A');
+
+    peer.baud = 0;
+    line.setPacing(true);
+    const auto t0 = clock.nowUs();
+    port.writeText(std::string(384, 'x'));  // 3840 bits at 38,400 bps
+    EXPECT_NEAR(static_cast<double>(clock.nowUs() - t0), 100'000.0, 200.0);
 }
 
 TEST(LastLine, KeepsTheLastCarriageReturnLineTrimmed)

@@ -5,263 +5,221 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace {
 
 using sim::ConsoleStart;
 using sim::ModuleConfig;
+using Check = std::function<void(test::ModuleHarness&)>;
 
 const std::string kEsc3 = "\x1b\x1b\x1b";
+const std::string kRestart = "\rreboot\rYes\r" + kEsc3;
+const std::string kLogin = "\radmin\rtarvel\r";
 constexpr std::int64_t kByteUs = 260;  // one character at 38,400 bps on the simulated line
 
-ModuleConfig starting(ConsoleStart s)
+ModuleConfig config(ConsoleStart s, const std::function<void(ModuleConfig&)>& tweak = {})
 {
     ModuleConfig c;
     c.start = s;
+    if (tweak)
+        tweak(c);
     return c;
 }
 
-// --- enterCommandMode: the console states and what is sent ---------------------------------------
-
-TEST(EnterCommandMode, AtThePromptRestartsWithoutCredentialsAtTheRightTimes)
+// One pass (a silent 12,788 ms read or a one-second status line, plus the 500 ms pass wait).
+constexpr std::int64_t kSilentPassUs = 12'788'000 + 500'000;
+void afterChatterPasses(test::ModuleHarness& h)  // 550 passes of exactly a second each
 {
-    test::ModuleHarness h(starting(ConsoleStart::AtPrompt));
-    CUpgradeConsole console;
-    EXPECT_EQ(console.enterCommandMode("COM1", "admin", "tarvel"), 0);
-
-    EXPECT_EQ(h.hostText(), "\r\rreboot\rYes\r" + kEsc3);
-    EXPECT_EQ(h.timeOf("\r"), kByteUs);  // the wake-up goes out first
-    const std::int64_t reboot = h.timeOf("reboot\r");
-    const std::int64_t yes = h.timeOf("Yes\r");
-    const std::int64_t esc = h.timeOf(kEsc3);
-    EXPECT_EQ(yes - reboot, 500'000 + 7 * kByteUs);
-    EXPECT_EQ(esc - yes, 8'000'000 + 4 * kByteUs);
-    EXPECT_EQ(h.nowUs(), esc + 2 * kByteUs + 500'000);  // returns 500 ms after the last ESC
-    EXPECT_EQ(h.module.stats().commandModeEntries, 1);
-    EXPECT_TRUE(console.isOpen());
+    EXPECT_GT(h.nowUs(), 550'500'000);
+    EXPECT_LT(h.nowUs(), 551'000'000);
 }
 
-TEST(EnterCommandMode, LoggedOutLogsInWithUserThenPassword)
-{
-    test::ModuleHarness h(starting(ConsoleStart::LoggedOut));
-    CUpgradeConsole console;
-    EXPECT_EQ(console.enterCommandMode("COM1", "admin", "tarvel"), 0);
-    EXPECT_EQ(h.hostText(), "\radmin\rtarvel\r\rreboot\rYes\r" + kEsc3);
-    EXPECT_EQ(h.timeOf("tarvel\r") - h.timeOf("admin\r"), 50'000 + 6 * kByteUs);
-    // 5 s after the password the prompt is read and confirmed with a CR.
-    EXPECT_GE(h.timeOf("\r", 3) - h.timeOf("tarvel\r"), 5'000'000);
-    EXPECT_EQ(h.module.stats().logins, 1);
-    EXPECT_EQ(h.module.stats().commandModeEntries, 1);
-}
+// --- enterCommandMode: the console states, what is sent and when --------------------------------
 
-TEST(EnterCommandMode, PasswordFirstSendsAnEmptyAnswerThenLogsIn)
+TEST(EnterCommandMode, EveryConsoleStateSendsItsDialogueAtTheRightTimes)
 {
-    test::ModuleHarness h(starting(ConsoleStart::PasswordFirst));
-    CUpgradeConsole console;
-    EXPECT_EQ(console.enterCommandMode("COM1", "admin", "tarvel"), 0);
-    EXPECT_EQ(h.hostText(), "\r\radmin\rtarvel\r\rreboot\rYes\r" + kEsc3);
-    EXPECT_EQ(h.timeOf("admin\r") - h.timeOf("\r", 1), 5'000'000 + kByteUs);
-    EXPECT_EQ(h.timeOf("tarvel\r") - h.timeOf("admin\r"), 50'000 + 6 * kByteUs);
-    EXPECT_EQ(h.module.stats().logins, 1);
-}
-
-TEST(EnterCommandMode, RefusedLoginStopsBeforeAnyRestart)
-{
-    test::ModuleHarness h(starting(ConsoleStart::LoggedOut));
-    CUpgradeConsole console;
-    EXPECT_EQ(console.enterCommandMode("COM1", "admin", "guess"), 2);
-    EXPECT_EQ(h.hostText(), "\radmin\rguess\r");  // "Login:" is no prompt: nothing to confirm
-    EXPECT_EQ(h.count("reboot"), 0u);
-    EXPECT_EQ(h.count("\x1b"), 0u);
-    EXPECT_EQ(h.module.stats().restarts, 0);
-    EXPECT_TRUE(console.isOpen());
+    struct Case {
+        const char* name;
+        ModuleConfig config;
+        std::string password;
+        int code;
+        std::string sent;
+        Check check;
+    };
+    const Case cases[] = {
+        {"at the prompt: restart without credentials", config(ConsoleStart::AtPrompt), "tarvel", 0, "\r" + kRestart,
+         [](test::ModuleHarness& h) {
+             EXPECT_EQ(h.timeOf("\r"), kByteUs);  // the wake-up goes out first
+             EXPECT_EQ(h.timeOf("Yes\r") - h.timeOf("reboot\r"), 500'000 + 7 * kByteUs);
+             EXPECT_EQ(h.timeOf(kEsc3) - h.timeOf("Yes\r"), 8'000'000 + 4 * kByteUs);
+             EXPECT_EQ(h.nowUs(), h.timeOf(kEsc3) + 2 * kByteUs + 500'000);  // 500 ms after the last ESC
+         }},
+        {"logged out: user, then password", config(ConsoleStart::LoggedOut), "tarvel", 0, kLogin + kRestart,
+         [](test::ModuleHarness& h) {
+             EXPECT_EQ(h.timeOf("tarvel\r") - h.timeOf("admin\r"), 50'000 + 6 * kByteUs);
+             // 5 s after the password the prompt is read and confirmed with a CR.
+             EXPECT_GE(h.timeOf("\r", 3) - h.timeOf("tarvel\r"), 5'000'000);
+             EXPECT_EQ(h.module.stats().logins, 1);
+         }},
+        {"password first: an empty answer, then the login", config(ConsoleStart::PasswordFirst), "tarvel", 0,
+         "\r" + kLogin + kRestart,
+         [](test::ModuleHarness& h) {
+             EXPECT_EQ(h.timeOf("admin\r") - h.timeOf("\r", 1), 5'000'000 + kByteUs);
+             EXPECT_EQ(h.timeOf("tarvel\r") - h.timeOf("admin\r"), 50'000 + 6 * kByteUs);
+         }},
+        // "Login:" is no prompt: nothing to confirm, no restart.
+        {"refused login", config(ConsoleStart::LoggedOut), "guess", 2, "\radmin\rguess\r",
+         [](test::ModuleHarness& h) { EXPECT_EQ(h.module.stats().restarts, 0); }},
+        {"quick setup asked twice is declined twice",
+         config(ConsoleStart::AtPrompt, [](ModuleConfig& c) { c.quickSetupTimes = 2; }), "tarvel", 0,
+         "\rNO\rNO\r" + kRestart, [](test::ModuleHarness& h) { EXPECT_EQ(h.module.stats().quickSetupDeclined, 2); }},
+        {"already restarting: only the escapes", config(ConsoleStart::Restarting), "tarvel", 0, "\r" + kEsc3,
+         [](test::ModuleHarness& h) { EXPECT_EQ(h.nowUs(), h.timeOf("\x1b", 2) + 500'000); }},
+        {"echoing console", config(ConsoleStart::LoggedOut, [](ModuleConfig& c) { c.echo = true; }), "tarvel", 0,
+         kLogin + kRestart, nullptr},
+        // Slower than every fixed wait of the dialogue but the login's.
+        {"slow console", config(ConsoleStart::LoggedOut, [](ModuleConfig& c) { c.replyDelayUs = 3'000'000; }),
+         "tarvel", 0, kLogin + kRestart, nullptr},
+        // Wake-up, then seven times: a 12,788 ms read, "\r", 50 ms and the 500 ms pass wait.
+        {"silent line: seven failed reads", config(ConsoleStart::AtPrompt, [](ModuleConfig& c) { c.silent = true; }),
+         "tarvel", 3, std::string(8, '\r'),
+         [](test::ModuleHarness& h) {
+             EXPECT_EQ(h.nowUs(), kByteUs + 50'000 + 7 * (kSilentPassUs + kByteUs + 50'000));
+         }},
+        {"chatter: 550 passes, no read failed",
+         config(ConsoleStart::AtPrompt, [](ModuleConfig& c) { c.chatter = true; }), "tarvel", 3, "\r",
+         afterChatterPasses},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::ModuleHarness h(c.config);
+        CUpgradeConsole console;
+        EXPECT_EQ(console.enterCommandMode("COM1", "admin", c.password), c.code);
+        EXPECT_EQ(h.hostText(), c.sent);
+        EXPECT_TRUE(console.isOpen());
+        if (c.check)
+            c.check(h);
+        if (c.code == 0) {
+            EXPECT_EQ(h.module.stats().commandModeEntries, 1);
+            EXPECT_TRUE(console.prepareFlash());  // the module takes commands now
+            EXPECT_EQ(h.module.stats().flashPrepared, 1);
+        }
+    }
 }
 
 TEST(EnterCommandMode, EmptyCredentialsAreBareCarriageReturns)
 {
-    test::ModuleHarness h(starting(ConsoleStart::LoggedOut));
-    CUpgradeConsole console;
-    EXPECT_EQ(console.enterCommandMode("COM1", "", ""), 2);
+    test::ModuleHarness h(config(ConsoleStart::LoggedOut));
+    EXPECT_EQ(CUpgradeConsole().enterCommandMode("COM1", "", ""), 2);
     EXPECT_EQ(h.hostText(), "\r\r\r");
 }
 
 TEST(EnterCommandMode, LoginSplitOverTwoReadsIsMatchedInTheSecondPass)
 {
-    ModuleConfig c = starting(ConsoleStart::LoggedOut);
-    c.promptAtStart = false;
-    c.chunkAt = 3;  // "Log", then 250 ms later "in: "
-    c.chunkOnly = "Login:";
-    test::ModuleHarness h(c);
-    CUpgradeConsole console;
-    EXPECT_EQ(console.enterCommandMode("COM1", "admin", "tarvel"), 0);
-    EXPECT_EQ(h.hostText().substr(0, 14), "\radmin\rtarvel\r");
+    test::ModuleHarness h(config(ConsoleStart::LoggedOut, [](ModuleConfig& c) {
+        c.promptAtStart = false;
+        c.chunkAt = 3;  // "Log", then 250 ms later "in: "
+        c.chunkOnly = "Login:";
+    }));
+    EXPECT_EQ(CUpgradeConsole().enterCommandMode("COM1", "admin", "tarvel"), 0);
+    EXPECT_EQ(h.hostText().substr(0, 14), kLogin);
     // First pass: "Log" (read ends 200 ms after it) and 500 ms; second pass reads the rest.
-    const std::int64_t user = h.timeOf("admin\r");
-    EXPECT_GT(user, 700'000);
-    EXPECT_LT(user, 1'000'000);
-}
-
-TEST(EnterCommandMode, QuickSetupAskedTwiceIsDeclinedTwice)
-{
-    ModuleConfig c = starting(ConsoleStart::AtPrompt);
-    c.quickSetupTimes = 2;
-    test::ModuleHarness h(c);
-    CUpgradeConsole console;
-    EXPECT_EQ(console.enterCommandMode("COM1", "admin", "tarvel"), 0);
-    EXPECT_EQ(h.hostText(), "\rNO\rNO\r\rreboot\rYes\r" + kEsc3);
-    EXPECT_EQ(h.module.stats().quickSetupDeclined, 2);
-}
-
-TEST(EnterCommandMode, AlreadyRestartingOnlyGetsTheEscapes)
-{
-    test::ModuleHarness h(starting(ConsoleStart::Restarting));
-    CUpgradeConsole console;
-    EXPECT_EQ(console.enterCommandMode("COM1", "admin", "tarvel"), 0);
-    EXPECT_EQ(h.hostText(), "\r" + kEsc3);
-    EXPECT_EQ(h.nowUs(), h.timeOf("\x1b", 2) + 500'000);
-    EXPECT_EQ(h.module.stats().commandModeEntries, 1);
+    EXPECT_GT(h.timeOf("admin\r"), 700'000);
+    EXPECT_LT(h.timeOf("admin\r"), 1'000'000);
 }
 
 TEST(EnterCommandMode, CommandModeTextsAreNotOutcomes)
 {
     // A module already in command mode keeps saying "Remaining in AT command mode.": that is
     // nothing the start of an upgrade recognises, so the scan runs out and sends nothing more.
-    test::ModuleHarness h(starting(ConsoleStart::Restarting));
+    test::ModuleHarness h(config(ConsoleStart::Restarting));
     {
         CSerialPort escape;
         ASSERT_TRUE(escape.open("COM1", 38400, 4096, 4096));
-        for (int i = 0; i < 3; ++i)
-            escape.writeByte(27);
+        escape.writeText(kEsc3);
     }
     h.line.clearRecords();
-    CUpgradeConsole console;
-    EXPECT_EQ(console.enterCommandMode("COM1", "admin", "tarvel"), 3);
+    EXPECT_EQ(CUpgradeConsole().enterCommandMode("COM1", "admin", "tarvel"), 3);
     EXPECT_EQ(h.hostText(), "\r");
 }
 
-TEST(EnterCommandMode, EchoingAndSlowConsolesStillReachCommandMode)
-{
-    ModuleConfig echoing = starting(ConsoleStart::LoggedOut);
-    echoing.echo = true;
-    ModuleConfig slow = starting(ConsoleStart::LoggedOut);
-    slow.replyDelayUs = 3'000'000;  // slower than every fixed wait of the dialogue but the login's
-    for (const ModuleConfig& c : {echoing, slow}) {
-        test::ModuleHarness h(c);
-        CUpgradeConsole console;
-        EXPECT_EQ(console.enterCommandMode("COM1", "admin", "tarvel"), 0);
-        EXPECT_EQ(h.hostText(), "\radmin\rtarvel\r\rreboot\rYes\r" + kEsc3);
-        EXPECT_TRUE(console.prepareFlash());
-        EXPECT_EQ(h.module.stats().flashPrepared, 1);
-    }
-}
-
-TEST(EnterCommandMode, PortThatCannotBeOpenedGivesOneAndSendsNothing)
+TEST(ConsolePort, OpenFailuresGiveOneAndSendNothing)
 {
     test::ModuleHarness h;
     sim::LineFaults f;
     f.failOpen = true;
+    CUpgradeConsole console;
     h.line.setFaults(f);
-    CUpgradeConsole console;
     EXPECT_EQ(console.enterCommandMode("COM1", "admin", "tarvel"), 1);
-    ASSERT_EQ(h.notifier.texts().size(), 1u);
-    EXPECT_EQ(h.notifier.texts()[0], "Unable to gain access to the COM port.");
-    EXPECT_EQ(h.hostText(), "");
     EXPECT_FALSE(console.isOpen());
-}
-
-// --- where the scans give up ---------------------------------------------------------------------
-
-TEST(ConsoleLimits, SilentLineEndsEnterCommandModeAfterSevenFailedReads)
-{
-    ModuleConfig c;
-    c.silent = true;
-    test::ModuleHarness h(c);
-    CUpgradeConsole console;
-    EXPECT_EQ(console.enterCommandMode("COM1", "admin", "tarvel"), 3);
-    // Wake-up, then seven times: a 12,788 ms read, "\r", 50 ms and the 500 ms pass wait.
-    EXPECT_EQ(h.hostText(), std::string(8, '\r'));
-    EXPECT_EQ(h.nowUs(), kByteUs + 50'000 + 7 * (12'788'000 + kByteUs + 50'000 + 500'000));
-}
-
-TEST(ConsoleLimits, SilentLineEndsWaitForCommandModeAfterEightFailedReads)
-{
-    ModuleConfig c;
-    c.silent = true;
-    test::ModuleHarness h(c);
-    CUpgradeConsole console;
+    h.line.setFaults({});
     ASSERT_EQ(console.reopen("COM1", 38400), 0);
-    EXPECT_FALSE(console.waitForCommandMode(false));
-    EXPECT_EQ(h.nowUs(), 8 * (12'788'000 + 500'000));
+    h.line.setFaults(f);
+    EXPECT_EQ(console.reopen("COM1", 115200), 1);
+    EXPECT_FALSE(console.isOpen());
+    const std::string access = "Unable to gain access to the COM port.";
+    EXPECT_EQ(h.notifier.texts(), (std::vector<std::string>{access, access}));
     EXPECT_EQ(h.hostText(), "");
-}
-
-TEST(ConsoleLimits, ChatterEndsEitherScanAfter550Passes)
-{
-    // One status line a second, none of them expected: each pass is one read plus 500 ms and
-    // takes exactly a second, so the pass count shows in the virtual time.
-    ModuleConfig c;
-    c.chatter = true;
-    {
-        test::ModuleHarness h(c);
-        CUpgradeConsole console;
-        EXPECT_EQ(console.enterCommandMode("COM1", "admin", "tarvel"), 3);
-        EXPECT_EQ(h.hostText(), "\r");  // no read failed
-        EXPECT_GT(h.nowUs(), 550'500'000);
-        EXPECT_LT(h.nowUs(), 551'000'000);
-    }
-    {
-        test::ModuleHarness h(c);
-        CUpgradeConsole console;
-        ASSERT_EQ(console.reopen("COM1", 38400), 0);
-        EXPECT_FALSE(console.waitForCommandMode(false));
-        EXPECT_GT(h.nowUs(), 550'500'000);
-        EXPECT_LT(h.nowUs(), 551'000'000);
-    }
 }
 
 // --- waitForCommandMode ------------------------------------------------------------------------
 
-TEST(WaitForCommandMode, ConsoleStatesOutsideCommandModeAreOnlyRead)
+TEST(WaitForCommandMode, EachConsoleStateIsReadAndOnlyTheRestartIsAnswered)
 {
-    ModuleConfig quick = starting(ConsoleStart::AtPrompt);
-    quick.quickSetupTimes = 1;
-    for (const ModuleConfig& c : {starting(ConsoleStart::LoggedOut), starting(ConsoleStart::PasswordFirst),
-                                  starting(ConsoleStart::AtPrompt), quick}) {
-        test::ModuleHarness h(c);
+    struct Case {
+        const char* name;
+        ModuleConfig config;
+        bool returnAtInitializing, found;
+        std::string sent;
+        Check check;
+    };
+    const auto outside = [](ConsoleStart s, int quick = 0) {  // no login, no "NO", no wake-up
+        return Case{"outside command mode",
+                    config(s, [quick](ModuleConfig& c) { c.quickSetupTimes = quick; }), false, false, "", nullptr};
+    };
+    const Case cases[] = {
+        outside(ConsoleStart::LoggedOut),
+        outside(ConsoleStart::PasswordFirst),
+        outside(ConsoleStart::AtPrompt),
+        outside(ConsoleStart::AtPrompt, 1),
+        {"initializing is interrupted, the scan goes on to the help line", config(ConsoleStart::Restarting), false,
+         true, kEsc3,
+         [](test::ModuleHarness& h) {
+             EXPECT_GE(h.nowUs() - h.timeOf("\x1b", 2), 500'000);  // past the 500 ms pass wait
+             EXPECT_EQ(h.module.state(), sim::VirtualModule::State::CommandMode);
+         }},
+        {"return at initializing: right after the escapes", config(ConsoleStart::Restarting), true, true, kEsc3,
+         [](test::ModuleHarness& h) { EXPECT_EQ(h.nowUs(), h.timeOf("\x1b", 2)); }},
+        {"confirmation is answered and ends the wait",
+         config(ConsoleStart::Restarting, [](ModuleConfig& c) { c.confirmCommandMode = true; }), false, true,
+         kEsc3 + "Yes\r", [](test::ModuleHarness& h) { EXPECT_EQ(h.nowUs(), h.timeOf("Yes\r") + 3 * kByteUs); }},
+        {"silent line: eight failed reads", config(ConsoleStart::AtPrompt, [](ModuleConfig& c) { c.silent = true; }),
+         false, false, "", [](test::ModuleHarness& h) { EXPECT_EQ(h.nowUs(), 8 * kSilentPassUs); }},
+        {"chatter: 550 passes", config(ConsoleStart::AtPrompt, [](ModuleConfig& c) { c.chatter = true; }), false,
+         false, "", afterChatterPasses},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::ModuleHarness h(c.config);
         CUpgradeConsole console;
         ASSERT_EQ(console.reopen("COM1", 38400), 0);
-        EXPECT_FALSE(console.waitForCommandMode(false));
-        EXPECT_EQ(h.hostText(), "");  // no login, no "NO", no wake-up
+        EXPECT_EQ(console.waitForCommandMode(c.returnAtInitializing), c.found);
+        EXPECT_EQ(h.hostText(), c.sent);
+        if (c.check)
+            c.check(h);
+        if (c.found && !c.returnAtInitializing) {
+            EXPECT_TRUE(console.prepareFlash());  // the module takes commands now
+        }
     }
-}
-
-TEST(WaitForCommandMode, InitializingIsInterruptedAndTheScanGoesOnToTheHelpLine)
-{
-    test::ModuleHarness h(starting(ConsoleStart::Restarting));
-    CUpgradeConsole console;
-    ASSERT_EQ(console.reopen("COM1", 38400), 0);
-    EXPECT_TRUE(console.waitForCommandMode(false));
-    EXPECT_EQ(h.hostText(), kEsc3);
-    // It went on reading after the escapes: past the 500 ms pass wait.
-    EXPECT_GE(h.nowUs() - h.timeOf("\x1b", 2), 500'000);
-    EXPECT_EQ(h.module.state(), sim::VirtualModule::State::CommandMode);
-}
-
-TEST(WaitForCommandMode, ReturnAtInitializingReturnsRightAfterTheEscapes)
-{
-    test::ModuleHarness h(starting(ConsoleStart::Restarting));
-    CUpgradeConsole console;
-    ASSERT_EQ(console.reopen("COM1", 38400), 0);
-    EXPECT_TRUE(console.waitForCommandMode(true));
-    EXPECT_EQ(h.hostText(), kEsc3);
-    EXPECT_EQ(h.nowUs(), h.timeOf("\x1b", 2));
 }
 
 TEST(WaitForCommandMode, EscapesAreRepeatedWhileInitializingStaysTheLastLine)
 {
-    ModuleConfig c = starting(ConsoleStart::Restarting);
-    c.ignoreEscape = true;
-    c.escapeWindowUs = 60'000'000;  // reads fail while "Initializing...." stays the last line
-    test::ModuleHarness h(c);
+    test::ModuleHarness h(config(ConsoleStart::Restarting, [](ModuleConfig& c) {
+        c.ignoreEscape = true;
+        c.escapeWindowUs = 60'000'000;  // reads fail while "Initializing...." stays the last line
+    }));
     CUpgradeConsole console;
     ASSERT_EQ(console.reopen("COM1", 38400), 0);
     EXPECT_FALSE(console.waitForCommandMode(false));
@@ -271,25 +229,10 @@ TEST(WaitForCommandMode, EscapesAreRepeatedWhileInitializingStaysTheLastLine)
     EXPECT_EQ(h.hostText(), std::string(escapes, '\x1b'));
 }
 
-TEST(WaitForCommandMode, ConfirmationIsAnsweredAndEndsTheWait)
-{
-    ModuleConfig c = starting(ConsoleStart::Restarting);
-    c.confirmCommandMode = true;
-    test::ModuleHarness h(c);
-    CUpgradeConsole console;
-    ASSERT_EQ(console.reopen("COM1", 38400), 0);
-    EXPECT_TRUE(console.waitForCommandMode(false));
-    EXPECT_EQ(h.hostText(), kEsc3 + "Yes\r");
-    EXPECT_EQ(h.nowUs(), h.timeOf("Yes\r") + 3 * kByteUs);  // no wait after the answer
-    // The module takes commands now.
-    EXPECT_TRUE(console.prepareFlash());
-    EXPECT_EQ(h.module.stats().flashPrepared, 1);
-}
-
 // --- command-mode commands ---------------------------------------------------------------------
 
 struct CommandModeRun : ::testing::Test {
-    test::ModuleHarness h{starting(ConsoleStart::AtPrompt)};
+    test::ModuleHarness h{config(ConsoleStart::AtPrompt)};
     CUpgradeConsole console;
     void SetUp() override
     {
@@ -302,7 +245,6 @@ TEST_F(CommandModeRun, PrepareFlashWaitsForCommandModeBeforeAndAfter)
 {
     EXPECT_TRUE(console.prepareFlash());
     EXPECT_EQ(h.hostText(), "AT{P}\r");
-    EXPECT_EQ(h.module.stats().flashPrepared, 1);
     // 10 s after the command the module is back in command mode and was seen there.
     EXPECT_GE(h.nowUs() - h.timeOf("AT{P}\r"), 10'000'000);
 }
@@ -333,7 +275,7 @@ TEST_F(CommandModeRun, DownloadCommandsWaitThreeSecondsAfterSending)
 
 TEST(ConsoleCommands, NothingIsSentWhenCommandModeNeverComes)
 {
-    test::ModuleHarness h(starting(ConsoleStart::AtPrompt));
+    test::ModuleHarness h(config(ConsoleStart::AtPrompt));
     CUpgradeConsole console;
     ASSERT_EQ(console.reopen("COM1", 38400), 0);
     EXPECT_FALSE(console.prepareFlash());
@@ -341,33 +283,16 @@ TEST(ConsoleCommands, NothingIsSentWhenCommandModeNeverComes)
     EXPECT_FALSE(console.startDownload());
     EXPECT_FALSE(console.startFastDownload());
     EXPECT_EQ(h.hostText(), "");
-    EXPECT_EQ(h.module.stats().flashPrepared, 0);
 }
 
 TEST(ConsoleCommands, PrepareFlashFailsWhenCommandModeDoesNotReturn)
 {
     // The module never comes back from its flash preparation (it outlasts the scan).
-    ModuleConfig c = starting(ConsoleStart::Restarting);
-    c.prepareFlashUs = 1'000'000'000;
-    test::ModuleHarness h(c);
+    test::ModuleHarness h(config(ConsoleStart::Restarting, [](ModuleConfig& c) { c.prepareFlashUs = 1'000'000'000; }));
     CUpgradeConsole console;
     ASSERT_EQ(console.reopen("COM1", 38400), 0);
     EXPECT_FALSE(console.prepareFlash());
     EXPECT_EQ(h.hostText(), kEsc3 + "AT{P}\r");
-}
-
-TEST(ConsoleCommands, ReopenFailureIsReportedAsOne)
-{
-    test::ModuleHarness h;
-    CUpgradeConsole console;
-    ASSERT_EQ(console.reopen("COM1", 38400), 0);
-    sim::LineFaults f;
-    f.failOpen = true;
-    h.line.setFaults(f);
-    EXPECT_EQ(console.reopen("COM1", 115200), 1);
-    EXPECT_FALSE(console.isOpen());
-    ASSERT_EQ(h.notifier.texts().size(), 1u);
-    EXPECT_EQ(h.notifier.texts()[0], "Unable to gain access to the COM port.");
 }
 
 }  // namespace
