@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -25,83 +26,51 @@ std::string dump(const UpgradeSettings& s)
 struct CommandLine : ::testing::Test {
     UpgradeSettings s;
     const std::string defaults = dump(UpgradeSettings{});
-
-    void parse(const std::vector<std::string>& args)
-    {
-        CUpgradeCommandLineInfo info(&s);
-        parseCommandLine(args, info);
-    }
 };
 
-TEST_F(CommandLine, ProgramSizeOptionInEverySpelling)
+TEST_F(CommandLine, EachArgumentChangesOnlyItsSetting)
 {
-    for (const char* option : {"-s", "-S", "/s", "/S"}) {
-        UpgradeSettings fresh;
-        CUpgradeCommandLineInfo info(&fresh);
-        parseCommandLine({option, "5000"}, info);
-        EXPECT_EQ(fresh.programSize, 5000) << option;
+    using Set = std::function<void(UpgradeSettings&)>;
+    const std::pair<std::vector<std::string>, Set> cases[] = {
+        // Option words are single letters, case-insensitive, with "-" or "/".
+        {{"-ne", "-ef", "-", "/"}, [](UpgradeSettings&) {}},
+        {{"-N", "-e", "/F", "/h"},
+         [](UpgradeSettings& e) {
+             e.nonInteractive = e.eraseConfig = e.fastDownload = e.showUsage = true;
+             e.verifyFirst = false;
+         }},
+        {{"-s", "5000"}, [](UpgradeSettings& e) { e.programSize = 5000; }},
+        {{"-S", "5000"}, [](UpgradeSettings& e) { e.programSize = 5000; }},
+        {{"/s", "5000"}, [](UpgradeSettings& e) { e.programSize = 5000; }},
+        {{"/S", "5000"}, [](UpgradeSettings& e) { e.programSize = 5000; }},
+        {{"-s", "123abc"}, [](UpgradeSettings& e) { e.programSize = 123; }},
+        {{"-s", "kilobytes"}, [](UpgradeSettings&) {}},
+        // An option word cancels a waiting value.
+        {{"-u", "-e", "-p", "-secret", "word", "-s", "-5", "-b", "/o", "-u"},
+         [](UpgradeSettings& e) { e.eraseConfig = true; }},
+        // Stray values are ignored.
+        {{"hello", "-u", "op", "world", "COM2"}, [](UpgradeSettings& e) { e.username = "op"; }},
+        // Values are stored verbatim and the later one wins.
+        {{"-o", "com1", "-u", " Op Name ", "-p", "x", "-p", "", "-c", "first", "-c", "tarvel.dmf"},
+         [](UpgradeSettings& e) { e.comPort = "com1", e.username = " Op Name ", e.codeFile = "tarvel.dmf"; }},
+        // Absolute paths are values.
+        {{"-b", "/home/op/tarvelboot.dmf", "/c", "/home/op/tarvel.dmf", "-o", "/dev/ttyUSB0", "-u", "/x", "-p", "/"},
+         [](UpgradeSettings& e) {
+             e.bootFile = "/home/op/tarvelboot.dmf", e.codeFile = "/home/op/tarvel.dmf", e.comPort = "/dev/ttyUSB0";
+             e.username = "/x", e.password = "/";
+         }},
+    };
+    for (const auto& [args, set] : cases) {
+        UpgradeSettings parsed, expected;
+        CUpgradeCommandLineInfo info(&parsed);
+        parseCommandLine(args, info);
+        set(expected);
+        EXPECT_EQ(dump(parsed), dump(expected)) << ::testing::PrintToString(args);
     }
 }
 
-TEST_F(CommandLine, OptionWordsAreSingleLettersCaseInsensitive)
+TEST(ProgramSize, ReadsLikeAtoiWithoutOverflow)
 {
-    parse({"-ne", "-ef", "-", "/"});
-    EXPECT_EQ(dump(s), defaults);
-
-    parse({"-N", "-e", "/F", "/h"});
-    EXPECT_TRUE(s.nonInteractive);
-    EXPECT_FALSE(s.verifyFirst);
-    EXPECT_TRUE(s.eraseConfig);
-    EXPECT_TRUE(s.fastDownload);
-    EXPECT_TRUE(s.showUsage);
-}
-
-TEST_F(CommandLine, AnOptionWordCancelsAWaitingValue)
-{
-    parse({"-u", "-e", "-p", "-secret", "word", "-s", "-5", "-b", "/o", "-u"});
-    EXPECT_TRUE(s.eraseConfig);
-    EXPECT_EQ(s.username, "");
-    EXPECT_EQ(s.password, "");
-    EXPECT_EQ(s.programSize, 0);
-    EXPECT_EQ(s.bootFile, "");
-    EXPECT_EQ(s.comPort, "COM1");
-}
-
-TEST_F(CommandLine, StrayValuesAreIgnored)
-{
-    parse({"hello", "-u", "op", "world", "COM2"});
-    UpgradeSettings expected;
-    expected.username = "op";
-    EXPECT_EQ(dump(s), dump(expected));
-}
-
-TEST_F(CommandLine, ValuesAreStoredVerbatimAndTheLaterOneWins)
-{
-    parse({"-o", "com1", "-u", " Op Name ", "-p", "x", "-p", "", "-c", "first", "-c", "tarvel.dmf"});
-    EXPECT_EQ(s.comPort, "com1");
-    EXPECT_EQ(s.username, " Op Name ");
-    EXPECT_EQ(s.password, "");
-    EXPECT_EQ(s.codeFile, "tarvel.dmf");
-}
-
-TEST_F(CommandLine, AbsolutePathsAreValues)
-{
-    parse({"-b", "/home/op/tarvelboot.dmf", "/c", "/home/op/tarvel.dmf", "-o", "/dev/ttyUSB0", "-u", "/x",
-           "-p", "/"});
-    EXPECT_EQ(s.bootFile, "/home/op/tarvelboot.dmf");
-    EXPECT_EQ(s.codeFile, "/home/op/tarvel.dmf");
-    EXPECT_EQ(s.comPort, "/dev/ttyUSB0");
-    EXPECT_EQ(s.username, "/x");
-    EXPECT_EQ(s.password, "/");
-}
-
-TEST_F(CommandLine, ProgramSizeReadsLikeAtoiWithoutOverflow)
-{
-    parse({"-s", "123abc"});
-    EXPECT_EQ(s.programSize, 123);
-    parse({"-s", "kilobytes"});
-    EXPECT_EQ(s.programSize, 0);
-
     const std::pair<const char*, std::int32_t> cases[] = {
         {"", 0},
         {" \t\n42", 42},
@@ -126,9 +95,7 @@ TEST_F(CommandLine, NoArgumentsKeepTheDefaultsAndTheProgramNameIsSkipped)
     CUpgradeCommandLineInfo info(&s);
     parseCommandLine(1, none, info);
     EXPECT_EQ(dump(s), defaults);
-    EXPECT_EQ(s.comPort, "COM1");
     EXPECT_EQ(s.newVersion, "2.0.10");
-    EXPECT_TRUE(s.verifyFirst);
 
     const char* argv[] = {"-e", "-f"};
     parseCommandLine(2, argv, info);

@@ -1,14 +1,17 @@
 // The POSIX serial device in real time, on a pseudo-terminal pair: CSerialPort gets the slave
 // path, the test plays the far end on the master. Bounds are loose; each case takes < 1 s.
+// Also the port names that lead to a device: COM1/COM2 with their environment overrides.
 #include "platform/Platform.h"
 #include "platform/PosixSerialDevice.h"
 #include "platform/RecordingNotifier.h"
+#include "platform/SerialDeviceFactory.h"
 #include "platform/SystemClock.h"
 #include "serial/CSerialPort.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
@@ -24,11 +27,29 @@ long msSince(Clock::time_point t0)
     return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t0).count());
 }
 
+// Sets (or, with nullptr, removes) an environment variable for the lifetime of the object.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : name_(name)
+    {
+        if (const char* old = std::getenv(name))
+            old_ = old, hadOld_ = true;
+        value ? ::setenv(name, value, 1) : ::unsetenv(name);
+    }
+    ~ScopedEnv() { hadOld_ ? ::setenv(name_, old_.c_str(), 1) : ::unsetenv(name_); }
+
+private:
+    const char* name_;
+    std::string old_;
+    bool hadOld_ = false;
+};
+
 struct PtyLine : ::testing::Test {
     int master = -1;
     std::string slave;
     platform::RecordingNotifier notifier;
     platform::ScopedPlatform scope{{nullptr, nullptr, &notifier, nullptr}};  // real clock and devices
+    CSerialPort port;
 
     void SetUp() override
     {
@@ -62,7 +83,6 @@ struct PtyLine : ::testing::Test {
 
 TEST_F(PtyLine, EveryByteValueCrossesUnchangedBothWays)
 {
-    CSerialPort port;
     ASSERT_TRUE(port.open(slave, 38400, 4096, 4096)) << "modem-control ioctls fail on a pty; open must not";
     EXPECT_TRUE(notifier.boxes().empty());
     const std::string raw("\xff\x00\x11\x13\r\n\x7f\x03\x1a\x80", 10);
@@ -75,7 +95,6 @@ TEST_F(PtyLine, EveryByteValueCrossesUnchangedBothWays)
 
 TEST_F(PtyLine, LineSettingsAreAppliedAndUnknownSpeedsRefused)
 {
-    CSerialPort port;
     platform::LineSettings dcb;
     ASSERT_TRUE(port.open(slave, 115200, 4096, 4096));
     ASSERT_TRUE(port.getState(dcb));
@@ -95,7 +114,6 @@ TEST_F(PtyLine, LineSettingsAreAppliedAndUnknownSpeedsRefused)
 
 TEST_F(PtyLine, ReadTextWaitsForTheFirstByteAndEndsTwoHundredMsAfterTheLast)
 {
-    CSerialPort port;
     ASSERT_TRUE(port.open(slave, 38400, 4096, 4096));
     std::thread farEnd([this] {
         // The gap timer runs only once the first byte is in: a late first byte is still taken.
@@ -116,7 +134,6 @@ TEST_F(PtyLine, ReadTextWaitsForTheFirstByteAndEndsTwoHundredMsAfterTheLast)
 
 TEST_F(PtyLine, SilentReadByteTimesOut)
 {
-    CSerialPort port;
     ASSERT_TRUE(port.open(slave, 38400, 4096, 4096));
     const auto t0 = Clock::now();
     EXPECT_EQ(port.readByte(100), -2);
@@ -127,14 +144,13 @@ TEST_F(PtyLine, SilentReadByteTimesOut)
 
 TEST_F(PtyLine, OpenIsExclusiveAndRefusesWhatIsNoTerminal)
 {
-    CSerialPort first, second;
-    ASSERT_TRUE(first.open(slave, 38400, 4096, 4096));
-    EXPECT_FALSE(second.open(slave, 38400, 4096, 4096));
-    EXPECT_FALSE(second.open("/dev/null", 38400, 4096, 4096));
-    EXPECT_FALSE(second.open("/nonexistent/ttyS9", 38400, 4096, 4096));
+    CSerialPort second;
+    ASSERT_TRUE(port.open(slave, 38400, 4096, 4096));
+    for (const std::string& path : {slave, std::string("/dev/null"), std::string("/nonexistent/ttyS9"), std::string()})
+        EXPECT_FALSE(second.open(path, 38400, 4096, 4096)) << path;
     const std::string access = "Unable to gain access to the COM port.";
-    EXPECT_EQ(notifier.texts(), (std::vector<std::string>{access, access, access}));
-    first.close();
+    EXPECT_EQ(notifier.texts(), (std::vector<std::string>(4, access)));
+    port.close();
     EXPECT_TRUE(second.open(slave, 38400, 4096, 4096));
 }
 
@@ -153,11 +169,9 @@ TEST_F(PtyLine, TerminalSettingsFoundAtOpenComeBackAtClose)
     ASSERT_EQ(::tcgetattr(observer, &before), 0);
 
     termios during{}, after{};
-    {
-        CSerialPort port;
-        ASSERT_TRUE(port.open(slave, 38400, 4096, 4096));
-        ASSERT_EQ(::tcgetattr(observer, &during), 0);
-    }
+    ASSERT_TRUE(port.open(slave, 38400, 4096, 4096));
+    ASSERT_EQ(::tcgetattr(observer, &during), 0);
+    port.close();
     ASSERT_EQ(::tcgetattr(observer, &after), 0);
     ::close(observer);
 
@@ -172,7 +186,6 @@ TEST_F(PtyLine, TerminalSettingsFoundAtOpenComeBackAtClose)
 
 TEST_F(PtyLine, AHungUpFarEndEndsTransfersAtOnce)
 {
-    CSerialPort port;
     ASSERT_TRUE(port.open(slave, 38400, 4096, 4096));
     send("ok");
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -205,6 +218,31 @@ TEST_F(PtyLine, WriteStopsAtItsTotalTimeoutWhenNobodyReads)
     EXPECT_LT(written, data.size());
     EXPECT_GE(elapsed, 45);
     EXPECT_LE(elapsed, 400);
+}
+
+TEST(SerialDeviceFactory, MapsPortNamesToDevices)
+{
+    using platform::SerialDeviceFactory;
+    {
+        ScopedEnv com1("UPGRADE_COM1", nullptr), com2("UPGRADE_COM2", "");
+        EXPECT_EQ(SerialDeviceFactory::devicePath("COM1"), "/dev/ttyS0");
+        EXPECT_EQ(SerialDeviceFactory::devicePath("COM2"), "/dev/ttyS1");
+    }
+    ScopedEnv com1("UPGRADE_COM1", "/dev/ttyUSB3"), com2("UPGRADE_COM2", "/dev/pts/9");
+    EXPECT_EQ(SerialDeviceFactory::devicePath("COM1"), "/dev/ttyUSB3");
+    EXPECT_EQ(SerialDeviceFactory::devicePath("COM2"), "/dev/pts/9");
+    EXPECT_EQ(SerialDeviceFactory::devicePath("/dev/ttyACM0"), "/dev/ttyACM0");
+    EXPECT_EQ(SerialDeviceFactory::devicePath("/COM1"), "/COM1");
+    EXPECT_EQ(SerialDeviceFactory::devicePath("ttyUSB0"), "/dev/ttyUSB0");
+}
+
+TEST_F(PtyLine, ComTwoOverrideOpensThatDevice)
+{
+    ScopedEnv com2("UPGRADE_COM2", slave.c_str());
+    EXPECT_TRUE(port.open("COM2", 38400, 4096, 4096));
+    EXPECT_TRUE(port.writeText("AT{Z}\r"));
+    EXPECT_EQ(heard(), "AT{Z}\r");
+    EXPECT_TRUE(notifier.boxes().empty());
 }
 
 }  // namespace

@@ -31,6 +31,12 @@ struct Terminal {
         return all;
     }
     std::string last(const std::string& text, std::int64_t waitMs = 1000) { return CSerialPort::lastLine(type(text, waitMs)); }
+    std::string lastAfter(std::int64_t waitMs) { return harness.clock.sleepMs(waitMs), CSerialPort::lastLine(drain()); }
+    void escape()
+    {
+        for (int i = 0; i < 3; ++i)
+            port.writeByte(27);
+    }
 
     test::ModuleHarness& harness;
     CSerialPort port;
@@ -102,18 +108,14 @@ TEST(VirtualModuleRestart, RebootYesThenEscapeReachesCommandMode)
     t.type("reboot\r", 500);
     const std::int64_t yesAt = h.nowUs();
     t.port.writeText("Yes\r");
-    h.clock.sleepMs(2500);
-    EXPECT_EQ(CSerialPort::lastLine(t.drain()), "Initializing....");
+    EXPECT_EQ(t.lastAfter(2500), "Initializing....");
     EXPECT_EQ(h.module.state(), State::Initializing);
     EXPECT_GE(h.nowUs() - yesAt, 2'000'000);
-    for (int i = 0; i < 3; ++i)
-        t.port.writeByte(27);
-    h.clock.sleepMs(500);
-    EXPECT_EQ(CSerialPort::lastLine(t.drain()), sim::VirtualModule::kHelpLine);
+    t.escape();
+    EXPECT_EQ(t.lastAfter(500), sim::VirtualModule::kHelpLine);
     EXPECT_EQ(h.module.stats().commandModeEntries, 1);
     // Idle command mode keeps reminding that it is there.
-    h.clock.sleepMs(5000);
-    EXPECT_EQ(CSerialPort::lastLine(t.drain()), sim::VirtualModule::kRemaining);
+    EXPECT_EQ(t.lastAfter(5000), sim::VirtualModule::kRemaining);
 }
 
 TEST(VirtualModuleRestart, AnythingButYesCancelsTheReboot)
@@ -134,8 +136,7 @@ TEST(VirtualModuleRestart, WithoutEscapeTheBootEndsAtTheLoginPrompt)
     t.port.writeByte(27);  // two are not enough
     h.clock.sleepMs(9'000);
     EXPECT_EQ(t.drain(), "");  // still waiting in the escape window
-    h.clock.sleepMs(7'000);
-    EXPECT_EQ(CSerialPort::lastLine(t.drain()), "Login:");
+    EXPECT_EQ(t.lastAfter(7'000), "Login:");
     EXPECT_EQ(h.module.stats().bootsCompleted, 1);
     EXPECT_EQ(h.module.stats().commandModeEntries, 0);
 }
@@ -165,12 +166,14 @@ private:
     std::size_t want_;
 };
 
-struct DownloadFixture : ::testing::Test {
+struct Download : ::testing::Test {
     std::int64_t sessionUsPerByte = -1;
     int made = 0;
     std::string got;  // what the session received; it is gone once the download is over
+    test::ModuleHarness h{withReceiver()};
+    Terminal t{h};
 
-    ModuleConfig config()
+    ModuleConfig withReceiver()
     {
         ModuleConfig c = at(ConsoleStart::Restarting);
         c.receiver = [this](sim::TimedByteQueue& out, std::int64_t usPerByte, std::int64_t) {
@@ -180,15 +183,12 @@ struct DownloadFixture : ::testing::Test {
         };
         return c;
     }
+    void start(const std::string& command) { t.escape(), t.type(command, 3000); }
 };
 
-TEST_F(DownloadFixture, FastDownloadRunsAtTheFastSpeedThroughTheSession)
+TEST_F(Download, FastDownloadRunsAtTheFastSpeedThroughTheSession)
 {
-    test::ModuleHarness h(config());
-    Terminal t(h);
-    for (int i = 0; i < 3; ++i)
-        t.port.writeByte(27);
-    t.type("AT{.}\r", 3000);
+    start("AT{.}\r");
     EXPECT_EQ(h.module.baudRate(), 115200u);
     EXPECT_EQ(sessionUsPerByte, sim::TimedByteQueue::usPerByteAt(115200));
     // Still at the console speed: every byte arrives garbled.
@@ -197,17 +197,12 @@ TEST_F(DownloadFixture, FastDownloadRunsAtTheFastSpeedThroughTheSession)
     EXPECT_NE(got, "ABCD");
     EXPECT_EQ(h.module.stats().downloadsFinished, 1);
     EXPECT_EQ(h.module.baudRate(), 38400u);
-    h.clock.sleepMs(2500);
-    EXPECT_EQ(CSerialPort::lastLine(t.drain()), sim::VirtualModule::kRemaining);
+    EXPECT_EQ(t.lastAfter(2500), sim::VirtualModule::kRemaining);
 }
 
-TEST_F(DownloadFixture, ReopenedAtTheRightSpeedTheSessionGetsTheBytesIntact)
+TEST_F(Download, ReopenedAtTheRightSpeedTheSessionGetsTheBytesIntact)
 {
-    test::ModuleHarness h(config());
-    Terminal t(h);
-    for (int i = 0; i < 3; ++i)
-        t.port.writeByte(27);
-    t.type("AT{.}\r", 3000);
+    start("AT{.}\r");
     t.port.close();
     ASSERT_TRUE(t.port.open("COM1", 115200, 4096, 4096));
     t.type("ABCD", 100);
@@ -217,13 +212,9 @@ TEST_F(DownloadFixture, ReopenedAtTheRightSpeedTheSessionGetsTheBytesIntact)
     EXPECT_EQ(h.module.state(), State::WritingFlash);
 }
 
-TEST_F(DownloadFixture, NormalDownloadStaysAtTheConsoleSpeed)
+TEST_F(Download, NormalDownloadStaysAtTheConsoleSpeed)
 {
-    test::ModuleHarness h(config());
-    Terminal t(h);
-    for (int i = 0; i < 3; ++i)
-        t.port.writeByte(27);
-    t.type("AT{Z}\r", 3000);
+    start("AT{Z}\r");
     EXPECT_EQ(h.module.baudRate(), 38400u);
     EXPECT_EQ(sessionUsPerByte, sim::TimedByteQueue::usPerByteAt(38400));
     EXPECT_EQ(t.type("WXYZ", 100), "####");
@@ -237,13 +228,11 @@ TEST(VirtualModuleDownload, WithoutReceiverBytesAreSwallowedForAWhile)
     c.noReceiverDownloadUs = 10'000'000;
     test::ModuleHarness h(c);
     Terminal t(h);
-    for (int i = 0; i < 3; ++i)
-        t.port.writeByte(27);
+    t.escape();
     t.type("AT{Z}\r", 5000);
     EXPECT_EQ(t.type("AT{P}\r", 1000), "");
     EXPECT_EQ(h.module.state(), State::Receiving);
-    h.clock.sleepMs(7000);
-    EXPECT_EQ(CSerialPort::lastLine(t.drain()), sim::VirtualModule::kRemaining);
+    EXPECT_EQ(t.lastAfter(7000), sim::VirtualModule::kRemaining);
     EXPECT_EQ(h.module.stats().flashPrepared, 0);
 }
 

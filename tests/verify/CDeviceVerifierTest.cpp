@@ -6,94 +6,73 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 
 namespace {
 
 using sim::ConsoleStart;
 using sim::ModuleConfig;
+using Tweak = std::function<void(ModuleConfig&)>;
 
 constexpr std::int64_t kByteUs = 260;
 
-ModuleConfig starting(ConsoleStart s)
+ModuleConfig config(const Tweak& tweak, ConsoleStart s = ConsoleStart::AtPrompt)
 {
     ModuleConfig c;
     c.start = s;
+    if (tweak)
+        tweak(c);
     return c;
 }
+// Answers the login (done by 5.25 s), then nothing more.
+const Tweak kHangsAfterLogin = [](ModuleConfig& c) { c.hangAtUs = 5'300'000; };
 
 // --- login ---------------------------------------------------------------------------------------
 
-TEST(VerifierLogin, AtThePromptNoCredentialsAreSent)
+TEST(VerifierLogin, EveryConsoleStateSendsItsPassesAtTheRightTimes)
 {
-    test::ModuleHarness h(starting(ConsoleStart::AtPrompt));
-    CDeviceVerifier v;
-    EXPECT_EQ(v.login("COM1", "admin", "tarvel"), 0);
-    EXPECT_EQ(h.hostText(), "\r\r");  // the pass's CR, and confirmPrompt's
-    // 5 s, the read that ends 200 ms after the prompt arrived, then confirmPrompt's CR.
-    EXPECT_EQ(h.timeOf("\r", 1) - h.timeOf("\r"), 5'200'000 + kByteUs);
-}
-
-TEST(VerifierLogin, LoggedOutSendsUserThenPassword)
-{
-    test::ModuleHarness h(starting(ConsoleStart::LoggedOut));
-    CDeviceVerifier v;
-    EXPECT_EQ(v.login("COM1", "admin", "tarvel"), 0);
-    EXPECT_EQ(h.hostText(), "\radmin\rtarvel\r\r");
-    EXPECT_EQ(h.timeOf("tarvel\r") - h.timeOf("admin\r"), 50'000 + 6 * kByteUs);
-    EXPECT_EQ(h.module.stats().logins, 1);
-}
-
-TEST(VerifierLogin, PasswordPromptGetsAnEmptyLineFirst)
-{
-    // The module answers the empty password only after 6 s, so the first read still ends at
-    // "Password:": an extra CR, 5 s, then the credentials.
-    ModuleConfig c = starting(ConsoleStart::PasswordFirst);
-    c.loginFailDelayUs = 6'000'000;
-    test::ModuleHarness h(c);
-    CDeviceVerifier v;
-    EXPECT_EQ(v.login("COM1", "admin", "tarvel"), 0);
-    EXPECT_EQ(h.hostText(), "\r\radmin\rtarvel\r\r");
-    EXPECT_EQ(h.timeOf("admin\r") - h.timeOf("\r", 1), 5'000'000 + kByteUs);
-}
-
-TEST(VerifierLogin, QuickSetupIsDeclinedAndThePassesGoOn)
-{
-    ModuleConfig c = starting(ConsoleStart::AtPrompt);
-    c.quickSetupTimes = 1;
-    test::ModuleHarness h(c);
-    CDeviceVerifier v;
-    EXPECT_EQ(v.login("COM1", "admin", "tarvel"), 0);
-    EXPECT_EQ(h.hostText(), "\rNO\r\r\r");
-    EXPECT_EQ(h.timeOf("\r", 2) - h.timeOf("NO\r"), 100'000 + 3 * kByteUs);
-}
-
-TEST(VerifierLogin, RefusedCredentialsGiveTwo)
-{
-    test::ModuleHarness h(starting(ConsoleStart::LoggedOut));
-    CDeviceVerifier v;
-    EXPECT_EQ(v.login("COM1", "admin", "nope"), 2);
-    EXPECT_EQ(h.hostText(), "\radmin\rnope\r");
-}
-
-TEST(VerifierLogin, SilentConsoleEndsAfterTwoEmptyReads)
-{
-    ModuleConfig c;
-    c.silent = true;
-    test::ModuleHarness h(c);
-    CDeviceVerifier v;
-    EXPECT_EQ(v.login("COM1", "admin", "tarvel"), 3);
-    EXPECT_EQ(h.hostText(), "\r\r");
-    EXPECT_EQ(h.nowUs(), 2 * (kByteUs + 5'000'000 + 12'788'000 + 1'000'000));
-}
-
-TEST(VerifierLogin, ChatterEndsAfterFourPasses)
-{
-    ModuleConfig c;
-    c.chatter = true;
-    test::ModuleHarness h(c);
-    CDeviceVerifier v;
-    EXPECT_EQ(v.login("COM1", "admin", "tarvel"), 3);
-    EXPECT_EQ(h.hostText(), "\r\r\r\r");
+    struct Case {
+        const char* name;
+        ModuleConfig config;
+        std::string password;
+        int code;
+        std::string sent;
+        std::function<void(test::ModuleHarness&)> check;
+    };
+    const Case cases[] = {
+        // The pass's CR, and confirmPrompt's: 5 s, the read that ends 200 ms after the prompt
+        // arrived, then confirmPrompt's CR.
+        {"at the prompt: no credentials", config({}), "tarvel", 0, "\r\r",
+         [](test::ModuleHarness& h) { EXPECT_EQ(h.timeOf("\r", 1) - h.timeOf("\r"), 5'200'000 + kByteUs); }},
+        {"logged out: user, then password", config({}, ConsoleStart::LoggedOut), "tarvel", 0, "\radmin\rtarvel\r\r",
+         [](test::ModuleHarness& h) {
+             EXPECT_EQ(h.timeOf("tarvel\r") - h.timeOf("admin\r"), 50'000 + 6 * kByteUs);
+             EXPECT_EQ(h.module.stats().logins, 1);
+         }},
+        // The module answers the empty password only after 6 s, so the first read still ends at
+        // "Password:": an extra CR, 5 s, then the credentials.
+        {"password prompt gets an empty line first",
+         config([](ModuleConfig& c) { c.loginFailDelayUs = 6'000'000; }, ConsoleStart::PasswordFirst), "tarvel", 0,
+         "\r\radmin\rtarvel\r\r",
+         [](test::ModuleHarness& h) { EXPECT_EQ(h.timeOf("admin\r") - h.timeOf("\r", 1), 5'000'000 + kByteUs); }},
+        {"quick setup is declined and the passes go on", config([](ModuleConfig& c) { c.quickSetupTimes = 1; }),
+         "tarvel", 0, "\rNO\r\r\r",
+         [](test::ModuleHarness& h) { EXPECT_EQ(h.timeOf("\r", 2) - h.timeOf("NO\r"), 100'000 + 3 * kByteUs); }},
+        {"refused credentials", config({}, ConsoleStart::LoggedOut), "nope", 2, "\radmin\rnope\r", nullptr},
+        {"silent console: two empty reads", config([](ModuleConfig& c) { c.silent = true; }), "tarvel", 3, "\r\r",
+         [](test::ModuleHarness& h) {
+             EXPECT_EQ(h.nowUs(), 2 * (kByteUs + 5'000'000 + 12'788'000 + 1'000'000));
+         }},
+        {"chatter: four passes", config([](ModuleConfig& c) { c.chatter = true; }), "tarvel", 3, "\r\r\r\r", nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::ModuleHarness h(c.config);
+        EXPECT_EQ(CDeviceVerifier().login("COM1", "admin", c.password), c.code);
+        EXPECT_EQ(h.hostText(), c.sent);
+        if (c.check)
+            c.check(h);
+    }
 }
 
 TEST(VerifierLogin, PortHeldElsewhereGivesOne)
@@ -101,8 +80,7 @@ TEST(VerifierLogin, PortHeldElsewhereGivesOne)
     test::ModuleHarness h;
     CSerialPort other;
     ASSERT_TRUE(other.open("COM1", 38400, 4096, 4096));
-    CDeviceVerifier v;
-    EXPECT_EQ(v.login("COM1", "admin", "tarvel"), 1);
+    EXPECT_EQ(CDeviceVerifier().login("COM1", "admin", "tarvel"), 1);
     EXPECT_EQ(h.notifier.texts(), std::vector<std::string>{"Unable to gain access to the COM port."});
 }
 
@@ -120,9 +98,7 @@ struct LoggedInVerifier {
 
 TEST(VerifierVersion, EqualAndNewerTargetsPassOlderGivesFour)
 {
-    ModuleConfig c;
-    c.version = "2.0.10";
-    LoggedInVerifier s(c);
+    LoggedInVerifier s(config([](ModuleConfig& c) { c.version = "2.0.10"; }));
     char out[10] = "x.x.x";
     EXPECT_EQ(s.v.checkVersion("2.0.10", out), 0);
     EXPECT_STREQ(out, "2.0.10");
@@ -132,22 +108,22 @@ TEST(VerifierVersion, EqualAndNewerTargetsPassOlderGivesFour)
     EXPECT_EQ(s.v.checkVersion("1.99.99", out), 4);
 }
 
-TEST(VerifierVersion, ReplyWithoutTheLabelReadsFromPositionTen)
+TEST(VerifierVersion, OddRepliesAndNoReply)
 {
-    ModuleConfig c;
-    c.systemReply = "\r\nSystem:  3.0.0 (no comma)\r\n";
-    LoggedInVerifier s(c);
-    char out[10] = "x.x.x";
     // No comma after position 10: the version text is empty, counts as 0 and never blocks.
-    EXPECT_EQ(s.v.checkVersion("1.0.0", out), 0);
+    LoggedInVerifier unlabelled(config([](ModuleConfig& c) { c.systemReply = "\r\nSystem:  3.0.0 (no comma)\r\n"; }));
+    char out[10] = "x.x.x";
+    EXPECT_EQ(unlabelled.v.checkVersion("1.0.0", out), 0);
     EXPECT_STREQ(out, "");
+    // No reply gives one and leaves the buffer.
+    std::strcpy(out, "x.x.x");
+    EXPECT_EQ(LoggedInVerifier(config(kHangsAfterLogin)).v.checkVersion("2.0.10", out), 1);
+    EXPECT_STREQ(out, "x.x.x");
 }
 
 TEST(VerifierVersion, LongVersionTextIsCutToTheBufferAndComparedWhole)
 {
-    ModuleConfig c;
-    c.version = "12.345.6789";  // 11 characters
-    LoggedInVerifier s(c);
+    LoggedInVerifier s(config([](ModuleConfig& c) { c.version = "12.345.6789"; }));  // 11 characters
     char guarded[16];
     std::memset(guarded, '#', sizeof guarded);
     EXPECT_EQ(s.v.checkVersion("12.345.6789", guarded, 10), 0);
@@ -157,59 +133,29 @@ TEST(VerifierVersion, LongVersionTextIsCutToTheBufferAndComparedWhole)
     EXPECT_EQ(s.v.checkVersion("12.345.6788", guarded, 10), 4);
 }
 
-TEST(VerifierVersion, NoReplyGivesOneAndLeavesTheBuffer)
-{
-    ModuleConfig c;
-    c.hangAtUs = 5'300'000;  // answers the login (done by 5.25 s), then nothing more
-    LoggedInVerifier s(c);
-    char out[10] = "x.x.x";
-    EXPECT_EQ(s.v.checkVersion("2.0.10", out), 1);
-    EXPECT_STREQ(out, "x.x.x");
-}
-
 TEST(VerifierMemory, FigureMustExceed4096ForTargetsFrom150)
 {
-    for (const auto& [figure, expected] : {std::pair<const char*, int>{"4096", 5}, {"4097", 0}, {"0", 5}, {"1048576", 0}}) {
-        ModuleConfig c;
-        c.memoryFigure = figure;
-        LoggedInVerifier s(c);
-        EXPECT_EQ(s.v.checkMemory("1.5.13"), expected) << figure;
-        EXPECT_EQ(s.h.hostText(), "\rShow Memory\r");
+    const auto figure = [](const char* f) { return config([f](ModuleConfig& c) { c.memoryFigure = f; }); };
+    const struct {
+        ModuleConfig config;
+        const char* target;
+        int code;
+        std::string sent;
+    } cases[] = {
+        {figure("4096"), "1.5.13", 5, "\rShow Memory\r"},
+        {figure("4097"), "1.5.13", 0, "\rShow Memory\r"},
+        {figure("0"), "1.5.13", 5, "\rShow Memory\r"},
+        {figure("1048576"), "1.5.13", 0, "\rShow Memory\r"},
+        {figure("16"), "1.4.99", 0, ""},  // targets below 1.5.0 are not asked
+        {figure("16"), "1.5.0", 5, "\rShow Memory\r"},
+        {config([](ModuleConfig& c) { c.memoryReply = "\r\nMemory: 65536 KBytes\r\n"; }), "2.0.10", 5, "\rShow Memory\r"},
+        {config(kHangsAfterLogin), "2.0.10", 1, "\rShow Memory\r"},
+    };
+    for (const auto& c : cases) {
+        LoggedInVerifier s(c.config);
+        EXPECT_EQ(s.v.checkMemory(c.target), c.code) << c.config.memoryFigure << " " << c.target;
+        EXPECT_EQ(s.h.hostText(), c.sent);
     }
-}
-
-TEST(VerifierMemory, TargetsBelow150AreNotAsked)
-{
-    ModuleConfig c;
-    c.memoryFigure = "16";
-    LoggedInVerifier s(c);
-    EXPECT_EQ(s.v.checkMemory("1.4.99"), 0);
-    EXPECT_EQ(s.h.hostText(), "");
-    EXPECT_EQ(s.v.checkMemory("1.5.0"), 5);
-}
-
-TEST(VerifierMemory, MissingLabelAndNoReply)
-{
-    {
-        ModuleConfig c;
-        c.memoryReply = "\r\nMemory: 65536 KBytes\r\n";
-        LoggedInVerifier s(c);
-        EXPECT_EQ(s.v.checkMemory("2.0.10"), 5);
-    }
-    {
-        ModuleConfig c;
-        c.hangAtUs = 5'300'000;
-        LoggedInVerifier s(c);
-        EXPECT_EQ(s.v.checkMemory("2.0.10"), 1);
-    }
-}
-
-ModuleConfig withFiles(const std::string& threshold, std::vector<sim::ModuleFile> files)
-{
-    ModuleConfig c;
-    c.threshold = threshold;
-    c.files = std::move(files);
-    return c;
 }
 
 TEST(VerifierFlash, SendsTheListCommandThenASpace)
@@ -220,36 +166,30 @@ TEST(VerifierFlash, SendsTheListCommandThenASpace)
     EXPECT_EQ(s.h.timeOf(" ", 1) - s.h.timeOf("\rList Files\r"), 50'000 + 12 * kByteUs);
 }
 
-TEST(VerifierFlash, ThresholdDecidesTheFlashSize)
+TEST(VerifierFlash, ThresholdSpareAndSumDecide)
 {
+    const auto withFiles = [](const char* threshold, std::vector<sim::ModuleFile> files) {
+        return config([=](ModuleConfig& c) { c.threshold = threshold, c.files = files; });
+    };
     // 1,000,000 bytes of configuration fit only in the large flash.
-    const std::vector<sim::ModuleFile> files{{"quorvel.bin.z", 2'900'000}, {"system.cfg", 1'000'000}};
-    EXPECT_EQ(LoggedInVerifier(withFiles("4096", files)).v.checkFlashSpace(3'142'217), 6);
-    EXPECT_EQ(LoggedInVerifier(withFiles("4097", files)).v.checkFlashSpace(3'142'217), 0);
-}
-
-TEST(VerifierFlash, SpareZeroFailsSpareOnePasses)
-{
+    const std::vector<sim::ModuleFile> megabyte{{"quorvel.bin.z", 2'900'000}, {"system.cfg", 1'000'000}};
     // 3,670,016 - 3,142,217 - 72,704 = 455,095 bytes left for the configuration, exclusive.
-    const auto files = [](std::int64_t cfg) {
+    const auto spare = [](std::int64_t cfg) {
         return std::vector<sim::ModuleFile>{{"rtboot.bin", 131'072}, {"a.cfg", cfg - 1000}, {"b.cfg", 1000}};
     };
-    EXPECT_EQ(LoggedInVerifier(withFiles("100", files(455'095))).v.checkFlashSpace(3'142'217), 6);
-    EXPECT_EQ(LoggedInVerifier(withFiles("100", files(455'094))).v.checkFlashSpace(3'142'217), 0);
-}
-
-TEST(VerifierFlash, ListingPastTwoToTheThirtyFirstFails)
-{
-    const std::vector<sim::ModuleFile> files{{"a.cfg", 2'147'483'647}, {"b.cfg", 2'147'483'647}, {"c.cfg", 2}};
-    EXPECT_EQ(LoggedInVerifier(withFiles("8192", files)).v.checkFlashSpace(3'142'217), 6);
-}
-
-TEST(VerifierFlash, NoReplyGivesOne)
-{
-    ModuleConfig c;
-    c.hangAtUs = 5'300'000;
-    LoggedInVerifier s(c);
-    EXPECT_EQ(s.v.checkFlashSpace(3'142'217), 1);
+    const std::pair<ModuleConfig, int> cases[] = {
+        {withFiles("4096", megabyte), 6},
+        {withFiles("4097", megabyte), 0},
+        {withFiles("100", spare(455'095)), 6},
+        {withFiles("100", spare(455'094)), 0},
+        // A listing past 2^31 in 32 bits would wrap and pass.
+        {withFiles("8192", {{"a.cfg", 2'147'483'647}, {"b.cfg", 2'147'483'647}, {"c.cfg", 2}}), 6},
+        {config(kHangsAfterLogin), 1},
+    };
+    for (const auto& [module, code] : cases) {
+        SCOPED_TRACE(module.threshold);
+        EXPECT_EQ(LoggedInVerifier(module).v.checkFlashSpace(3'142'217), code);
+    }
 }
 
 }  // namespace
