@@ -12,10 +12,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <random>
 
 namespace {
@@ -28,28 +30,18 @@ struct Result {
     std::string err;
 };
 
-// A FILE* that collects what is written to it.
-class Capture {
-public:
-    Capture() : file_(open_memstream(&buffer_, &size_)) {}
-    ~Capture()
-    {
-        if (file_)
-            std::fclose(file_);
-        std::free(buffer_);
-    }
-    std::FILE* file() { return file_; }
+// A FILE* that collects what is written to it; take() closes it.
+struct Capture {
+    char* buffer = nullptr;
+    std::size_t size = 0;
+    std::FILE* file = open_memstream(&buffer, &size);
     std::string take()
     {
-        std::fclose(file_);
-        file_ = nullptr;
-        return std::string(buffer_, size_);
+        std::fclose(file);
+        std::string text(buffer, size);
+        std::free(buffer);
+        return text;
     }
-
-private:
-    char* buffer_ = nullptr;
-    std::size_t size_ = 0;
-    std::FILE* file_;
 };
 
 class CliRun : public ::testing::Test {
@@ -60,12 +52,11 @@ protected:
               ("tarvel-cli-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         fs::create_directories(dir);
         std::mt19937 gen(7);
-        boot.resize(20'000);
-        code.resize(30'000);
-        for (auto& b : boot)
-            b = static_cast<char>(gen());
-        for (auto& b : code)
-            b = static_cast<char>(gen());
+        auto fill = [&](std::string& text, int n) {
+            std::generate_n(std::back_inserter(text), n, [&] { return static_cast<char>(gen()); });
+        };
+        fill(boot, 20'000);
+        fill(code, 30'000);
         bootPath = (dir / "tarvelboot.dmf").string();
         codePath = (dir / "tarvel.dmf").string();
         std::ofstream(bootPath, std::ios::binary) << boot;
@@ -85,7 +76,7 @@ protected:
         Capture out, err;
         std::string in = input;
         std::FILE* inFile = fmemopen(in.data(), in.size() + 1, "r");
-        CliStreams streams{inFile, out.file(), err.file(), inTty, errTty};
+        CliStreams streams{inFile, out.file, err.file, inTty, errTty};
         Result r;
         r.code = runUpgradeCli(args, streams);
         std::fclose(inFile);

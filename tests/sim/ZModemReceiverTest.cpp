@@ -1,88 +1,17 @@
 // The test receiver on hand-made frames: it must answer as a module does and notice damage,
 // or the sender's tests that rely on it would prove nothing.
-#include "sim/ZModemReceiver.h"
-#include "zmodem/CCrc16.h"
-#include "zmodem/CCrc32.h"
-#include "zmodem/ZModemDefs.h"
+#include "zmodem/support/ZModemFrames.h"
 
 #include <gtest/gtest.h>
 
-#include <string>
 #include <vector>
 
 namespace {
 
 using namespace zmodem;
-using Bytes = std::string;
-
-// Escapes what a receiver must see escaped (and nothing else).
-void putEscaped(Bytes& w, std::uint8_t b)
-{
-    if (b == 0x10 || b == 0x11 || b == 0x13 || b == 0x18 || b == 0x90 || b == 0x91 || b == 0x93) {
-        w += static_cast<char>(ZDLE);
-        w += static_cast<char>(b ^ 0x40);
-    } else {
-        w += static_cast<char>(b);
-    }
-}
-
-Bytes binHeader(int type, std::uint32_t pos, bool crc32)
-{
-    Bytes w = "*\x18";
-    w += crc32 ? 'C' : 'A';
-    const std::uint8_t body[5] = {static_cast<std::uint8_t>(type), static_cast<std::uint8_t>(pos),
-                                  static_cast<std::uint8_t>(pos >> 8), static_cast<std::uint8_t>(pos >> 16),
-                                  static_cast<std::uint8_t>(pos >> 24)};
-    if (crc32) {
-        CCrc32 c;
-        for (auto b : body) {
-            c.update(b);
-            putEscaped(w, b);
-        }
-        const std::uint32_t v = ~c.value();
-        for (int i = 0; i < 4; ++i)
-            putEscaped(w, static_cast<std::uint8_t>(v >> (8 * i)));
-    } else {
-        CCrc16 c;
-        for (auto b : body) {
-            c.update(b);
-            putEscaped(w, b);
-        }
-        c.update(0);
-        c.update(0);
-        putEscaped(w, static_cast<std::uint8_t>(c.value() >> 8));
-        putEscaped(w, static_cast<std::uint8_t>(c.value()));
-    }
-    return w;
-}
-
-Bytes subpacket(const Bytes& data, int end, bool crc32)
-{
-    Bytes w;
-    CCrc32 c32;
-    CCrc16 c16;
-    for (char ch : data) {
-        const auto b = static_cast<std::uint8_t>(ch);
-        putEscaped(w, b);
-        c32.update(b);
-        c16.update(b);
-    }
-    w += static_cast<char>(ZDLE);
-    w += static_cast<char>(end);
-    c32.update(static_cast<std::uint8_t>(end));
-    c16.update(static_cast<std::uint8_t>(end));
-    if (crc32) {
-        const std::uint32_t v = ~c32.value();
-        for (int i = 0; i < 4; ++i)
-            putEscaped(w, static_cast<std::uint8_t>(v >> (8 * i)));
-    } else {
-        c16.update(0);
-        c16.update(0);
-        putEscaped(w, static_cast<std::uint8_t>(c16.value() >> 8));
-        putEscaped(w, static_cast<std::uint8_t>(c16.value()));
-    }
-    return w;
-}
+using zmtest::binHeader;
+using zmtest::Bytes;
+using zmtest::subpacket;
 
 const Bytes kZrqinit = Bytes("**\x18" "B00000000000000\r\x8a\x11", 21);
 const Bytes kZfin = Bytes("**\x18" "B0800000000022d\r\x8a", 20);
@@ -112,18 +41,19 @@ struct ReceiverFixture : ::testing::Test {
             r += static_cast<char>(out.pop());
         return r;
     }
-    static Bytes hex(int type, std::uint32_t value)
-    {
-        const std::uint8_t h[4] = {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
-                                   static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 24)};
-        Bytes w;
-        sim::ZModemReceiver::appendHexHeader(w, type, h);
-        return w;
-    }
+    static Bytes hex(int type, std::uint32_t value) { return zmtest::hexHeader(type, value); }
     Bytes offer(const Bytes& info, bool crc32 = true)
     {
         return send(binHeader(ZFILE, 0, crc32) + subpacket(info, ZCRCW, crc32) + "\x11");
     }
+    // A fresh session up to the answer to the offer of a file named f.
+    Bytes startAndOffer(const sim::ZModemReceiverOptions& o, const Bytes& info = Bytes("f\0" "3", 3))
+    {
+        start(o);
+        send(kZrqinit);
+        return offer(info);
+    }
+    static Bytes text(const std::vector<std::uint8_t>& d) { return Bytes(d.begin(), d.end()); }
 };
 
 TEST_F(ReceiverFixture, AnswersAWholeTransferAndStoresTheFile)
@@ -133,7 +63,7 @@ TEST_F(ReceiverFixture, AnswersAWholeTransferAndStoresTheFile)
     start(o);
     // ZRINIT: buffer length 2048 in ZP0/ZP1, CANFC32 in ZF0, a valid CRC (checked by decoding).
     const Bytes zrinit = send(kZrqinit);
-    EXPECT_EQ(zrinit.substr(0, 16), Bytes("**\x18" "B0100080020", 14) + zrinit.substr(14, 2));
+    EXPECT_EQ(zrinit.substr(0, 14), Bytes("**\x18" "B0100080020"));
     EXPECT_EQ(zrinit, hex(ZRINIT, 0x20000800u));
 
     EXPECT_EQ(offer(Bytes("dir/a.bin\0" "5 0 0 0 0 0", 21)), hex(ZRPOS, 0));
@@ -149,7 +79,7 @@ TEST_F(ReceiverFixture, AnswersAWholeTransferAndStoresTheFile)
     ASSERT_EQ(files.size(), 1u);
     EXPECT_EQ(files[0].name, "dir/a.bin");
     EXPECT_EQ(files[0].announcedSize, 5);
-    EXPECT_EQ(Bytes(files[0].data.begin(), files[0].data.end()), "abcde");
+    EXPECT_EQ(text(files[0].data), "abcde");
     EXPECT_TRUE(files[0].complete);
     EXPECT_TRUE(files[0].crc32);
     EXPECT_EQ(files[0].frameEnds, "kh");
@@ -160,9 +90,7 @@ TEST_F(ReceiverFixture, AnswersAWholeTransferAndStoresTheFile)
 
 TEST_F(ReceiverFixture, DamagedFramesAreRefusedAndResentDataAccepted)
 {
-    start();
-    send(kZrqinit);
-    offer(Bytes("f\0" "4", 3));
+    startAndOffer({}, Bytes("f\0" "4", 3));
     Bytes good = subpacket("wxyz", ZCRCW, true);
     Bytes bad = good;
     bad[1] ^= 0x01;  // one flipped bit in the data
@@ -178,7 +106,7 @@ TEST_F(ReceiverFixture, DamagedFramesAreRefusedAndResentDataAccepted)
     // A ZEOF before the end of the received data asks for the rest.
     EXPECT_EQ(send(binHeader(ZEOF, 9, true)), hex(ZRPOS, 4));
     const auto f = store->files().at(0);
-    EXPECT_EQ(Bytes(f.data.begin(), f.data.end()), "wxyz");
+    EXPECT_EQ(text(f.data), "wxyz");
     EXPECT_EQ(f.crcErrors, 1);
     EXPECT_FALSE(f.complete);
     // A damaged file information subpacket is answered with ZNAK.
@@ -197,59 +125,45 @@ TEST_F(ReceiverFixture, CrcSixteenOnlyReceiverTakesCrcSixteenFrames)
     EXPECT_EQ(send(binHeader(ZDATA, 0, false) + subpacket("\x18\x11\x7f", ZCRCW, false)), hex(ZACK, 3));
     const auto f = store->files().at(0);
     EXPECT_FALSE(f.crc32);
-    EXPECT_EQ(Bytes(f.data.begin(), f.data.end()), "\x18\x11\x7f");
+    EXPECT_EQ(text(f.data), "\x18\x11\x7f");
 }
 
 TEST_F(ReceiverFixture, MisbehavesOnRequest)
 {
-    {
-        sim::ZModemReceiverOptions o;
-        o.skipFiles = true;
-        start(o);
-        send(kZrqinit);
-        EXPECT_EQ(offer(Bytes("f\0" "3", 3)), hex(ZSKIP, 0));
-        EXPECT_TRUE(store->files().at(0).skipped);
-    }
-    {
-        sim::ZModemReceiverOptions o;
-        o.crcChallenge = 100;
-        start(o);
-        send(kZrqinit);
-        EXPECT_EQ(offer(Bytes("f\0" "3", 3)), hex(ZCRC, 100));
-        EXPECT_EQ(send(binHeader(ZCRC, 0xCAFEBABEu, true)), hex(ZRPOS, 0));
-        EXPECT_EQ(store->files().back().crcAnswer, 0xCAFEBABEu);
-    }
-    {
-        sim::ZModemReceiverOptions o;
-        o.rewindAt = 4;
-        o.rewindTo = 1;
-        start(o);
-        send(kZrqinit);
-        offer(Bytes("f\0" "8", 3));
-        EXPECT_EQ(send(binHeader(ZDATA, 0, true) + subpacket("abcd", ZCRCG, true)), hex(ZRPOS, 1));
-        EXPECT_EQ(send(binHeader(ZDATA, 1, true) + subpacket("BCDefgh", ZCRCE, true)), "");
-        EXPECT_EQ(send(binHeader(ZEOF, 8, true)), hex(ZRINIT, 0x20000000u));
-        const auto f = store->files().back();
-        EXPECT_EQ(Bytes(f.data.begin(), f.data.end()), "aBCDefgh");
-    }
-    {
-        sim::ZModemReceiverOptions o;
-        o.xoffAt = 2;
-        o.xoffPauseUs = 500'000;
-        start(o);
-        send(kZrqinit);
-        offer(Bytes("f\0" "3", 3));
-        now += 1000;
-        const Bytes d = binHeader(ZDATA, 0, true) + subpacket("abc", ZCRCG, true);
-        rx->receive(reinterpret_cast<const std::uint8_t*>(d.data()), d.size(), now);
-        ASSERT_EQ(out.size(), 1u);
-        EXPECT_EQ(out.pop(), XOFF);
-        EXPECT_EQ(rx->nextEventUs(), now + 500'000);
-        rx->advance(now + 500'000);
-        ASSERT_EQ(out.size(), 1u);
-        EXPECT_EQ(out.nextAtUs(), now + 500'000);
-        EXPECT_EQ(out.pop(), XON);
-    }
+    sim::ZModemReceiverOptions o;
+    o.skipFiles = true;
+    EXPECT_EQ(startAndOffer(o), hex(ZSKIP, 0));
+    EXPECT_TRUE(store->files().back().skipped);
+
+    o = {};
+    o.crcChallenge = 100;
+    EXPECT_EQ(startAndOffer(o), hex(ZCRC, 100));
+    EXPECT_EQ(send(binHeader(ZCRC, 0xCAFEBABEu, true)), hex(ZRPOS, 0));
+    EXPECT_EQ(store->files().back().crcAnswer, 0xCAFEBABEu);
+
+    o = {};
+    o.rewindAt = 4;
+    o.rewindTo = 1;
+    startAndOffer(o, Bytes("f\0" "8", 3));
+    EXPECT_EQ(send(binHeader(ZDATA, 0, true) + subpacket("abcd", ZCRCG, true)), hex(ZRPOS, 1));
+    EXPECT_EQ(send(binHeader(ZDATA, 1, true) + subpacket("BCDefgh", ZCRCE, true)), "");
+    EXPECT_EQ(send(binHeader(ZEOF, 8, true)), hex(ZRINIT, 0x20000000u));
+    EXPECT_EQ(text(store->files().back().data), "aBCDefgh");
+
+    o = {};
+    o.xoffAt = 2;
+    o.xoffPauseUs = 500'000;
+    startAndOffer(o);
+    now += 1000;
+    const Bytes d = binHeader(ZDATA, 0, true) + subpacket("abc", ZCRCG, true);
+    rx->receive(reinterpret_cast<const std::uint8_t*>(d.data()), d.size(), now);
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_EQ(out.pop(), XOFF);
+    EXPECT_EQ(rx->nextEventUs(), now + 500'000);
+    rx->advance(now + 500'000);
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_EQ(out.nextAtUs(), now + 500'000);
+    EXPECT_EQ(out.pop(), XON);
 }
 
 TEST_F(ReceiverFixture, CancelSilenceAndGivingUpEndTheSession)

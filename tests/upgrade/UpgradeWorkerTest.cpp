@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <tuple>
 
 namespace {
 
@@ -115,14 +116,23 @@ protected:
             from = oo + 2;
         }
     }
-    void expectUntouchedBars(const RecordingProgress::Snapshot& s)
+    // Both bars as (sent, total, text) of boot, then of code.
+    using Bars = std::tuple<int, int, std::string, int, int, std::string>;
+    static Bars bars(const RecordingProgress::Snapshot& s)
     {
-        EXPECT_EQ(s.bootTotalK, 100);
-        EXPECT_EQ(s.bootSentK, 0);
-        EXPECT_EQ(s.codeTotalK, 100);
-        EXPECT_EQ(s.codeSentK, 0);
-        EXPECT_EQ(s.bootProgressText, "");
-        EXPECT_EQ(s.codeProgressText, "");
+        return {s.bootSentK, s.bootTotalK, s.bootProgressText, s.codeSentK, s.codeTotalK, s.codeProgressText};
+    }
+    void expectUntouchedBars(const RecordingProgress::Snapshot& s) { EXPECT_EQ(bars(s), Bars(0, 100, "", 0, 100, "")); }
+    void failOpen(test::ModuleHarness& h)
+    {
+        sim::LineFaults f;
+        f.failOpen = true;
+        h.line.setFaults(f);
+    }
+    void runEndsWith(int code)
+    {
+        EXPECT_EQ(run(), static_cast<unsigned>(code));
+        expectFinishedWith(code);
     }
     void expectFinishedWith(int code)
     {
@@ -141,22 +151,17 @@ protected:
     {
         const auto files = store->files();
         ASSERT_EQ(files.size(), 2u);
-        EXPECT_EQ(files[0].name, settings.bootFile);
-        EXPECT_TRUE(files[0].complete);
-        EXPECT_EQ(files[0].data, bootData);
-        EXPECT_EQ(files[1].name, settings.codeFile);
-        EXPECT_TRUE(files[1].complete);
-        EXPECT_EQ(files[1].data, codeData);
+        for (const auto& [f, name, data] : {std::tie(files[0], settings.bootFile, bootData),
+                                             std::tie(files[1], settings.codeFile, codeData)}) {
+            EXPECT_EQ(f.name, name);
+            EXPECT_TRUE(f.complete);
+            EXPECT_EQ(f.data, data);
+        }
     }
     void expectFullBars()
     {
         const auto last = progress.snapshots().back();
-        EXPECT_EQ(last.bootSentK, 68);
-        EXPECT_EQ(last.bootTotalK, 68);
-        EXPECT_EQ(last.bootProgressText, "68K of 68K");
-        EXPECT_EQ(last.codeSentK, 146);
-        EXPECT_EQ(last.codeTotalK, 146);
-        EXPECT_EQ(last.codeProgressText, "146K of 146K");
+        EXPECT_EQ(bars(last), Bars(68, 68, "68K of 68K", 146, 146, "146K of 146K"));
         EXPECT_FALSE(last.bootPhase);
     }
 
@@ -175,11 +180,10 @@ protected:
 
 }  // namespace
 
-TEST_F(WorkerRun, NormalModeSendsBothFilesAt38400)
+TEST_F(WorkerRun, NormalModeSendsBothFilesAt38400AndWaitsBeforeAndBetweenThem)
 {
     makeModule();
-    EXPECT_EQ(run(), 0u);
-    expectFinishedWith(0);
+    runEndsWith(0);
     expectBothFilesIntact();
     expectFullBars();
 
@@ -201,12 +205,7 @@ TEST_F(WorkerRun, NormalModeSendsBothFilesAt38400)
             EXPECT_EQ(t.s.bootProgressText, "68K of 68K");
     }
     EXPECT_TRUE(harness->notifier.texts().empty());
-}
 
-TEST_F(WorkerRun, WaitsBeforeEachTransferAndBetweenThem)
-{
-    makeModule();
-    ASSERT_EQ(run(), 0u);
     // 1 s from the boot download's status line to the sender's first byte (one paced byte time
     // at 38,400 bps: 260 us); 15 s after the boot success line before the code transfer is
     // announced; 1 s again before the code file.
@@ -220,8 +219,7 @@ TEST_F(WorkerRun, FastModeReopensAt115200ForEachTransfer)
 {
     settings.fastDownload = true;
     makeModule();
-    EXPECT_EQ(run(), 0u);
-    expectFinishedWith(0);
+    runEndsWith(0);
     expectBothFilesIntact();
     expectFullBars();
     const auto segments = consoleSegments();
@@ -236,8 +234,7 @@ TEST_F(WorkerRun, EraseReplacesTheFlashPreparation)
 {
     settings.eraseConfig = true;
     makeModule();
-    EXPECT_EQ(run(), 0u);
-    expectFinishedWith(0);
+    runEndsWith(0);
     expectBothFilesIntact();
     EXPECT_EQ(harness->count("AT{P}\r"), 0u);
     EXPECT_EQ(harness->count("AT{E}\r"), 1u);
@@ -248,11 +245,8 @@ TEST_F(WorkerRun, EraseReplacesTheFlashPreparation)
 TEST_F(WorkerRun, PortHeldByAnotherProgramFailsWithOneBeforeAnyTransfer)
 {
     makeModule();
-    sim::LineFaults f;
-    f.failOpen = true;
-    harness->line.setFaults(f);
-    EXPECT_EQ(run(), 1u);
-    expectFinishedWith(1);
+    failOpen(*harness);
+    runEndsWith(1);
     EXPECT_EQ(harness->notifier.texts(), (std::vector<std::string>{"Unable to gain access to the COM port."}));
     EXPECT_EQ(harness->hostText(), "");
     ASSERT_EQ(progress.snapshots().size(), 1u);  // only the verdict
@@ -266,8 +260,7 @@ TEST_F(WorkerRun, WrongLoginFailsWithTwoAndNothingFollows)
     settings.username = "admin";
     settings.password = "wrong";
     makeModule(cfg);
-    EXPECT_EQ(run(), 2u);
-    expectFinishedWith(2);
+    runEndsWith(2);
     EXPECT_EQ(harness->count("reboot"), 0u);
     EXPECT_EQ(harness->count("\x1b"), 0u);
     EXPECT_EQ(harness->count("AT{"), 0u);
@@ -281,8 +274,7 @@ TEST_F(WorkerRun, CommandModeNeverReachedFailsWithThree)
     sim::ModuleConfig cfg;
     cfg.ignoreEscape = true;  // the restart cannot be interrupted
     makeModule(cfg);
-    EXPECT_EQ(run(), 3u);
-    expectFinishedWith(3);
+    runEndsWith(3);
     EXPECT_GE(harness->count(kEsc3), 1u);  // the escapes are repeated while it keeps initialising
     EXPECT_EQ(harness->count("AT{P}"), 0u);
     expectUntouchedBars(progress.snapshots().back());
@@ -292,8 +284,7 @@ TEST_F(WorkerRun, BootTransferFailureIsSevenAndTheCodeFileIsNeverSent)
 {
     settings.bootFile = (dir / "missing-tarvelboot.dmf").string();
     makeModule();
-    EXPECT_EQ(run(), 7u);
-    expectFinishedWith(7);
+    runEndsWith(7);
     EXPECT_EQ(harness->notifier.texts(),
               (std::vector<std::string>{"Error:Failed to open " + settings.bootFile, "Error:ZModem transfer failed."}));
     EXPECT_EQ(harness->count(kZrqinit), 1u);
@@ -308,8 +299,7 @@ TEST_F(WorkerRun, ReceiverThatCancelsTheBootFileGivesSeven)
     sim::ZModemReceiverOptions receiver;
     receiver.cancelAt = 10'000;
     makeModule({}, receiver);
-    EXPECT_EQ(run(), 7u);
-    expectFinishedWith(7);
+    runEndsWith(7);
     EXPECT_EQ(harness->count(kZrqinit), 1u);
 }
 
@@ -317,15 +307,11 @@ TEST_F(WorkerRun, CodeTransferFailureIsEightAfterAGoodBootFile)
 {
     settings.codeFile = (dir / "missing-tarvel.dmf").string();
     makeModule();
-    EXPECT_EQ(run(), 8u);
-    expectFinishedWith(8);
+    runEndsWith(8);
     const auto files = store->files();
     ASSERT_GE(files.size(), 1u);
     EXPECT_EQ(files[0].data, bootData);
-    const auto last = progress.snapshots().back();
-    EXPECT_EQ(last.bootProgressText, "68K of 68K");
-    EXPECT_EQ(last.codeProgressText, "");
-    EXPECT_EQ(last.codeTotalK, 100);
+    EXPECT_EQ(bars(progress.snapshots().back()), Bars(68, 68, "68K of 68K", 0, 100, ""));
 }
 
 TEST_F(WorkerRun, FailedReopenAfterTheBootFileGivesOne)
@@ -333,14 +319,10 @@ TEST_F(WorkerRun, FailedReopenAfterTheBootFileGivesOne)
     makeModule();
     // Once the boot transfer is under way, nobody else can open the port any more.
     onSnapshot = [this](const RecordingProgress::Snapshot& s) {
-        if (!s.bootProgressText.empty()) {
-            sim::LineFaults f;
-            f.failOpen = true;
-            harness->line.setFaults(f);
-        }
+        if (!s.bootProgressText.empty())
+            failOpen(*harness);
     };
-    EXPECT_EQ(run(), 1u);
-    expectFinishedWith(1);
+    runEndsWith(1);
     EXPECT_EQ(harness->notifier.texts(), (std::vector<std::string>{"Unable to gain access to the COM port."}));
     EXPECT_EQ(harness->count(kZrqinit), 1u);
     EXPECT_EQ(statusLines().back(), kStatusBootDownload);
@@ -355,11 +337,7 @@ TEST_F(WorkerRun, SmallFilesEndWithTheirOwnSizeOnTheBar)
     makeModule();
     ASSERT_EQ(run(), 0u);
     expectBothFilesIntact();
-    const auto last = progress.snapshots().back();
-    EXPECT_EQ(last.bootProgressText, "2K of 2K");
-    EXPECT_EQ(last.bootSentK, last.bootTotalK);
-    EXPECT_EQ(last.codeProgressText, "0K of 0K");
-    EXPECT_EQ(last.codeSentK, last.codeTotalK);
+    EXPECT_EQ(bars(progress.snapshots().back()), Bars(2, 2, "2K of 2K", 0, 0, "0K of 0K"));
 }
 
 TEST(UpgradeThread, StartsThroughThePlatformAndIgnoresANullParameter)

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace {
 
 using namespace zmodem;
@@ -36,15 +38,8 @@ std::uint32_t crc32Bitwise(const Bytes& s)
 
 Bytes withEscapedCrc32(Bytes w, std::uint32_t v)
 {
-    for (int i = 0; i < 4; ++i) {
-        const auto x = static_cast<std::uint8_t>(v >> (8 * i));
-        if (x == 0x10 || x == 0x11 || x == 0x13 || x == 0x18 || x == 0x90 || x == 0x91 || x == 0x93) {
-            w += '\x18';
-            w += static_cast<char>(x ^ 0x40);
-        } else {
-            w += static_cast<char>(x);
-        }
-    }
+    for (int i = 0; i < 4; ++i)
+        zmtest::putEscaped(w, static_cast<std::uint8_t>(v >> (8 * i)));
     return w;
 }
 
@@ -77,20 +72,22 @@ protected:
 
 TEST_F(FramingTest, EscapingFollowsTheByteAndThePreviousByte)
 {
-    EXPECT_EQ(escaped({0x40, 0x0D}), b({0x40, 0x18, 0x4D}));
-    EXPECT_EQ(escaped({0x41, 0x0D}), b({0x41, 0x0D}));
-    EXPECT_EQ(escaped({0xC0, 0x8D}), b({0xC0, 0x18, 0xCD}));
-    EXPECT_EQ(escaped({0x18}), b({0x18, 0x58}));
-    EXPECT_EQ(escaped({0x10}), b({0x18, 0x50}));
-    EXPECT_EQ(escaped({0x11, 0x13, 0x90, 0x91, 0x93}), b({0x18, 0x51, 0x18, 0x53, 0x18, 0xD0, 0x18, 0xD1, 0x18, 0xD3}));
-    EXPECT_EQ(escaped({0x93}), b({0x18, 0xD3}));
-    EXPECT_EQ(escaped({0x7F, 0xFF, 0x98, 0x00, 0x0A}), b({0x7F, 0xFF, 0x98, 0x00, 0x0A}));
+    const std::pair<std::initializer_list<int>, Bytes> cases[] = {
+        {{0x40, 0x0D}, b({0x40, 0x18, 0x4D})},
+        {{0x41, 0x0D}, b({0x41, 0x0D})},
+        {{0xC0, 0x8D}, b({0xC0, 0x18, 0xCD})},
+        {{0x18}, b({0x18, 0x58})},
+        {{0x10}, b({0x18, 0x50})},
+        {{0x11, 0x13, 0x90, 0x91, 0x93}, b({0x18, 0x51, 0x18, 0x53, 0x18, 0xD0, 0x18, 0xD1, 0x18, 0xD3})},
+        {{0x7F, 0xFF, 0x98, 0x00, 0x0A}, b({0x7F, 0xFF, 0x98, 0x00, 0x0A})},
+        {{0x140, 0x10D}, b({0x40, 0x18, 0x4D})},  // only the low eight bits of the argument count
+    };
+    for (const auto& [in, out] : cases)
+        EXPECT_EQ(escaped(in), out) << ::testing::PrintToString(out);
     // lastSent is what went on the wire, so an escaped byte never arms the CR rule.
     sender->sendEscaped(0x10);
     EXPECT_EQ(sender->lastSentByte(), 0x50);
     EXPECT_EQ(escaped({0x0D}), b({0x0D}));
-    // Only the low eight bits of the argument count.
-    EXPECT_EQ(escaped({0x140, 0x10D}), b({0x40, 0x18, 0x4D}));
 }
 
 TEST_F(FramingTest, HexHeadersAreTheExactBytes)
@@ -164,27 +161,17 @@ TEST_F(FramingTest, HexDigitsMustBeLowerCase)
 
 TEST_F(FramingTest, EscapedReadsDecodeEscapesAndCancel)
 {
-    say("\x18l");
-    EXPECT_EQ(sender->readEscaped(), 0x7F);
-    say("\x18m");
-    EXPECT_EQ(sender->readEscaped(), 0xFF);
-    say("\x18\x11X");
-    EXPECT_EQ(sender->readEscaped(), 0x18);
-    say("\x18\x93X");
-    EXPECT_EQ(sender->readEscaped(), 0x18);
-    say("\x11\x91\x13\x93q");
-    EXPECT_EQ(sender->readEscaped(), 'q');
-    say("\x18h");
-    EXPECT_EQ(sender->readEscaped(), FRAME_END_BIT | 'h');
-    say("\x18k");
-    EXPECT_EQ(sender->readEscaped(), FRAME_END_BIT | 'k');
-    say("\x18\x18\x18\x18\x18");
-    EXPECT_EQ(sender->readEscaped(), CANCELLED);
-    // Fewer CAN bytes: the byte after them is decoded.
-    say("\x18\x18\x18Q");
-    EXPECT_EQ(sender->readEscaped(), 0x11);
-    say("\x18!");
-    EXPECT_EQ(sender->readEscaped(), ERROR);
+    const std::pair<Bytes, int> cases[] = {
+        {"\x18l", 0x7F}, {"\x18m", 0xFF}, {"\x18\x11X", 0x18}, {"\x18\x93X", 0x18},
+        {"\x11\x91\x13\x93q", 'q'}, {"\x18h", FRAME_END_BIT | 'h'}, {"\x18k", FRAME_END_BIT | 'k'},
+        {"\x18\x18\x18\x18\x18", CANCELLED},
+        {"\x18\x18\x18Q", 0x11},  // fewer CAN bytes: the byte after them is decoded
+        {"\x18!", ERROR},
+    };
+    for (const auto& [in, out] : cases) {
+        say(in);
+        EXPECT_EQ(sender->readEscaped(), out) << ::testing::PrintToString(in);
+    }
     const auto t0 = clock.nowUs();
     say("\x18");
     EXPECT_EQ(sender->readEscaped(), TIMEOUT);
@@ -222,37 +209,26 @@ TEST_F(FramingTest, CanBytesCancelByCountAndSilenceTimesOut)
 TEST_F(FramingTest, GarbageLimitFollowsTheLineSpeed)
 {
     const Bytes header = zmtest::hexHeader(ZRPOS, 7);
-    say(Bytes(39'799, 'x') + header);
-    EXPECT_EQ(sender->receiveHeader(h), ZRPOS);
-    EXPECT_EQ(sender->receivedPosition(), 7);
-    say(Bytes(39'800, 'x') + header);
-    EXPECT_EQ(sender->receiveHeader(h), GARBAGE_LIMIT);
-    script.out.clear();
-
-    // Unreadable line settings: the 38,400 bps limit.
-    auto faults = line.faults();
-    faults.failGetState = true;
-    line.setFaults(faults);
-    say(Bytes(39'800, 'x') + header);
-    EXPECT_EQ(sender->receiveHeader(h), GARBAGE_LIMIT);
-    script.out.clear();
-    faults.failGetState = false;
-    line.setFaults(faults);
-
-    port.close();
-    ASSERT_TRUE(port.open("COM1", 115200, 4096, 4096));
-    say(Bytes(116'599, 'x') + header);
-    EXPECT_EQ(sender->receiveHeader(h), ZRPOS);
-    say(Bytes(116'600, 'x') + header);
-    EXPECT_EQ(sender->receiveHeader(h), GARBAGE_LIMIT);
-    script.out.clear();
-
-    port.close();
-    ASSERT_TRUE(port.open("COM1", 9600, 4096, 4096));
-    say(Bytes(20'599, 'x') + header);
-    EXPECT_EQ(sender->receiveHeader(h), ZRPOS);
-    say(Bytes(20'600, 'x') + header);
-    EXPECT_EQ(sender->receiveHeader(h), GARBAGE_LIMIT);
+    // Speed, the most garbage still read past; unreadable settings count as 38,400 bps.
+    const std::tuple<std::uint32_t, std::size_t, bool> cases[] = {
+        {38400, 39'799, false}, {38400, 39'799, true}, {115200, 116'599, false}, {9600, 20'599, false}};
+    for (const auto& [speed, most, failGetState] : cases) {
+        SCOPED_TRACE(speed);
+        line.setFaults({});
+        port.close();
+        ASSERT_TRUE(port.open("COM1", speed, 4096, 4096));
+        sim::LineFaults faults;
+        faults.failGetState = failGetState;
+        line.setFaults(faults);
+        if (!failGetState) {
+            say(Bytes(most, 'x') + header);
+            EXPECT_EQ(sender->receiveHeader(h), ZRPOS);
+            EXPECT_EQ(sender->receivedPosition(), 7);
+        }
+        say(Bytes(most + 1, 'x') + header);
+        EXPECT_EQ(sender->receiveHeader(h), GARBAGE_LIMIT);
+        script.out.clear();
+    }
 }
 
 TEST_F(FramingTest, HeadersOfEveryKindAreReadAndChecked)

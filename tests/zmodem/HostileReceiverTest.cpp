@@ -39,18 +39,23 @@ protected:
     std::vector<std::uint8_t> content;
 };
 
-TEST_F(HostileReceiverTest, ResumePositionOutsideTheFileFailsCleanly)
+TEST_F(HostileReceiverTest, PositionsOutsideTheFileFailCleanly)
 {
-    for (std::uint32_t pos : {0xFFFFFFF0u, 0x80000000u, 101u}) {
-        SCOPED_TRACE(pos);
+    // The position answering the offer (no data may follow), or asked for again after the data.
+    const std::pair<std::uint32_t, bool> cases[] = {
+        {0xFFFFFFF0u, false}, {0x80000000u, false}, {101u, false}, {999999u, true}, {0xFFFFFFFFu, true}};
+    for (const auto& [pos, afterData] : cases) {
+        SCOPED_TRACE(::testing::Message() << pos << (afterData ? " after the data" : " at the offer"));
         line.clearRecords();
         notifier.clear();
         script = zmtest::ScriptedPeer();
-        offerAnswer(zmtest::hexHeader(ZRPOS, pos));
-        EXPECT_EQ(sender->sendFile(file(100)), -1);
+        offerAnswer(zmtest::hexHeader(ZRPOS, afterData ? 0 : pos));
+        if (afterData)
+            script.step(zmtest::binHeader(ZEOF, 3000, true), zmtest::hexHeader(ZRPOS, pos));
+        EXPECT_EQ(sender->sendFile(file(afterData ? 3000 : 100)), -1);
         EXPECT_THAT(notifier.texts(), ElementsAre("Error:ZModem transfer failed."));
         EXPECT_FALSE(sender->fileOpen());
-        EXPECT_FALSE(sent("*\x18" "C\x0a"));  // no ZDATA
+        EXPECT_EQ(sent("*\x18" "C\x0a"), afterData);  // ZDATA only when the start was in the file
     }
 }
 
@@ -66,20 +71,6 @@ TEST_F(HostileReceiverTest, ResumeAtTheEndSendsOnlyTheEnd)
     // ZDATA 100 is followed directly by the empty ZCRCE subpacket.
     EXPECT_EQ(host().substr(host().find(zdata) + zdata.size(), 2), "\x18h");
     EXPECT_EQ(host().substr(host().size() - 2), "OO");
-}
-
-TEST_F(HostileReceiverTest, ResendRequestOutsideTheFileDuringTheDataFails)
-{
-    for (std::uint32_t pos : {999999u, 0xFFFFFFFFu}) {
-        SCOPED_TRACE(pos);
-        notifier.clear();
-        script = zmtest::ScriptedPeer();
-        offerAnswer(zmtest::hexHeader(ZRPOS, 0));
-        script.step(zmtest::binHeader(ZEOF, 3000, true), zmtest::hexHeader(ZRPOS, pos));
-        EXPECT_EQ(sender->sendFile(file(3000)), -1);
-        EXPECT_THAT(notifier.texts(), ElementsAre("Error:ZModem transfer failed."));
-        EXPECT_FALSE(sender->fileOpen());
-    }
 }
 
 TEST_F(HostileReceiverTest, ZcrcPositionsOutOfRangeCoverWhatTheFileHas)

@@ -91,7 +91,6 @@ public:
             ::kill(pid_, SIGKILL);
     }
     bool killed() const { return killed_; }
-    bool running() const { return pid_ > 0; }
     // User + system CPU time of the finished program.
     double cpuSeconds() const { return cpuSeconds_; }
 

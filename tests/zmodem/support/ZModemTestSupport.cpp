@@ -1,18 +1,11 @@
 #include "ZModemTestSupport.h"
 
-#include "sim/ZModemReceiver.h"
-#include "zmodem/CCrc16.h"
-#include "zmodem/CCrc32.h"
-#include "zmodem/ZModemDefs.h"
-
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
 namespace zmtest {
-
-using namespace zmodem;
 
 void ScriptedPeer::step(Bytes trigger, Bytes reply, std::int64_t delayUs)
 {
@@ -50,76 +43,6 @@ void ScriptedPeer::fire(std::int64_t nowUs)
         out.push(reinterpret_cast<const std::uint8_t*>(s.reply.data()), s.reply.size(), nowUs + s.delayUs);
         ++next_;
     }
-}
-
-Bytes hexHeaderFlags(int type, std::uint8_t b0, std::uint8_t b1, std::uint8_t b2, std::uint8_t b3)
-{
-    const std::uint8_t h[4] = {b0, b1, b2, b3};
-    Bytes w;
-    sim::ZModemReceiver::appendHexHeader(w, type, h);
-    return w;
-}
-
-Bytes hexHeader(int type, std::uint32_t v)
-{
-    return hexHeaderFlags(type, static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8),
-                          static_cast<std::uint8_t>(v >> 16), static_cast<std::uint8_t>(v >> 24));
-}
-
-Bytes zrinit(std::uint16_t bufferLength, bool crc32)
-{
-    return hexHeaderFlags(ZRINIT, static_cast<std::uint8_t>(bufferLength), static_cast<std::uint8_t>(bufferLength >> 8), 0,
-                          static_cast<std::uint8_t>(crc32 ? CANFC32 : 0));
-}
-
-namespace {
-void putEscaped(Bytes& w, std::uint8_t b)
-{
-    if (b == 0x10 || b == 0x11 || b == 0x13 || b == 0x18 || b == 0x90 || b == 0x91 || b == 0x93) {
-        w += static_cast<char>(ZDLE);
-        w += static_cast<char>(b ^ 0x40);
-    } else {
-        w += static_cast<char>(b);
-    }
-}
-}  // namespace
-
-Bytes binHeader(int type, std::uint32_t v, bool crc32)
-{
-    Bytes w = "*\x18";
-    w += crc32 ? 'C' : 'A';
-    const std::uint8_t body[5] = {static_cast<std::uint8_t>(type), static_cast<std::uint8_t>(v),
-                                  static_cast<std::uint8_t>(v >> 8), static_cast<std::uint8_t>(v >> 16),
-                                  static_cast<std::uint8_t>(v >> 24)};
-    if (crc32) {
-        CCrc32 c;
-        for (auto b : body) {
-            c.update(b);
-            putEscaped(w, b);
-        }
-        const std::uint32_t x = ~c.value();
-        for (int i = 0; i < 4; ++i)
-            putEscaped(w, static_cast<std::uint8_t>(x >> (8 * i)));
-    } else {
-        CCrc16 c;
-        for (auto b : body) {
-            c.update(b);
-            putEscaped(w, b);
-        }
-        c.update(0);
-        c.update(0);
-        putEscaped(w, static_cast<std::uint8_t>(c.value() >> 8));
-        putEscaped(w, static_cast<std::uint8_t>(c.value()));
-    }
-    return w;
-}
-
-std::uint32_t crc32Of(const std::uint8_t* data, std::size_t n)
-{
-    CCrc32 c;
-    for (std::size_t i = 0; i < n; ++i)
-        c.update(data[i]);
-    return ~c.value();
 }
 
 TempDir::TempDir()

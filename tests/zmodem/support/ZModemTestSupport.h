@@ -1,8 +1,9 @@
 #pragma once
 // Test support for the ZModem sender on virtual time: a peer that plays a script of answers,
 // a fixture that wires a CZModemSender to a simulated line (VirtualClock, SimLine,
-// RecordingNotifier, RecordingProgress), helpers that build the receiver's frames, and
+// RecordingNotifier, RecordingProgress), the receiver's frames (ZModemFrames.h) and
 // temporary files.
+#include "ZModemFrames.h"
 
 #include "platform/Platform.h"
 #include "platform/RecordingNotifier.h"
@@ -21,8 +22,6 @@
 #include <vector>
 
 namespace zmtest {
-
-using Bytes = std::string;
 
 // Plays answers: each step waits until the host's output (after the previous step's match)
 // contains its trigger, then queues its reply delayUs later. An empty trigger fires at once.
@@ -53,16 +52,6 @@ private:
     std::size_t next_ = 0;
     std::size_t matchedTo_ = 0;
 };
-
-// The bytes of frames as a receiver sends them.
-Bytes hexHeader(int type, std::uint32_t value);
-Bytes hexHeaderFlags(int type, std::uint8_t b0, std::uint8_t b1, std::uint8_t b2, std::uint8_t b3);
-Bytes binHeader(int type, std::uint32_t value, bool crc32);
-// ZRINIT with a buffer length and, when crc32, CANFC32.
-Bytes zrinit(std::uint16_t bufferLength, bool crc32);
-
-// CRC-32 (ISO-HDLC) of bytes, for comparisons.
-std::uint32_t crc32Of(const std::uint8_t* data, std::size_t n);
 
 // A file in a fresh temporary folder, removed with the object.
 class TempDir {
