@@ -33,30 +33,26 @@ TEST_F(ConnectionPages, PortPageSelectsCom1OnlyForExactlyCom1)
     }
 }
 
-TEST_F(ConnectionPages, PortPageStoresTheOperatorsClickFromTheStringTable)
+TEST_F(ConnectionPages, ClicksAndTypingStandButARepaintRestoresTheStoredValues)
 {
     goTo(135);
-    QTest::mouseClick(page().GetDlgItem(1008), Qt::LeftButton);
-    pumpEvents();
-    EXPECT_EQ(page().IsDlgButtonChecked(1008), BST_CHECKED);  // the click is not undone
-    EXPECT_EQ(page().IsDlgButtonChecked(1007), BST_UNCHECKED);
-    next();
-    EXPECT_EQ(settings().comPort, strings::load(strings::IDS_COM2));
-    back();
-    QTest::mouseClick(page().GetDlgItem(1007), Qt::LeftButton);
-    back();
-    EXPECT_EQ(settings().comPort, "COM1");
-}
-
-TEST_F(ConnectionPages, RepaintReplacesUnsavedChoicesButTypingAndClickingDoNot)
-{
-    goTo(135);
-    QTest::mouseClick(page().GetDlgItem(1008), Qt::LeftButton);
-    pumpEvents();
-    EXPECT_EQ(page().IsDlgButtonChecked(1008), BST_CHECKED);
+    auto clickAndCheck = [&](int id, int other) {
+        QTest::mouseClick(page().GetDlgItem(id), Qt::LeftButton);
+        pumpEvents();
+        EXPECT_EQ(page().IsDlgButtonChecked(id), BST_CHECKED);  // the click is not undone
+        EXPECT_EQ(page().IsDlgButtonChecked(other), BST_UNCHECKED);
+    };
+    clickAndCheck(1008, 1007);
     repaint();  // covered and uncovered: back to the stored COM1
     EXPECT_EQ(page().IsDlgButtonChecked(1007), BST_CHECKED);
     EXPECT_EQ(page().IsDlgButtonChecked(1008), BST_UNCHECKED);
+    clickAndCheck(1008, 1007);
+    next();
+    EXPECT_EQ(settings().comPort, strings::load(strings::IDS_COM2));
+    back();
+    clickAndCheck(1007, 1008);
+    back();
+    EXPECT_EQ(settings().comPort, "COM1");
 
     goTo(136);
     auto* user = page().item<QLineEdit>(1018);
@@ -80,8 +76,7 @@ TEST_F(ConnectionPages, VersionPageShowsAndStoresTheThreeFields)
     page().SetDlgItemText(1020, "10.25.100");
     page().SetDlgItemText(1018, "");
     page().SetDlgItemText(1019, "");
-    next();
-    EXPECT_EQ(active(), 137);
+    walk({{'N', 137}});
     EXPECT_EQ(settings().newVersion, "10.25.100");
     EXPECT_EQ(settings().username, "");  // empty stays empty
     EXPECT_EQ(settings().password, "");
@@ -112,8 +107,7 @@ TEST_F(ConnectionPages, BackStoresAnInvalidVersionThatNextThenRefuses)
     goTo(136);
     page().SetDlgItemText(1020, "2.0");
     page().SetDlgItemText(1019, "secret");
-    back();
-    EXPECT_EQ(active(), 135);
+    walk({{'B', 135}});
     EXPECT_EQ(settings().newVersion, "2.0");
     EXPECT_EQ(settings().password, "secret");
     next();
@@ -122,8 +116,7 @@ TEST_F(ConnectionPages, BackStoresAnInvalidVersionThatNextThenRefuses)
     EXPECT_EQ(active(), 136);
     EXPECT_EQ(boxTexts(), std::vector<std::string>{kInvalidVersion});
     page().SetDlgItemText(1020, "2.0.11");
-    next();
-    EXPECT_EQ(active(), 137);
+    walk({{'N', 137}});
 }
 
 TEST(VersionRule, AcceptsAndRejectsAsThePageRequires)

@@ -16,7 +16,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -33,7 +32,6 @@ struct Startup : ::testing::Test {
     UpgradeSettings* seenSettings = nullptr;
     std::string seenComPort;
     bool seenShowUsage = false;
-    bool seenNonInteractive = false;
     bool mainWindowWasWizard = false;
 
     void SetUp() override
@@ -57,7 +55,6 @@ struct Startup : ::testing::Test {
             events.push_back("wizard");
             seenComPort = w->settings.comPort;
             seenShowUsage = w->settings.showUsage;
-            seenNonInteractive = w->settings.nonInteractive;
             mainWindowWasWizard = AfxGetMainWnd() == w;
             onWizard(*w);
         }
@@ -86,39 +83,17 @@ TEST_F(Startup, AcceptThenUsageBoxThenWizardWithTheParsedSettings)
 
 TEST_F(Startup, RejectingTheAgreementEndsEverythingWhateverTheCommandLine)
 {
-    auto reject = [](CAgreementDlg& a) { QTest::mouseClick(a.GetDlgItem(2), Qt::LeftButton); };
-    auto escape = [](CAgreementDlg& a) { QTest::keyClick(&a, Qt::Key_Escape); };
-    auto closeBox = [](CAgreementDlg& a) { a.close(); };
-    for (const auto& way : {std::function<void(CAgreementDlg&)>(reject), std::function<void(CAgreementDlg&)>(escape),
-                            std::function<void(CAgreementDlg&)>(closeBox)}) {
+    using Way = std::function<void(CAgreementDlg&)>;
+    const Way ways[] = {[](CAgreementDlg& a) { QTest::mouseClick(a.GetDlgItem(2), Qt::LeftButton); },
+                        [](CAgreementDlg& a) { QTest::keyClick(&a, Qt::Key_Escape); },
+                        [](CAgreementDlg& a) { a.close(); }};
+    for (const Way& way : ways) {
         events.clear();
         onAgreement = way;
         EXPECT_EQ(run({"-h", "-n"}), 0);
         // No usage box although -h was given: the command line was never read; no wizard.
         EXPECT_EQ(events, std::vector<std::string>{"agreement"});
     }
-}
-
-TEST_F(Startup, NonInteractiveModeWaitsForTheAgreementAndRunsOnce)
-{
-    int pageWhenFirstSeen = -1;
-    bool verifyFirstWhenSeen = true;
-    onWizard = [&](CUpgradeWizard& w) {
-        // By the time the wizard can be seen, its automatic presses have run, once.
-        pageWhenFirstSeen = w.GetActiveIndex();
-        verifyFirstWhenSeen = w.settings.verifyFirst;
-        w.PressButton(PSBTN_CANCEL);
-    };
-    run({"-n"});
-    // The file page may have refused presses five and six with its boxes on the way.
-    ASSERT_GE(events.size(), 2u);
-    EXPECT_EQ(events.front(), "agreement");
-    EXPECT_EQ(events.back(), "wizard");
-    EXPECT_EQ(std::count(events.begin(), events.end(), "wizard"), 1);
-    EXPECT_EQ(std::count(events.begin(), events.end(), "usage"), 0);
-    EXPECT_FALSE(seenNonInteractive);
-    EXPECT_FALSE(verifyFirstWhenSeen);
-    EXPECT_GE(pageWhenFirstSeen, 6);  // at least as far as the file page (index 6)
 }
 
 TEST_F(Startup, AgreementShowsTheSixteenBlocksJoinedAndRepaintReturnsToTheTop)

@@ -1,9 +1,6 @@
 // The wizard's routes and button sets, and non-interactive mode.
 #include "app/ui/WizardTestFixture.h"
 
-#include <QLineEdit>
-#include <QPushButton>
-
 #include <algorithm>
 
 namespace {
@@ -38,32 +35,19 @@ TEST_F(Routes, EveryPageSetsTheButtonsOfTheRouteTable)
 TEST_F(Routes, ForwardWithoutVerificationAndBackByVerifyFirst)
 {
     start();
-    EXPECT_EQ(active(), 132);
-    next();
-    EXPECT_EQ(active(), 135);
-    next();
-    EXPECT_EQ(active(), 136);
-    next();
-    EXPECT_EQ(active(), 137);
     bool verified = false;
     wizard->page4.setVerification([&](UpgradeSettings&) {
         verified = true;
         return 0;
     });
+    walk({{'N', 135}, {'N', 136}, {'N', 137}});
     page().CheckDlgButton(1027, BST_UNCHECKED);
     page().CheckDlgButton(1028, BST_CHECKED);
-    next();
-    EXPECT_EQ(active(), 140);
+    walk({{'N', 140}});
     EXPECT_FALSE(verified);
     EXPECT_FALSE(settings().verifyFirst);
-    back();  // no verification chosen: straight back to the choice, not to the passed page
-    EXPECT_EQ(active(), 137);
-    back();
-    EXPECT_EQ(active(), 136);
-    back();
-    EXPECT_EQ(active(), 135);
-    back();
-    EXPECT_EQ(active(), 132);
+    // No verification chosen: straight back to the choice, not to the passed page.
+    walk({{'B', 137}, {'B', 136}, {'B', 135}, {'B', 132}});
 }
 
 TEST_F(Routes, VerificationResultChoosesThePageAndBackReturnsToTheChoice)
@@ -75,22 +59,14 @@ TEST_F(Routes, VerificationResultChoosesThePageAndBackReturnsToTheChoice)
         ++runs;
         return code;
     });
-    next();
-    EXPECT_EQ(active(), 139);
+    walk({{'N', 139}});
     EXPECT_EQ(settings().verifyResult, 0);
-    next();
-    EXPECT_EQ(active(), 140);
-    back();  // verified first: back to the passed page
-    EXPECT_EQ(active(), 139);
-    back();  // and from there to the choice, not to the failed page between them
-    EXPECT_EQ(active(), 137);
-
+    // Verified first: back to the passed page, and from there to the choice (not the failed page).
+    walk({{'N', 140}, {'B', 139}, {'B', 137}});
     code = 5;
-    next();
-    EXPECT_EQ(active(), 138);
+    walk({{'N', 138}});
     EXPECT_EQ(settings().verifyResult, 5);
-    back();
-    EXPECT_EQ(active(), 137);
+    walk({{'B', 137}});
     next();  // every visit with "Yes" verifies again
     EXPECT_EQ(runs, 3);
 }
@@ -98,16 +74,11 @@ TEST_F(Routes, VerificationResultChoosesThePageAndBackReturnsToTheChoice)
 TEST_F(Routes, DownloadPagesGoBackToTheirPredecessorsInTheTable)
 {
     goTo(154);
-    back();
-    EXPECT_EQ(active(), 152);  // not the failed page between them
+    walk({{'B', 152}});  // not the failed page between them
     goTo(153);
-    back();
-    EXPECT_EQ(active(), 152);
-    back();
-    EXPECT_EQ(active(), 140);
+    walk({{'B', 152}, {'B', 140}});
     settings().verifyFirst = true;
-    back();
-    EXPECT_EQ(active(), 139);
+    walk({{'B', 139}});
 }
 
 TEST_F(Routes, NonInteractiveModePressesNextSixTimesOnceTheWizardIsShown)
@@ -150,24 +121,6 @@ TEST_F(Routes, NonInteractiveModePressesNextSixTimesOnceTheWizardIsShown)
     EXPECT_EQ(settings().newVersion, "2.0.10");  // the default version passed the check
     EXPECT_EQ(settings().username, "admin");
     EXPECT_GE(idlesAtEnd, 2);
-}
-
-TEST_F(Routes, NonInteractiveModeStopsAtAPageThatRefusesNext)
-{
-    settings().nonInteractive = true;
-    settings().verifyFirst = false;
-    std::vector<int> visited;
-    QObject::connect(wizard.get(), &CPropertySheet::pageActivated, wizard.get(),
-                     [&](int id) { visited.push_back(id); });
-    wizard->prepare();
-    wizard->page3.Create();
-    settings().newVersion = "2.0";  // the version page refuses: the remaining presses are spent there
-    later([&] { later([&] { wizard->PressButton(PSBTN_CANCEL); }, 30); });
-    wizard->DoModal();
-    EXPECT_EQ(visited, (std::vector<int>{132, 135, 136}));
-    EXPECT_EQ(notifier.boxes().size(), 4u);  // presses three to six
-    for (const auto& b : notifier.boxes())
-        EXPECT_EQ(b.text, "Invalid Firmware Version entered.\n\nPlease enter a version in the form \"xxx.xx.xxx\".\nFor example: 2.0.10");
 }
 
 }  // namespace

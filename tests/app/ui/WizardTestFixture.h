@@ -9,8 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct WizardFixture : ::testing::Test {
@@ -49,6 +51,14 @@ struct WizardFixture : ::testing::Test {
     {
         wizard->PressButton(PSBTN_BACK);
         pumpEvents();
+    }
+    // Presses Next ('N') or Back ('B') for each step and checks the page it leads to.
+    void walk(std::initializer_list<std::pair<char, int>> steps)
+    {
+        for (const auto& [press, expected] : steps) {
+            press == 'N' ? next() : back();
+            ASSERT_EQ(active(), expected) << "after " << press;
+        }
     }
     void goTo(int templateId)
     {

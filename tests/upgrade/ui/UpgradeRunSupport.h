@@ -189,20 +189,12 @@ inline FinalView viewOf(CDownloadDlg& d)
     return v;
 }
 
-// The progress window currently open, if any.
-inline CDownloadDlg* openProgressWindow()
-{
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* d = qobject_cast<CDownloadDlg*>(w); d && d->isVisible())
-            return d;
-    return nullptr;
-}
-
 // Watches for progress windows (on its own timer, so it keeps working inside nested modal
-// loops); once one has shown its verdict, records the view and clicks its button.
+// loops); once one has shown its verdict, records the view and ends the window: by clicking
+// its button unless told another way.
 class FinishClicker {
 public:
-    FinishClicker()
+    explicit FinishClicker(std::function<void(CDownloadDlg&)> finish = {}) : finish_(std::move(finish))
     {
         timer_.setInterval(2);
         QObject::connect(&timer_, &QTimer::timeout, [this] { poll(); });
@@ -210,16 +202,22 @@ public:
     }
     void poll()
     {
-        CDownloadDlg* d = openProgressWindow();
-        if (!d || !d->finishedShown())
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* d = qobject_cast<CDownloadDlg*>(w);
+            if (!d || !d->isVisible() || !d->finishedShown())
+                continue;
+            views.push_back(viewOf(*d));
+            if (finish_)
+                finish_(*d);
+            else if (auto* b = d->item<QPushButton>(CDownloadDlg::kButton))
+                b->click();
             return;
-        views.push_back(viewOf(*d));
-        if (auto* b = d->item<QPushButton>(CDownloadDlg::kButton))
-            b->click();
+        }
     }
     std::vector<FinalView> views;
 
 private:
+    std::function<void(CDownloadDlg&)> finish_;
     QTimer timer_;
 };
 

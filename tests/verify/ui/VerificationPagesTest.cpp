@@ -10,6 +10,7 @@
 #include <QTest>
 
 #include <future>
+#include <tuple>
 
 namespace {
 
@@ -20,12 +21,6 @@ sim::ModuleConfig moduleAt(const std::string& version)
     sim::ModuleConfig c;
     c.version = version;
     return c;
-}
-
-void useModuleLogin(UpgradeSettings& s)
-{
-    s.username = "admin";
-    s.password = "tarvel";
 }
 
 TEST_F(VerificationPages, ChoiceStartsFromVerifyFirstAndIsStoredByNextAndBackOnly)
@@ -42,11 +37,9 @@ TEST_F(VerificationPages, ChoiceStartsFromVerifyFirstAndIsStoredByNextAndBackOnl
     EXPECT_EQ(page().IsDlgButtonChecked(1028), BST_UNCHECKED);
 
     QTest::mouseClick(page().GetDlgItem(1028), Qt::LeftButton);
-    back();
-    EXPECT_EQ(active(), 136);
+    walk({{'B', 136}});
     EXPECT_FALSE(settings().verifyFirst);
-    next();
-    EXPECT_EQ(active(), 137);
+    walk({{'N', 137}});
     EXPECT_EQ(page().IsDlgButtonChecked(1028), BST_CHECKED);
     EXPECT_EQ(page().IsDlgButtonChecked(1027), BST_UNCHECKED);
 }
@@ -55,10 +48,10 @@ TEST_F(VerificationPages, PassingModuleLeadsToThePassedPageWithItsText)
 {
     test::ModuleHarness h(moduleAt("1.5.13"));
     platform::ScopedPlatform gui({nullptr, nullptr, &notifier, nullptr});
-    useModuleLogin(settings());
+    settings().username = "admin";
+    settings().password = "tarvel";
     goTo(137);
-    next();
-    EXPECT_EQ(active(), 139);
+    walk({{'N', 139}});
     EXPECT_EQ(settings().verifyResult, 0);
     EXPECT_EQ(settings().deviceVersion, "1.5.13");
     EXPECT_TRUE(settings().verifyFirst);
@@ -68,18 +61,17 @@ TEST_F(VerificationPages, PassingModuleLeadsToThePassedPageWithItsText)
               "The test of your Tarvel router module indicates that you will be able to successfully upgrade from "
               "version 1.5.13 to version 2.0.10  with the current device configuration.\n\nClick Next if you wish "
               "to upgrade the device.");
-    next();
-    EXPECT_EQ(active(), 140);
+    walk({{'N', 140}});
 }
 
 TEST_F(VerificationPages, NewerModuleLeadsToTheFailedPageAndDetailsExplainsIt)
 {
     test::ModuleHarness h(moduleAt("2.0.11"));
     platform::ScopedPlatform gui({nullptr, nullptr, &notifier, nullptr});
-    useModuleLogin(settings());
+    settings().username = "admin";
+    settings().password = "tarvel";
     goTo(137);
-    next();
-    EXPECT_EQ(active(), 138);
+    walk({{'N', 138}});
     EXPECT_EQ(settings().verifyResult, 4);
     EXPECT_EQ(page().GetDlgItemText(1030),
               "Unfortunately, the utility has determined that upgrading from version 2.0.11 to version 2.0.10 will "
@@ -94,8 +86,7 @@ TEST_F(VerificationPages, NewerModuleLeadsToTheFailedPageAndDetailsExplainsIt)
     EXPECT_EQ(notifier.beeps(), std::vector<unsigned>{platform::MB_ICONASTERISK});
     EXPECT_EQ(notifier.boxes()[0].type, static_cast<unsigned>(platform::MB_ICONEXCLAMATION));
 
-    back();
-    EXPECT_EQ(active(), 137);
+    walk({{'B', 137}});
     const auto queriesBefore = h.count("\rShow System\r");
     next();  // again: the whole interrogation once more
     EXPECT_EQ(h.count("\rShow System\r"), queriesBefore + 1);
@@ -108,8 +99,7 @@ TEST_F(VerificationPages, LoginFailureOnAFirstRunNamesTheUnknownVersion)
     test::ModuleHarness h(silent);
     platform::ScopedPlatform gui({nullptr, nullptr, &notifier, nullptr});
     goTo(137);
-    next();
-    EXPECT_EQ(active(), 138);
+    walk({{'N', 138}});
     EXPECT_EQ(settings().verifyResult, 3);
     EXPECT_EQ(page().GetDlgItemText(1030),
               "Unfortunately, the utility has determined that upgrading from version x.x.x to version 2.0.10 will "
@@ -118,29 +108,30 @@ TEST_F(VerificationPages, LoginFailureOnAFirstRunNamesTheUnknownVersion)
 
 TEST_F(VerificationPages, DetailsTextMatchesEveryCode)
 {
-    settings().comPort = "COM1";
+    settings().newVersion = "2.0.10";
+    settings().deviceVersion = "2.0.11";
     goTo(138);
-    auto detailsFor = [&](int code) {
+    const std::string noConsole = strings::load(strings::IDS_NO_CONSOLE) + " COM2 and also to the Tarvel Console Port. " +
+                                  strings::load(strings::IDS_NO_CONSOLE_LED);
+    const std::tuple<int, const char*, std::string> cases[] = {
+        {1, "COM1", strings::load(strings::IDS_PORT_NOT_OPENED) + " COM1.\n"},
+        {2, "COM1", strings::load(strings::IDS_LOGIN_REFUSED)},
+        {5, "COM1", strings::load(strings::IDS_MEMORY)},
+        {6, "COM1", strings::load(strings::IDS_FLASH)},
+        {3, "COM2", noConsole},
+        {0, "COM2", noConsole},
+        {9, "COM2", noConsole},
+        {4, "COM2", verificationReason(4, settings())},
+    };
+    for (const auto& [code, port, text] : cases) {
+        SCOPED_TRACE(code);
+        settings().comPort = port;
         settings().verifyResult = code;
         notifier.clear();
         QTest::mouseClick(page().GetDlgItem(1032), Qt::LeftButton);
-        return notifier.boxes().size() == 1 ? notifier.boxes()[0].text : std::string("<no box>");
-    };
-    EXPECT_EQ(detailsFor(1), strings::load(strings::IDS_PORT_NOT_OPENED) + " COM1.\n");
-    EXPECT_EQ(detailsFor(2), strings::load(strings::IDS_LOGIN_REFUSED));
-    EXPECT_EQ(detailsFor(5), strings::load(strings::IDS_MEMORY));
-    EXPECT_EQ(detailsFor(6), strings::load(strings::IDS_FLASH));
-    settings().comPort = "COM2";
-    const std::string noConsole = strings::load(strings::IDS_NO_CONSOLE) +
-                                  " COM2 and also to the Tarvel Console Port. " +
-                                  strings::load(strings::IDS_NO_CONSOLE_LED);
-    EXPECT_EQ(detailsFor(3), noConsole);
-    EXPECT_EQ(detailsFor(0), noConsole);
-    EXPECT_EQ(detailsFor(9), noConsole);
-    settings().newVersion = "2.0.10";
-    settings().deviceVersion = "2.0.11";
-    EXPECT_EQ(detailsFor(4), verificationReason(4, settings()));
-    EXPECT_NE(detailsFor(4).find(" 2.0.10 is older than the software version 2.0.11"), std::string::npos);
+        EXPECT_EQ(boxTexts(), std::vector<std::string>{text});
+    }
+    EXPECT_NE(boxTexts().at(0).find(" 2.0.10 is older than the software version 2.0.11"), std::string::npos);
 }
 
 TEST_F(VerificationPages, WhileVerifyingTheWindowPaintsButRefusesToMoveOrClose)
