@@ -42,60 +42,73 @@ TEST(EnterCommandMode, EveryConsoleStateSendsItsDialogueAtTheRightTimes)
     struct Case {
         const char* name;
         ModuleConfig config;
-        std::string password;
+        std::string user, password;
         int code;
         std::string sent;
         Check check;
     };
     const Case cases[] = {
-        {"at the prompt: restart without credentials", config(ConsoleStart::AtPrompt), "tarvel", 0, "\r" + kRestart,
+        {"at the prompt: restart without credentials", config(ConsoleStart::AtPrompt), "admin", "tarvel", 0,
+         "\r" + kRestart,
          [](test::ModuleHarness& h) {
              EXPECT_EQ(h.timeOf("\r"), kByteUs);  // the wake-up goes out first
              EXPECT_EQ(h.timeOf("Yes\r") - h.timeOf("reboot\r"), 500'000 + 7 * kByteUs);
              EXPECT_EQ(h.timeOf(kEsc3) - h.timeOf("Yes\r"), 8'000'000 + 4 * kByteUs);
              EXPECT_EQ(h.nowUs(), h.timeOf(kEsc3) + 2 * kByteUs + 500'000);  // 500 ms after the last ESC
          }},
-        {"logged out: user, then password", config(ConsoleStart::LoggedOut), "tarvel", 0, kLogin + kRestart,
+        {"logged out: user, then password", config(ConsoleStart::LoggedOut), "admin", "tarvel", 0, kLogin + kRestart,
          [](test::ModuleHarness& h) {
              EXPECT_EQ(h.timeOf("tarvel\r") - h.timeOf("admin\r"), 50'000 + 6 * kByteUs);
              // 5 s after the password the prompt is read and confirmed with a CR.
              EXPECT_GE(h.timeOf("\r", 3) - h.timeOf("tarvel\r"), 5'000'000);
              EXPECT_EQ(h.module.stats().logins, 1);
          }},
-        {"password first: an empty answer, then the login", config(ConsoleStart::PasswordFirst), "tarvel", 0,
+        {"password first: an empty answer, then the login", config(ConsoleStart::PasswordFirst), "admin", "tarvel", 0,
          "\r" + kLogin + kRestart,
          [](test::ModuleHarness& h) {
              EXPECT_EQ(h.timeOf("admin\r") - h.timeOf("\r", 1), 5'000'000 + kByteUs);
              EXPECT_EQ(h.timeOf("tarvel\r") - h.timeOf("admin\r"), 50'000 + 6 * kByteUs);
          }},
         // "Login:" is no prompt: nothing to confirm, no restart.
-        {"refused login", config(ConsoleStart::LoggedOut), "guess", 2, "\radmin\rguess\r",
+        {"refused login", config(ConsoleStart::LoggedOut), "admin", "guess", 2, "\radmin\rguess\r",
          [](test::ModuleHarness& h) { EXPECT_EQ(h.module.stats().restarts, 0); }},
         {"quick setup asked twice is declined twice",
-         config(ConsoleStart::AtPrompt, [](ModuleConfig& c) { c.quickSetupTimes = 2; }), "tarvel", 0,
+         config(ConsoleStart::AtPrompt, [](ModuleConfig& c) { c.quickSetupTimes = 2; }), "admin", "tarvel", 0,
          "\rNO\rNO\r" + kRestart, [](test::ModuleHarness& h) { EXPECT_EQ(h.module.stats().quickSetupDeclined, 2); }},
-        {"already restarting: only the escapes", config(ConsoleStart::Restarting), "tarvel", 0, "\r" + kEsc3,
+        {"already restarting: only the escapes", config(ConsoleStart::Restarting), "admin", "tarvel", 0,
+         "\r" + kEsc3,
          [](test::ModuleHarness& h) { EXPECT_EQ(h.nowUs(), h.timeOf("\x1b", 2) + 500'000); }},
-        {"echoing console", config(ConsoleStart::LoggedOut, [](ModuleConfig& c) { c.echo = true; }), "tarvel", 0,
-         kLogin + kRestart, nullptr},
+        {"echoing console", config(ConsoleStart::LoggedOut, [](ModuleConfig& c) { c.echo = true; }), "admin",
+         "tarvel", 0, kLogin + kRestart, nullptr},
         // Slower than every fixed wait of the dialogue but the login's.
         {"slow console", config(ConsoleStart::LoggedOut, [](ModuleConfig& c) { c.replyDelayUs = 3'000'000; }),
-         "tarvel", 0, kLogin + kRestart, nullptr},
+         "admin", "tarvel", 0, kLogin + kRestart, nullptr},
         // Wake-up, then seven times: a 12,788 ms read, "\r", 50 ms and the 500 ms pass wait.
         {"silent line: seven failed reads", config(ConsoleStart::AtPrompt, [](ModuleConfig& c) { c.silent = true; }),
-         "tarvel", 3, std::string(8, '\r'),
+         "admin", "tarvel", 3, std::string(8, '\r'),
          [](test::ModuleHarness& h) {
              EXPECT_EQ(h.nowUs(), kByteUs + 50'000 + 7 * (kSilentPassUs + kByteUs + 50'000));
          }},
+        {"empty credentials are bare carriage returns", config(ConsoleStart::LoggedOut), "", "", 2, "\r\r\r", nullptr},
+        // "Log", then 250 ms later "in: ": the first pass reads "Log" (the read ends 200 ms after
+        // it) and waits 500 ms; the second pass reads the rest.
+        {"login split over two reads is matched in the second pass",
+         config(ConsoleStart::LoggedOut,
+                [](ModuleConfig& c) { c.promptAtStart = false, c.chunkAt = 3, c.chunkOnly = "Login:"; }),
+         "admin", "tarvel", 0, kLogin + kRestart,
+         [](test::ModuleHarness& h) {
+             EXPECT_GT(h.timeOf("admin\r"), 700'000);
+             EXPECT_LT(h.timeOf("admin\r"), 1'000'000);
+         }},
         {"chatter: 550 passes, no read failed",
-         config(ConsoleStart::AtPrompt, [](ModuleConfig& c) { c.chatter = true; }), "tarvel", 3, "\r",
+         config(ConsoleStart::AtPrompt, [](ModuleConfig& c) { c.chatter = true; }), "admin", "tarvel", 3, "\r",
          afterChatterPasses},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         test::ModuleHarness h(c.config);
         CUpgradeConsole console;
-        EXPECT_EQ(console.enterCommandMode("COM1", "admin", c.password), c.code);
+        EXPECT_EQ(console.enterCommandMode("COM1", c.user, c.password), c.code);
         EXPECT_EQ(h.hostText(), c.sent);
         EXPECT_TRUE(console.isOpen());
         if (c.check)
@@ -106,27 +119,6 @@ TEST(EnterCommandMode, EveryConsoleStateSendsItsDialogueAtTheRightTimes)
             EXPECT_EQ(h.module.stats().flashPrepared, 1);
         }
     }
-}
-
-TEST(EnterCommandMode, EmptyCredentialsAreBareCarriageReturns)
-{
-    test::ModuleHarness h(config(ConsoleStart::LoggedOut));
-    EXPECT_EQ(CUpgradeConsole().enterCommandMode("COM1", "", ""), 2);
-    EXPECT_EQ(h.hostText(), "\r\r\r");
-}
-
-TEST(EnterCommandMode, LoginSplitOverTwoReadsIsMatchedInTheSecondPass)
-{
-    test::ModuleHarness h(config(ConsoleStart::LoggedOut, [](ModuleConfig& c) {
-        c.promptAtStart = false;
-        c.chunkAt = 3;  // "Log", then 250 ms later "in: "
-        c.chunkOnly = "Login:";
-    }));
-    EXPECT_EQ(CUpgradeConsole().enterCommandMode("COM1", "admin", "tarvel"), 0);
-    EXPECT_EQ(h.hostText().substr(0, 14), kLogin);
-    // First pass: "Log" (read ends 200 ms after it) and 500 ms; second pass reads the rest.
-    EXPECT_GT(h.timeOf("admin\r"), 700'000);
-    EXPECT_LT(h.timeOf("admin\r"), 1'000'000);
 }
 
 TEST(EnterCommandMode, CommandModeTextsAreNotOutcomes)

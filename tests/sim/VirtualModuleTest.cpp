@@ -30,7 +30,10 @@ struct Terminal {
             all += part;
         return all;
     }
-    std::string last(const std::string& text, std::int64_t waitMs = 1000) { return CSerialPort::lastLine(type(text, waitMs)); }
+    std::string last(const std::string& text, std::int64_t waitMs = 1000)
+    {
+        return CSerialPort::lastLine(type(text, waitMs));
+    }
     std::string lastAfter(std::int64_t waitMs) { return harness.clock.sleepMs(waitMs), CSerialPort::lastLine(drain()); }
     void escape()
     {

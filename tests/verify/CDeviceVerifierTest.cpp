@@ -148,7 +148,8 @@ TEST(VerifierMemory, FigureMustExceed4096ForTargetsFrom150)
         {figure("1048576"), "1.5.13", 0, "\rShow Memory\r"},
         {figure("16"), "1.4.99", 0, ""},  // targets below 1.5.0 are not asked
         {figure("16"), "1.5.0", 5, "\rShow Memory\r"},
-        {config([](ModuleConfig& c) { c.memoryReply = "\r\nMemory: 65536 KBytes\r\n"; }), "2.0.10", 5, "\rShow Memory\r"},
+        {config([](ModuleConfig& c) { c.memoryReply = "\r\nMemory: 65536 KBytes\r\n"; }), "2.0.10", 5,
+         "\rShow Memory\r"},  // no label
         {config(kHangsAfterLogin), "2.0.10", 1, "\rShow Memory\r"},
     };
     for (const auto& c : cases) {

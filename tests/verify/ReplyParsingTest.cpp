@@ -117,8 +117,6 @@ TEST_F(ListingParse, ExcludedNamesDoNotCountButOtherCasesDo)
 {
     for (const auto& name : verifier.excludedFiles)
         EXPECT_EQ(verifier.configurationSize(listing(name + " 1000\r\n")), 0) << name;
-    EXPECT_EQ(verifier.excludedFiles.size(), 11u);
-    EXPECT_TRUE(verifier.isExcludedFile("rtboot.bin"));
     EXPECT_FALSE(verifier.isExcludedFile("Rtboot.bin"));
     EXPECT_FALSE(verifier.isExcludedFile("rtboot.bin "));
     EXPECT_EQ(verifier.configurationSize(listing("RTBOOT.BIN 1000\r\nQuorvel.bin.z 10\r\n")), 1010);
@@ -126,11 +124,9 @@ TEST_F(ListingParse, ExcludedNamesDoNotCountButOtherCasesDo)
 
 TEST_F(ListingParse, SizeIsTheFirstNumberAfterTheName)
 {
-    const auto texts = verifier.configurationSizeTexts(listing("a.cfg    123 bytes 01-02-03\r\nb.cfg 77\r\n"));
-    ASSERT_EQ(texts.size(), 2u);
-    EXPECT_EQ(texts[0], "123 bytes 01-02-03");
-    EXPECT_EQ(texts[1], "77");
-    EXPECT_EQ(verifier.configurationSize(listing("a.cfg    123 bytes 01-02-03\r\nb.cfg 77\r\n")), 200);
+    const std::string reply = listing("a.cfg    123 bytes 01-02-03\r\nb.cfg 77\r\n");
+    EXPECT_EQ(verifier.configurationSizeTexts(reply), (std::vector<std::string>{"123 bytes 01-02-03", "77"}));
+    EXPECT_EQ(verifier.configurationSize(reply), 200);
 }
 
 TEST_F(ListingParse, LinesWithoutAnInnerSpaceAndTheLastLineAreSkipped)
@@ -157,8 +153,9 @@ TEST(FlashRule, WorkedLimits)
     };
     for (const Row& r : {Row{3'670'016, 3'142'217, 455'094}, Row{3'670'016, 2'843'741, 753'570},
                          Row{16'252'928, 3'142'217, 13'038'006}, Row{16'252'928, 2'843'741, 13'336'482}}) {
-        EXPECT_EQ(CDeviceVerifier::flashVerdict(r.flash, r.program, r.largestConfiguration), 0) << r.largestConfiguration;
-        EXPECT_EQ(CDeviceVerifier::flashVerdict(r.flash, r.program, r.largestConfiguration + 1), 6) << r.largestConfiguration;
+        SCOPED_TRACE(r.largestConfiguration);
+        EXPECT_EQ(CDeviceVerifier::flashVerdict(r.flash, r.program, r.largestConfiguration), 0);
+        EXPECT_EQ(CDeviceVerifier::flashVerdict(r.flash, r.program, r.largestConfiguration + 1), 6);
     }
     // Spare 1 passes, spare 0 does not.
     EXPECT_EQ(CDeviceVerifier::flashVerdict(72'706, 1, 0), 0);
