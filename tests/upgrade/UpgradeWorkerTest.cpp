@@ -261,10 +261,8 @@ TEST_F(WorkerRun, WrongLoginFailsWithTwoAndNothingFollows)
     settings.password = "wrong";
     makeModule(cfg);
     runEndsWith(2);
-    EXPECT_EQ(harness->count("reboot"), 0u);
-    EXPECT_EQ(harness->count("\x1b"), 0u);
-    EXPECT_EQ(harness->count("AT{"), 0u);
-    EXPECT_EQ(harness->count(kZrqinit), 0u);
+    for (const std::string& later : {std::string("reboot"), std::string("\x1b"), std::string("AT{"), kZrqinit})
+        EXPECT_EQ(harness->count(later), 0u) << later;
     expectUntouchedBars(progress.snapshots().back());
     EXPECT_TRUE(store->files().empty());
 }

@@ -27,16 +27,6 @@
 
 namespace {
 
-struct RzRun {
-    int sendResult = -99;
-    int rzExit = -99;
-    bool rzKilled = false;
-    bool received = false;
-    std::vector<std::uint8_t> data;
-    std::vector<std::string> boxes;
-    std::string rzLog;
-};
-
 std::string readText(const std::string& path)
 {
     std::ifstream f(path, std::ios::binary);
@@ -59,26 +49,23 @@ private:
     bool ok_ = false;
 };
 
-// Sends content as <name> to a fresh rz; limitMs bounds the whole run.
-RzRun sendToRz(const std::string& name, const std::vector<std::uint8_t>& content,
-               const std::vector<std::string>& rzOptions, int limitMs)
+// Sends content as <name> to a fresh rz (limitMs bounds the whole run) and expects it to arrive
+// byte for byte, with no message box and a clean exit of rz; rz's log must mention logMentions.
+void expectRzReceives(const std::string& name, const std::vector<std::uint8_t>& content,
+                      const std::vector<std::string>& rzOptions, int limitMs, const std::string& logMentions)
 {
-    RzRun run;
     zmtest::TempDir source, target, logs;
     source.write(name, content);
-
     std::string error;
     auto pty = sim::PseudoTerminal::open(&error);
-    EXPECT_TRUE(pty) << error;
-    if (!pty)
-        return run;
+    ASSERT_TRUE(pty) << error;
     pty->setMasterBlocking(true);
 
     std::vector<std::string> argv{TARVEL_RZ_PATH, "-b", "-y"};
     argv.insert(argv.end(), rzOptions.begin(), rzOptions.end());
     zmtest::ChildProcess rz;
     const std::string log = logs.path() + "/rz.log";
-    EXPECT_TRUE(rz.start(argv, target.path(), pty->masterFd(), pty->masterFd(), log));
+    ASSERT_TRUE(rz.start(argv, target.path(), pty->masterFd(), pty->masterFd(), log));
 
     platform::SystemClock clock;
     platform::SerialDeviceFactory devices(clock);
@@ -95,34 +82,35 @@ RzRun sendToRz(const std::string& name, const std::vector<std::uint8_t>& content
         if (!cv.wait_for(lock, std::chrono::milliseconds(limitMs), [&] { return done; }))
             rz.kill();
     });
-
+    int sendResult = -99;
     {
         CwdGuard cwd(source.path());
         EXPECT_TRUE(cwd.ok());
         CSerialPort port;
-        if (port.open(pty->slavePath(), 38400, 4096, 4096)) {
-            CZModemSender sender(&port, &progress);
-            run.sendResult = sender.sendFile(name);
-        } else {
+        if (port.open(pty->slavePath(), 38400, 4096, 4096))
+            sendResult = CZModemSender(&port, &progress).sendFile(name);
+        else
             ADD_FAILURE() << "cannot open " << pty->slavePath();
-        }
     }
-    run.rzExit = rz.wait(5000);
+    const int rzExit = rz.wait(5000);
     {
         std::lock_guard lock(m);
         done = true;
     }
     cv.notify_one();
     watchdog.join();
-    run.rzKilled = rz.killed();
-    run.boxes = notifier.texts();
-    run.rzLog = readText(log);
-    const std::string got = target.path() + "/" + name;
-    std::ifstream f(got, std::ios::binary);
-    run.received = static_cast<bool>(f);
-    if (run.received)
-        run.data.assign(std::istreambuf_iterator<char>(f), {});
-    return run;
+
+    const std::string rzLog = readText(log);
+    EXPECT_EQ(sendResult, 0) << rzLog;
+    EXPECT_EQ(notifier.texts(), std::vector<std::string>{});
+    EXPECT_EQ(rzExit, 0) << rzLog;
+    EXPECT_FALSE(rz.killed());
+    std::ifstream f(target.path() + "/" + name, std::ios::binary);
+    ASSERT_TRUE(f) << rzLog;
+    const std::vector<std::uint8_t> data{std::istreambuf_iterator<char>(f), {}};
+    EXPECT_EQ(data.size(), content.size());
+    EXPECT_TRUE(data == content) << "received file differs";
+    EXPECT_NE(rzLog.find(logMentions), std::string::npos) << rzLog;
 }
 
 std::vector<std::uint8_t> specialBytes()
@@ -152,30 +140,20 @@ TEST(RzInteropTest, FilesArriveByteForByte)
         std::vector<std::uint8_t> content;
         std::vector<std::string> rzOptions;
         int limitMs;
-        const char* rzLogMentions;  // or null
+        std::string rzLogMentions;
     };
     std::vector<Case> cases;
     for (std::size_t n : {0u, 1u, 1023u, 1024u, 1025u})
         cases.push_back({"edge size " + std::to_string(n), "edge.bin",
-                         zmtest::patternBytes(n, static_cast<std::uint32_t>(n) + 3), {}, 20000, nullptr});
-    cases.push_back({"every byte value and runs of escaped bytes", "bytes.dmf", specialBytes(), {}, 20000, nullptr});
-    cases.push_back({"3 MB", "big.dmf", zmtest::patternBytes(3 * 1024 * 1024, 42), {}, 30000, nullptr});
+                         zmtest::patternBytes(n, static_cast<std::uint32_t>(n) + 3), {}, 20000, ""});
+    cases.push_back({"every byte value and runs of escaped bytes", "bytes.dmf", specialBytes(), {}, 20000, ""});
+    cases.push_back({"3 MB", "big.dmf", zmtest::patternBytes(3 * 1024 * 1024, 42), {}, 30000, ""});
     // rz damages what it receives and says so when it asks for a resend: resynchronisation.
     cases.push_back({"receiver CRC errors", "noisy.dmf", zmtest::patternBytes(300 * 1024, 9),
                      {"--errors", "30000", "-vv"}, 20000, "CRC"});
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        const RzRun run = sendToRz(c.name, c.content, c.rzOptions, c.limitMs);
-        EXPECT_EQ(run.sendResult, 0) << run.rzLog;
-        EXPECT_TRUE(run.boxes.empty()) << (run.boxes.empty() ? "" : run.boxes.front());
-        EXPECT_EQ(run.rzExit, 0) << run.rzLog;
-        EXPECT_FALSE(run.rzKilled);
-        ASSERT_TRUE(run.received) << run.rzLog;
-        EXPECT_EQ(run.data.size(), c.content.size());
-        EXPECT_TRUE(run.data == c.content) << "received file differs";
-        if (c.rzLogMentions) {
-            EXPECT_NE(run.rzLog.find(c.rzLogMentions), std::string::npos) << run.rzLog;
-        }
+        expectRzReceives(c.name, c.content, c.rzOptions, c.limitMs, c.rzLogMentions);
     }
 }
 
