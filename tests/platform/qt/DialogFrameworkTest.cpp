@@ -155,23 +155,16 @@ public:
         initSawControls = GetDlgItem(1061) != nullptr;
         return true;
     }
-    void OnOK() override
+    // Each hook counts its call and does the default handling only when allowed.
+    void OnOK() override { hook(oks, [this] { CDialog::OnOK(); }); }
+    void OnCancel() override { hook(cancels, [this] { CDialog::OnCancel(); }); }
+    void OnClose() override { hook(closes, [this] { CDialog::OnClose(); }); }
+    template <class Default>
+    void hook(int& count, Default byDefault)
     {
-        ++oks;
+        ++count;
         if (allowClose)
-            CDialog::OnOK();
-    }
-    void OnCancel() override
-    {
-        ++cancels;
-        if (allowClose)
-            CDialog::OnCancel();
-    }
-    void OnClose() override
-    {
-        ++closes;
-        if (allowClose)
-            CDialog::OnClose();
+            byDefault();
     }
     bool initSawControls = false;
     bool allowClose = false;

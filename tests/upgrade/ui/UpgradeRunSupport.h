@@ -16,13 +16,12 @@
 #include <QTimer>
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <mutex>
+#include <future>
 #include <random>
 #include <string>
 #include <thread>
@@ -77,31 +76,23 @@ private:
 // hanging (the window under test may refuse every way out).
 class Watchdog {
 public:
-    explicit Watchdog(int seconds, const char* what) : what_(what)
+    Watchdog(int seconds, const char* what)
+        : thread_([ended = done_.get_future(), seconds, what] {
+              if (ended.wait_for(std::chrono::seconds(seconds)) == std::future_status::timeout) {
+                  std::fprintf(stderr, "watchdog: %s did not end within %d s\n", what, seconds);
+                  std::abort();
+              }
+          })
     {
-        thread_ = std::thread([this, seconds] {
-            std::unique_lock lock(mutex_);
-            if (!cv_.wait_for(lock, std::chrono::seconds(seconds), [this] { return done_; })) {
-                std::fprintf(stderr, "watchdog: %s did not end within %d s\n", what_, seconds);
-                std::abort();
-            }
-        });
     }
     ~Watchdog()
     {
-        {
-            std::lock_guard lock(mutex_);
-            done_ = true;
-        }
-        cv_.notify_all();
+        done_.set_value();
         thread_.join();
     }
 
 private:
-    const char* what_;
-    std::mutex mutex_;
-    std::condition_variable cv_;
-    bool done_ = false;
+    std::promise<void> done_;  // before thread_, which takes its future
     std::thread thread_;
 };
 
@@ -170,18 +161,15 @@ inline FinalView viewOf(CDownloadDlg& d)
     v.bootPath = d.GetDlgItemText(CDownloadDlg::kBootPath);
     v.codePath = d.GetDlgItemText(CDownloadDlg::kCodePath);
     v.button = d.GetDlgItemText(CDownloadDlg::kButton);
-    if (auto* b = d.item<QProgressBar>(CDownloadDlg::kBootBar)) {
-        v.bootMax = b->maximum();
-        v.bootValue = b->value();
-    }
-    if (auto* b = d.item<QProgressBar>(CDownloadDlg::kCodeBar)) {
-        v.codeMax = b->maximum();
-        v.codeValue = b->value();
-    }
-    if (QWidget* b = d.GetDlgItem(CDownloadDlg::kButton))
-        v.buttonEnabled = b->isEnabled();
-    if (QWidget* s = d.GetDlgItem(CDownloadDlg::kStatus))
-        v.statusFont = s->font();
+    // Every control is there (the dialog framework's test checks each template's ids).
+    const auto* boot = d.item<QProgressBar>(CDownloadDlg::kBootBar);
+    const auto* code = d.item<QProgressBar>(CDownloadDlg::kCodeBar);
+    v.bootMax = boot->maximum();
+    v.bootValue = boot->value();
+    v.codeMax = code->maximum();
+    v.codeValue = code->value();
+    v.buttonEnabled = d.GetDlgItem(CDownloadDlg::kButton)->isEnabled();
+    v.statusFont = d.GetDlgItem(CDownloadDlg::kStatus)->font();
     if (UpgradeSettings* s = d.settings()) {
         v.doneAtVerdict = s->upgradeDone.load();
         v.resultAtVerdict = s->upgradeResult.load();
@@ -209,8 +197,8 @@ public:
             views.push_back(viewOf(*d));
             if (finish_)
                 finish_(*d);
-            else if (auto* b = d->item<QPushButton>(CDownloadDlg::kButton))
-                b->click();
+            else
+                d->item<QPushButton>(CDownloadDlg::kButton)->click();
             return;
         }
     }
