@@ -250,49 +250,45 @@ int CZModemSender::readHexByte()
     return value;
 }
 
-int CZModemSender::readBinaryHeader16(std::uint8_t* header)
+namespace {
+
+// The body of a binary header after its kind letter: type, four header bytes and crcBytes
+// check bytes, all escaped, all run through crc. A code outside 0..255 is handed back at once.
+template <typename Crc, typename ReadEscaped>
+int readBinaryBody(std::uint8_t* header, int crcBytes, Crc& crc, ReadEscaped readEscaped)
 {
-    CCrc16 crc(0);
     const int type = readEscaped();
     if (type < 0 || type > 0xFF)
         return type;
     crc.update(static_cast<std::uint8_t>(type));
-    for (int i = 0; i < kHeaderLength; ++i) {
+    for (int i = 0; i < kHeaderLength + crcBytes; ++i) {
         const int c = readEscaped();
         if (c < 0 || c > 0xFF)
             return c;
-        header[i] = static_cast<std::uint8_t>(c);
-        crc.update(header[i]);
-    }
-    for (int i = 0; i < 2; ++i) {
-        const int c = readEscaped();
-        if (c < 0 || c > 0xFF)
-            return c;
+        if (i < kHeaderLength)
+            header[i] = static_cast<std::uint8_t>(c);
         crc.update(static_cast<std::uint8_t>(c));
     }
+    return type;
+}
+
+}  // namespace
+
+int CZModemSender::readBinaryHeader16(std::uint8_t* header)
+{
+    CCrc16 crc(0);
+    const int type = readBinaryBody(header, 2, crc, [this] { return readEscaped(); });
+    if (type < 0 || type > 0xFF)
+        return type;
     return crc.value() != 0 ? ERROR : type;
 }
 
 int CZModemSender::readBinaryHeader32(std::uint8_t* header)
 {
     CCrc32 crc;
-    const int type = readEscaped();
+    const int type = readBinaryBody(header, 4, crc, [this] { return readEscaped(); });
     if (type < 0 || type > 0xFF)
         return type;
-    crc.update(static_cast<std::uint8_t>(type));
-    for (int i = 0; i < kHeaderLength; ++i) {
-        const int c = readEscaped();
-        if (c < 0 || c > 0xFF)
-            return c;
-        header[i] = static_cast<std::uint8_t>(c);
-        crc.update(header[i]);
-    }
-    for (int i = 0; i < 4; ++i) {
-        const int c = readEscaped();
-        if (c < 0 || c > 0xFF)
-            return c;
-        crc.update(static_cast<std::uint8_t>(c));
-    }
     return crc.value() != CRC32_RESIDUE ? ERROR : type;
 }
 
