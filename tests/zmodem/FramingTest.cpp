@@ -59,7 +59,7 @@ protected:
         f();
         return host();
     }
-    Bytes escaped(std::initializer_list<int> bytes)
+    Bytes escaped(const std::vector<int>& bytes)
     {
         return sent([&] {
             for (int x : bytes)
@@ -72,7 +72,7 @@ protected:
 
 TEST_F(FramingTest, EscapingFollowsTheByteAndThePreviousByte)
 {
-    const std::pair<std::initializer_list<int>, Bytes> cases[] = {
+    const std::pair<std::vector<int>, Bytes> cases[] = {
         {{0x40, 0x0D}, b({0x40, 0x18, 0x4D})},
         {{0x41, 0x0D}, b({0x41, 0x0D})},
         {{0xC0, 0x8D}, b({0xC0, 0x18, 0xCD})},
