@@ -85,7 +85,10 @@ private:
     {
         Pipe ab, ba;
         while (!stop_) {
-            const bool moved = pump(a_, b_, ab, toReceiver) | pump(b_, a_, ba, toSender);
+            // Both directions are pumped on every round, whatever the first one did.
+            const bool movedToReceiver = pump(a_, b_, ab, toReceiver);
+            const bool movedToSender = pump(b_, a_, ba, toSender);
+            const bool moved = movedToReceiver || movedToSender;
             if (!moved) {
                 pollfd p[2] = {{a_, POLLIN, 0}, {b_, POLLIN, 0}};
                 ::poll(p, 2, 5);

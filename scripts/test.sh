@@ -28,7 +28,9 @@ if [ "${TARVEL_SKIP_FUZZ:-0}" != 1 ] && [ -d tests/fuzz ] && ls tests/fuzz/*.cpp
   echo "== fuzz targets (brief)"
   CXX=clang++ cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARVEL_FUZZ=ON \
      -DTARVEL_BUILD_GUI=OFF -DTARVEL_BUILD_TESTS=OFF >/dev/null
-  cmake --build build/fuzz -j"$jobs"
+  fuzz_targets=$(ls tests/fuzz/fuzz_*.cpp | xargs -n1 basename | sed 's/\.cpp$//')
+  # shellcheck disable=SC2086
+  cmake --build build/fuzz -j"$jobs" --target $fuzz_targets
   for f in build/fuzz/tests/fuzz/fuzz_*; do
     [ -x "$f" ] || continue
     name=$(basename "$f")
