@@ -94,6 +94,22 @@ void CZModemSender::sendHexByte(int byte)
     sendRaw(digits[byte & 0x0F]);
 }
 
+namespace {
+
+// Sends the type and the header bytes through send, running each through crc.
+template <typename Crc, typename Send>
+void sendCovered(int type, const std::uint8_t* header, int length, Crc& crc, Send send)
+{
+    send(type);
+    crc.update(static_cast<std::uint8_t>(type));
+    for (int i = 0; i < length; ++i) {
+        send(header[i]);
+        crc.update(header[i]);
+    }
+}
+
+}  // namespace
+
 void CZModemSender::sendHexHeader(int length, int type, const std::uint8_t* header)
 {
     sendRaw(ZPAD);
@@ -101,12 +117,7 @@ void CZModemSender::sendHexHeader(int length, int type, const std::uint8_t* head
     sendRaw(ZDLE);
     sendRaw(ZHEX);
     CCrc16 crc(0);
-    sendHexByte(type);
-    crc.update(static_cast<std::uint8_t>(type));
-    for (int i = 0; i < length; ++i) {
-        sendHexByte(header[i]);
-        crc.update(header[i]);
-    }
+    sendCovered(type, header, length, crc, [this](int b) { sendHexByte(b); });
     crc.update(0);
     crc.update(0);
     sendHexByte(crc.value() >> 8);
@@ -122,27 +133,18 @@ void CZModemSender::sendBinaryHeader(int length, int type, const std::uint8_t* h
 {
     sendRaw(ZPAD);
     sendRaw(ZDLE);
+    auto escaped = [this](int b) { sendEscaped(b); };
     if (useCrc32) {
         sendRaw(ZBIN32);
         CCrc32 crc;
-        sendEscaped(type);
-        crc.update(static_cast<std::uint8_t>(type));
-        for (int i = 0; i < length; ++i) {
-            sendEscaped(header[i]);
-            crc.update(header[i]);
-        }
+        sendCovered(type, header, length, crc, escaped);
         const std::uint32_t v = ~crc.value();
         for (int i = 0; i < 4; ++i)
             sendEscaped(static_cast<int>((v >> (8 * i)) & 0xFF));
     } else {
         sendRaw(ZBIN);
         CCrc16 crc(0);
-        sendEscaped(type);
-        crc.update(static_cast<std::uint8_t>(type));
-        for (int i = 0; i < length; ++i) {
-            sendEscaped(header[i]);
-            crc.update(header[i]);
-        }
+        sendCovered(type, header, length, crc, escaped);
         crc.update(0);
         crc.update(0);
         sendEscaped(crc.value() >> 8);
