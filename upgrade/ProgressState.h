@@ -8,6 +8,18 @@
 #include <cstdint>
 #include <string>
 
+// The progress members as one value, for displays and records that keep their own copy.
+struct ProgressValues {
+    std::string statusText;
+    std::int32_t bootTotalK = 100;
+    std::int32_t bootSentK = 0;
+    std::string bootProgressText;
+    std::int32_t codeTotalK = 100;
+    std::int32_t codeSentK = 0;
+    std::string codeProgressText;
+    bool bootPhase = true;
+};
+
 class ProgressState {
 public:
     static constexpr const char* kInitialStatus = "Preparing for download, this may take upto 4 minutes...";
@@ -24,6 +36,11 @@ public:
     std::int32_t codeSentK = 0;
     std::string codeProgressText;
     bool bootPhase = true;
+
+    ProgressValues values() const
+    {
+        return {statusText, bootTotalK, bootSentK, bootProgressText, codeTotalK, codeSentK, codeProgressText, bootPhase};
+    }
 
     virtual void refresh() = 0;
     // Sets statusText to the verdict for code (0 = completed) and shows it; returns true.

@@ -17,17 +17,9 @@
 
 class RecordingProgress final : public ProgressState {
 public:
-    struct Snapshot {
+    struct Snapshot : ProgressValues {
         bool finished = false;  // false: refresh(); true: showFinished(code)
         int code = 0;           // the code passed to showFinished
-        std::string statusText;
-        std::int32_t bootTotalK = 0;
-        std::int32_t bootSentK = 0;
-        std::string bootProgressText;
-        std::int32_t codeTotalK = 0;
-        std::int32_t codeSentK = 0;
-        std::string codeProgressText;
-        bool bootPhase = true;
     };
 
     void refresh() override { record(false, 0); }
@@ -62,16 +54,9 @@ private:
     void record(bool finished, int code)
     {
         Snapshot s;
+        static_cast<ProgressValues&>(s) = values();
         s.finished = finished;
         s.code = code;
-        s.statusText = statusText;
-        s.bootTotalK = bootTotalK;
-        s.bootSentK = bootSentK;
-        s.bootProgressText = bootProgressText;
-        s.codeTotalK = codeTotalK;
-        s.codeSentK = codeSentK;
-        s.codeProgressText = codeProgressText;
-        s.bootPhase = bootPhase;
         {
             std::lock_guard lock(mutex_);
             snapshots_.push_back(s);

@@ -56,13 +56,7 @@ bool CDownloadDlg::OnInitDialog()
 
 void CDownloadDlg::takeMembers()
 {
-    shown_.statusText = statusText;
-    shown_.bootTotalK = bootTotalK;
-    shown_.bootSentK = bootSentK;
-    shown_.bootProgressText = bootProgressText;
-    shown_.codeTotalK = codeTotalK;
-    shown_.codeSentK = codeSentK;
-    shown_.codeProgressText = codeProgressText;
+    shown_ = values();
 }
 
 void CDownloadDlg::showBar(int barId, std::int32_t totalK, std::int32_t sentK)

@@ -67,15 +67,7 @@ public:
 
 private:
     // The progress members as last handed to the display (GUI thread only).
-    struct Shown {
-        std::string statusText;
-        std::int32_t bootTotalK = 100;
-        std::int32_t bootSentK = 0;
-        std::string bootProgressText;
-        std::int32_t codeTotalK = 100;
-        std::int32_t codeSentK = 0;
-        std::string codeProgressText;
-    };
+    using Shown = ProgressValues;
 
     void takeMembers();
     void showBar(int barId, std::int32_t totalK, std::int32_t sentK);
