@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   lrzsz
   clang libclang-rt-dev
+  dpkg-dev file desktop-file-utils man-db
 )
 [ "${TARVEL_WITH_XVFB:-0}" = 1 ] && packages+=(xvfb xauth)
 

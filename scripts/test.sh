@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The whole test suite: installs what is missing, builds with warnings as errors, runs every
-# test (window tests on Qt's offscreen platform), then again under AddressSanitizer and
-# UndefinedBehaviorSanitizer, then runs each fuzz target briefly.
+# test (window tests on Qt's offscreen platform), then builds the Debian package, installs it,
+# runs the installed programs and removes it again (scripts/test-package.sh), then tests again
+# under AddressSanitizer and UndefinedBehaviorSanitizer, then runs each fuzz target briefly.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -15,6 +16,11 @@ echo "== build and test"
 cmake -S . -B build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARVEL_WERROR=ON >/dev/null
 cmake --build build/test -j"$jobs"
 (cd build/test && ctest --output-on-failure -j"$jobs")
+
+if [ "${TARVEL_SKIP_PACKAGE:-0}" != 1 ]; then
+  echo "== Debian package: build, install, run the installed programs, remove"
+  bash scripts/test-package.sh
+fi
 
 if [ "${TARVEL_SKIP_SANITIZERS:-0}" != 1 ]; then
   echo "== build and test under AddressSanitizer and UndefinedBehaviorSanitizer"
