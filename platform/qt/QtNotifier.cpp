@@ -21,8 +21,10 @@ QMessageBox::Icon QtNotifier::iconFor(unsigned type)
 
 QString QtNotifier::caption()
 {
+    // The running executable (installed as tarvel-upgrade, built as upgrade). Programs here carry
+    // no extension, so a dot belongs to the name ("tarvel-upgrade-1.2" stays whole).
     const QString path = QCoreApplication::instance() ? QCoreApplication::applicationFilePath() : QString();
-    const QString name = QFileInfo(path).completeBaseName();
+    const QString name = QFileInfo(path).fileName();
     return name.isEmpty() ? QStringLiteral("upgrade") : name;
 }
 

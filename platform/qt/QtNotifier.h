@@ -2,8 +2,8 @@
 // QtNotifier: IUserNotifier for the windows (AfxMessageBox and MessageBeep). messageBox may be
 // called on any thread: the box is shown on the GUI thread (directly there, otherwise through a
 // blocking queued call) and the caller waits until it has been dismissed; it returns IDOK.
-// The box has an OK button, the program's name as caption (the executable's file name without
-// extension, e.g. "upgrade") and the icon of its type: MB_ICONHAND → critical,
+// The box has an OK button, the program's name as caption (the running executable's file name,
+// "upgrade" in the build tree, "tarvel-upgrade" installed) and the icon of its type: MB_ICONHAND → critical,
 // MB_ICONQUESTION → question, MB_ICONASTERISK → information, MB_ICONEXCLAMATION and no icon at
 // all (type 0) → warning (the framework supplies the exclamation icon when none is asked for).
 // It is owned by the active modal window, else the application's main window. After the box has
