@@ -8,6 +8,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdint>
+#include <filesystem>
 
 using namespace zmodem;
 
@@ -514,10 +515,11 @@ int CZModemSender::offerFile(const std::string& path)
         return -1;
     }
     eofSeen = 0;
-    long size = -1;
-    if (std::fseek(file, 0, SEEK_END) == 0)
-        size = std::ftell(file);
-    if (size < 0 || std::fseek(file, 0, SEEK_SET) != 0) {
+    // Not fseek/ftell: their long is 32 bits on Windows, where a file beyond 2 GiB would read as
+    // a failure instead of being too large.
+    std::error_code sizeError;
+    const std::uintmax_t size = std::filesystem::file_size(path, sizeError);
+    if (sizeError) {
         closeFile();
         errorText = "Failed to read " + path;
         reportError(errorText);

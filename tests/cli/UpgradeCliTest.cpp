@@ -14,7 +14,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -30,18 +29,18 @@ struct Result {
     std::string err;
 };
 
-// A FILE* that collects what is written to it; take() closes it.
+// A FILE* on a file of the test's folder (in-memory streams are POSIX only); take() closes it and
+// returns what was written, byte for byte.
 struct Capture {
-    char* buffer = nullptr;
-    std::size_t size = 0;
-    std::FILE* file = open_memstream(&buffer, &size);
+    explicit Capture(const fs::path& p) : path(p), file(std::fopen(p.string().c_str(), "w+b")) {}
     std::string take()
     {
         std::fclose(file);
-        std::string text(buffer, size);
-        std::free(buffer);
-        return text;
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
+    fs::path path;
+    std::FILE* file;
 };
 
 class CliRun : public ::testing::Test {
@@ -73,9 +72,10 @@ protected:
     Result run(const std::vector<std::string>& args, const std::string& input = "", bool inTty = false,
                bool errTty = false)
     {
-        Capture out, err;
-        std::string in = input;
-        std::FILE* inFile = fmemopen(in.data(), in.size() + 1, "r");
+        Capture out(dir / "out"), err(dir / "err");
+        const fs::path inPath = dir / "in";
+        std::ofstream(inPath, std::ios::binary) << input;
+        std::FILE* inFile = std::fopen(inPath.string().c_str(), "rb");
         CliStreams streams{inFile, out.file, err.file, inTty, errTty};
         Result r;
         r.code = runUpgradeCli(args, streams);

@@ -1,9 +1,8 @@
 #include "ZModemTestSupport.h"
 
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 
 namespace zmtest {
 
@@ -47,15 +46,24 @@ void ScriptedPeer::fire(std::int64_t nowUs)
 
 TempDir::TempDir()
 {
-    char tmpl[] = "/tmp/zmtest-XXXXXX";
-    const char* p = ::mkdtemp(tmpl);
-    path_ = p ? p : "/tmp";
+    // mkdtemp is POSIX only; a fresh name below the system's temporary folder works everywhere.
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::path base = fs::temp_directory_path(ec);
+    std::random_device random;
+    for (int attempt = 0; attempt < 100 && !owned_; ++attempt) {
+        const fs::path p = base / ("zmtest-" + std::to_string(random()));
+        owned_ = fs::create_directory(p, ec);
+        path_ = p.string();
+    }
+    if (!owned_)
+        path_ = base.string();
 }
 
 TempDir::~TempDir()
 {
     std::error_code ec;
-    if (path_ != "/tmp")
+    if (owned_)
         std::filesystem::remove_all(path_, ec);
 }
 

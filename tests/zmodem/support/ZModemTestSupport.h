@@ -63,6 +63,7 @@ public:
 
 private:
     std::string path_;
+    bool owned_ = false;
 };
 
 std::vector<std::uint8_t> patternBytes(std::size_t n, std::uint32_t seed = 1);
