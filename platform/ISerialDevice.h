@@ -1,8 +1,9 @@
 #pragma once
 // ISerialDevice: one open serial line, the stand-in for the Windows comm API that CSerialPort
 // is written against (GetCommState/SetCommState, SetupComm, SetCommTimeouts, ReadFile/WriteFile,
-// ClearCommError, CloseHandle). Implementations: PosixSerialDevice (termios) and, for tests,
-// sim::SimSerialDevice (virtual line under a VirtualClock).
+// ClearCommError, CloseHandle). Implementations: PosixSerialDevice (termios), Win32SerialDevice
+// (the Windows comm API itself, win32/) and, for tests, sim::SimSerialDevice (virtual line under a
+// VirtualClock).
 //
 // Contract of read/write: synchronous; they honour the time-outs installed by the last
 // setTimeouts call exactly as COMMTIMEOUTS does:

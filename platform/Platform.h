@@ -1,7 +1,8 @@
 #pragma once
 // Platform: the process-wide set of platform services (clock, serial devices, message boxes,
 // thread start). The core reaches the platform only through these. By default they are the real
-// implementations (SystemClock, the POSIX serial factory, ConsoleNotifier, detached threads);
+// implementations (SystemClock, SerialDeviceFactory for the POSIX or the Windows serial ports,
+// ConsoleNotifier, detached threads);
 // front ends and tests replace them with install()/ScopedPlatform before any core code runs.
 
 #include "platform/IClock.h"
