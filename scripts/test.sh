@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The whole test suite: installs what is missing, builds with warnings as errors, runs every
-# test (window tests on Qt's offscreen platform), then builds the Debian package, installs it,
-# runs the installed programs and removes it again (scripts/test-package.sh), then tests again
-# under AddressSanitizer and UndefinedBehaviorSanitizer, then runs each fuzz target briefly.
+# test (window tests on Qt's offscreen platform), then cross-builds for Windows and runs the
+# core tests and an upgrade of tarvel-sim under Wine (scripts/test-windows.sh), then builds the
+# Debian package, installs it, runs the installed programs and removes it again
+# (scripts/test-package.sh), then tests again under AddressSanitizer and
+# UndefinedBehaviorSanitizer, then runs each fuzz target briefly.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -16,6 +18,11 @@ echo "== build and test"
 cmake -S . -B build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARVEL_WERROR=ON >/dev/null
 cmake --build build/test -j"$jobs"
 (cd build/test && ctest --output-on-failure -j"$jobs")
+
+if [ "${TARVEL_SKIP_WINDOWS:-0}" != 1 ]; then
+  echo "== Windows build under Wine: core tests, and upgrade-cli.exe upgrading tarvel-sim"
+  bash scripts/test-windows.sh
+fi
 
 if [ "${TARVEL_SKIP_PACKAGE:-0}" != 1 ]; then
   echo "== Debian package: build, install, run the installed programs, remove"

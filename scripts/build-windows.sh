@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Cross build for 64-bit Windows on Debian: installs the MinGW-w64 compiler, Wine and the
+# GoogleTest sources when missing, builds GoogleTest with the cross compiler, then the programs
+# and the core tests (no windows yet: the window framework has no Windows backend) into
+# build/windows, statically linked, so that the .exe files need no DLL beyond the system's.
+# The last line printed is the full path of upgrade-cli.exe.
+#   JOBS=N   parallel build jobs (default: the number of processors)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+jobs=${JOBS:-$(nproc 2>/dev/null || echo 2)}
+
+packages=(cmake make g++-mingw-w64-x86-64-posix googletest wine wine64)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  SUDO=""
+  [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -q
+  # Wine's recommendations (fonts, sound, 32-bit support) are not needed for console programs.
+  $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+out=$root/build/windows
+toolchain=$root/cmake/mingw-w64-x86_64.cmake
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+
+if [ ! -f "$out/googletest-root/lib/cmake/GTest/GTestConfig.cmake" ]; then
+  echo "== GoogleTest for Windows (build/windows/googletest)"
+  cmake -S /usr/src/googletest -B "$out/googletest" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$out/googletest-root" "${launcher[@]}" >/dev/null
+  cmake --build "$out/googletest" -j"$jobs" >/dev/null
+  cmake --install "$out/googletest" >/dev/null
+fi
+
+echo "== upgrade-cli.exe and the core tests (build/windows/tarvel)"
+cmake -S . -B "$out/tarvel" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
+  -DTARVEL_BUILD_GUI=OFF -DTARVEL_WERROR=ON "${launcher[@]}" \
+  -DGTest_DIR="$out/googletest-root/lib/cmake/GTest" >/dev/null
+cmake --build "$out/tarvel" -j"$jobs"
+
+find "$out/tarvel/tests" -maxdepth 1 -name '*Test.exe' | sort
+# The windowed upgrade.exe needs the window framework's Windows backend, which does not exist
+# yet; only the command-line program is made.
+echo "$out/tarvel/cli/upgrade-cli.exe"
