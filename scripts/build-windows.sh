@@ -44,7 +44,18 @@ cmake -S . -B "$out/tarvel" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TY
   -DGTest_DIR="$out/googletest-root/lib/cmake/GTest" >/dev/null
 cmake --build "$out/tarvel" -j"$jobs"
 
+# Statically linked: nothing but the system's own DLLs may be imported.
+cli=$out/tarvel/cli/upgrade-cli.exe
+dlls=$(x86_64-w64-mingw32-objdump -p "$cli" | sed -n 's/^[[:space:]]*DLL Name: //p' | sort -u | tr '\n' ' ')
+echo "upgrade-cli.exe imports: $dlls"
+for dll in $dlls; do
+  case "${dll,,}" in
+    kernel32.dll | msvcrt.dll | user32.dll | advapi32.dll | ws2_32.dll) ;;
+    *) echo "upgrade-cli.exe needs $dll, which Windows does not ship" >&2; exit 1 ;;
+  esac
+done
+
 find "$out/tarvel/tests" -maxdepth 1 -name '*Test.exe' | sort
 # The windowed upgrade.exe needs the window framework's Windows backend, which does not exist
 # yet; only the command-line program is made.
-echo "$out/tarvel/cli/upgrade-cli.exe"
+echo "$cli"
