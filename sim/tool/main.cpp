@@ -77,6 +77,8 @@ int main(int argc, char** argv)
     sim::VirtualModule module(options.module, clock.nowUs());
     sim::PtyRunnerOptions runnerOptions;
     runnerOptions.pace = options.pace;
+    runnerOptions.hangupAfterBytes = options.hangupAfterBytes;
+    runnerOptions.hangupAfterMs = options.hangupAfterMs;
     sim::PtyModuleRunner runner(pty->masterFd(), module, clock, runnerOptions);
 
     struct sigaction sa {};
@@ -94,6 +96,12 @@ int main(int argc, char** argv)
     bool runnerOk = true;
     std::thread loop([&] {
         runnerOk = runner.run();
+        // At once, not at the next look of the main loop: the moment of the hang-up is measured.
+        if (runner.hungUp()) {
+            pty->hangUp();
+            std::fprintf(stderr, "tarvel-sim: line hung up after %lld bytes from the host\n",
+                         static_cast<long long>(runner.hostBytes()));
+        }
         runnerEnded = true;
     });
 
