@@ -164,8 +164,13 @@ int runUpgradeCli(const std::vector<std::string>& arguments, const CliStreams& i
     platform::ScopedPlatform scope(services);
 
     // Before anything reaches the line: a mapping that picked an unrelated adapter shows here.
-    diag.line("upgrade-cli: " + settings.comPort + " is " + platform::services().serial->describe(settings.comPort) +
-              ".");
+    const std::string device = platform::services().serial->describe(settings.comPort);
+    if (device == settings.comPort)
+        diag.line("upgrade-cli: using " + device + ".");
+    else if (device == "none found")
+        diag.line("upgrade-cli: " + settings.comPort + ": no such serial port found.");
+    else
+        diag.line("upgrade-cli: " + settings.comPort + " is " + device + ".");
     if (settings.verifyFirst) {
         diag.line("Verifying the Tarvel on " + settings.comPort + ", this may take a minute...");
         const int code = runVerification(settings);

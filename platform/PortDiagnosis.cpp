@@ -132,7 +132,7 @@ std::string PortDiagnosis::busyAdvice(const std::string& device, const std::vect
         port.name = std::filesystem::path(device).filename().string();
     }
     return text + "\nModemManager opens serial adapters to look for modems. A udev rule makes it leave this one "
-                  "alone (see README, \"Serial ports\"); put this line into /etc/udev/rules.d/"
+                  "alone (see README, \"Serial port names\"); put this line into /etc/udev/rules.d/"
                   "99-tarvel-upgrade.rules:\n  " +
            modemManagerRule(port) +
            "\nthen run: sudo udevadm control --reload-rules && sudo udevadm trigger, and plug the adapter in "

@@ -60,8 +60,11 @@ std::string SerialDeviceFactory::describe(const std::string& portName)
     if (path.empty())
         return "none found";
     SerialPortInfo info;
-    if (!discovery_.find(path, info))
-        return path;
+    if (!discovery_.find(path, info)) {
+        // A link to something that is not a serial port of this computer (a pseudo-terminal).
+        const std::string device = discovery_.resolve(path);
+        return device.empty() || device == path ? path : path + " (" + device + ")";
+    }
     std::string text = path;
     if (info.device != path || !info.product.empty()) {
         text += " (";

@@ -66,7 +66,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "tarvel-sim: no pseudo-terminal: %s\n", error.c_str());
         return 1;
     }
-    if (!options.link.empty() && !makeLink(options.link, pty->slavePath()))
+    const std::string slavePath = pty->slavePath();
+    if (!options.link.empty() && !makeLink(options.link, slavePath))
         return 1;
 
     auto store = std::make_shared<sim::ReceivedFiles>();
@@ -124,8 +125,10 @@ int main(int argc, char** argv)
     loop.join();
     g_runner.store(nullptr);
     report();
-    if (!options.link.empty())
-        std::filesystem::remove(options.link);
+    // Only our own link: after a hang-up another module may already have taken the name over.
+    std::error_code ec;
+    if (!options.link.empty() && std::filesystem::read_symlink(options.link, ec) == slavePath)
+        std::filesystem::remove(options.link, ec);
     if (!runnerOk) {
         std::perror("tarvel-sim: pseudo-terminal");
         return 1;
