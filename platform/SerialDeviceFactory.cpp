@@ -65,14 +65,8 @@ std::string SerialDeviceFactory::describe(const std::string& portName)
         const std::string device = discovery_.resolve(path);
         return device.empty() || device == path ? path : path + " (" + device + ")";
     }
-    std::string text = path;
-    if (info.device != path || !info.product.empty()) {
-        text += " (";
-        if (info.device != path)
-            text += info.device + (info.product.empty() ? "" : ", ");
-        text += info.product + ")";
-    }
-    return text;
+    // Short enough for the port page; the stable name is in the port list.
+    return info.summary();
 }
 
 std::string SerialDeviceFactory::openFailure(const std::string& portName)

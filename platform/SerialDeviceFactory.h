@@ -20,8 +20,8 @@ class SerialDeviceFactory final : public ISerialDeviceFactory {
 public:
     explicit SerialDeviceFactory(IClock& clock, std::string root = "/") : clock_(clock), discovery_(std::move(root)) {}
     std::unique_ptr<ISerialDevice> open(const std::string& portName) override;
-    // "/dev/serial/by-id/usb-FTDI_... (/dev/ttyUSB0, FT232R USB UART)"; for a device that
-    // discovery does not know the path, with the node a link leads to; or "none found".
+    // "/dev/ttyUSB0 (FT232R USB UART)"; for a device that discovery does not know, the path with
+    // the node a link leads to; or "none found".
     std::string describe(const std::string& portName) override;
     std::string openFailure(const std::string& portName) override;
 

@@ -110,7 +110,7 @@ TEST_F(DeviceTree, ComPortsFollowTheAdapterAcrossReplugsAndTheEnvironmentOverrid
 TEST_F(DeviceTree, DescriptionsForThePortPage)
 {
     SerialDeviceFactory f(clock, tree.root());
-    EXPECT_EQ(f.describe("COM1"), std::string(FakeDeviceTree::kById) + " (/dev/ttyUSB0, FT232R USB UART)");
+    EXPECT_EQ(f.describe("COM1"), "/dev/ttyUSB0 (FT232R USB UART)");
     EXPECT_EQ(f.describe("COM2"), "/dev/ttyS0");
     tree.unplug("ttyS0", "");
     EXPECT_EQ(f.describe("COM2"), "none found");

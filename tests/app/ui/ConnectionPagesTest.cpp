@@ -49,7 +49,7 @@ struct DescribedPorts final : platform::ISerialDeviceFactory {
 TEST_F(ConnectionPages, PortPageShowsWhatEachNameStandsForAsFoundAtActivation)
 {
     DescribedPorts ports;
-    ports.devices["COM1"] = "/dev/serial/by-id/usb-FTDI_X-if00-port0 (/dev/ttyUSB0, FT232R USB UART)";
+    ports.devices["COM1"] = "/dev/ttyUSB0 (FT232R USB UART)";
     platform::ScopedPlatform withPorts({nullptr, &ports, nullptr, nullptr});
     goTo(135);
     EXPECT_EQ(page().GetDlgItemText(1090), ports.devices["COM1"]);
