@@ -6,7 +6,9 @@
 #include "cli/CliNotifier.h"
 #include "cli/CliProgress.h"
 #include "cli/ConsoleOutput.h"
+#include "cli/PortList.h"
 #include "platform/Platform.h"
+#include "platform/SerialDeviceFactory.h"
 #include "upgrade/UpgradeMessages.h"
 #include "upgrade/UpgradeWorker.h"
 #include "verify/Verification.h"
@@ -18,6 +20,7 @@
 const char* const kCliUsageText =
     "Usage: upgrade-cli [-e] [-f] [-n | -V] [-y] [-h] [-t version] [-s pgmSize] [-u username]\n"
     "                   [-p password] [-o com-port] -b boot-file -c code-file\n"
+    "       upgrade-cli --list-ports\n"
     "\n"
     "Verifies the Tarvel router module on the serial line and upgrades its firmware.\n"
     "\n"
@@ -35,6 +38,10 @@ const char* const kCliUsageText =
     "  -b boot-file  Path of the boot file (tarvelboot.dmf).\n"
     "  -c code-file  Path of the code file (tarvel.dmf).\n"
     "  -o com-port   COM1 (default), COM2, or a device path such as /dev/ttyUSB0.\n"
+    "                COM1 and COM2 are the first and second serial port found (USB adapters\n"
+    "                first), unless UPGRADE_COM1 or UPGRADE_COM2 names a device.\n"
+    "  --list-ports  List the serial ports, what COM1 and COM2 stand for, and whether they\n"
+    "                can be opened now.\n"
     "\n"
     "Exit status: 0 success; 1 to 8 the result code of the verification or the upgrade;\n"
     "10 agreement not accepted; 64 bad usage.\n";
@@ -130,6 +137,12 @@ int runUpgrade(UpgradeSettings& settings, const CliStreams& io, ConsoleOutput& d
 int runUpgradeCli(const std::vector<std::string>& arguments, const CliStreams& io)
 {
     ConsoleOutput diag(io.err, io.errIsTerminal);
+    if (arguments.size() == 1 && arguments.front() == "--list-ports") {
+        const platform::SerialDeviceFactory devices(platform::clock(), platform::SerialDeviceFactory::defaultRoot());
+        std::fputs(portListText(devices).c_str(), io.out);
+        std::fflush(io.out);
+        return 0;
+    }
     UpgradeSettings settings;
     CliFlags flags;
     if (!parseCliArguments(arguments, settings, flags)) {
@@ -150,6 +163,14 @@ int runUpgradeCli(const std::vector<std::string>& arguments, const CliStreams& i
     services.notifier = &notifier;
     platform::ScopedPlatform scope(services);
 
+    // Before anything reaches the line: a mapping that picked an unrelated adapter shows here.
+    const std::string device = platform::services().serial->describe(settings.comPort);
+    if (device == settings.comPort)
+        diag.line("upgrade-cli: using " + device + ".");
+    else if (device == "none found")
+        diag.line("upgrade-cli: " + settings.comPort + ": no such serial port found.");
+    else
+        diag.line("upgrade-cli: " + settings.comPort + " is " + device + ".");
     if (settings.verifyFirst) {
         diag.line("Verifying the Tarvel on " + settings.comPort + ", this may take a minute...");
         const int code = runVerification(settings);

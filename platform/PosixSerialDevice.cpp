@@ -51,17 +51,23 @@ std::uint32_t PosixSerialDevice::baudFor(speed_t speed)
     return 0;
 }
 
-std::unique_ptr<PosixSerialDevice> PosixSerialDevice::open(const std::string& path, IClock& clock)
+std::unique_ptr<PosixSerialDevice> PosixSerialDevice::open(const std::string& path, IClock& clock, int* error)
 {
+    auto fail = [&](int fd) -> std::unique_ptr<PosixSerialDevice> {
+        const int cause = errno;
+        if (fd >= 0)
+            ::close(fd);
+        if (error)
+            *error = cause;
+        return nullptr;
+    };
     const int fd = retryEintr([&] { return ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC); });
     if (fd < 0)
-        return nullptr;
+        return fail(-1);
     // flock refuses a second opener even in this process (a new open file description),
     // and other programs that lock their ports; TIOCEXCL keeps out the ones that do not.
-    if (retryEintr([&] { return ::flock(fd, LOCK_EX | LOCK_NB); }) != 0 || !isatty(fd)) {
-        ::close(fd);
-        return nullptr;
-    }
+    if (retryEintr([&] { return ::flock(fd, LOCK_EX | LOCK_NB); }) != 0 || !isatty(fd))
+        return fail(fd);
     ::ioctl(fd, TIOCEXCL);
     termios saved{};
     const bool haveSaved = retryEintr([&] { return ::tcgetattr(fd, &saved); }) == 0;

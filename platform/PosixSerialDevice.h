@@ -20,8 +20,9 @@ namespace platform {
 
 class PosixSerialDevice final : public ISerialDevice {
 public:
-    // nullptr when the device cannot be opened or is held by someone else.
-    static std::unique_ptr<PosixSerialDevice> open(const std::string& path, IClock& clock);
+    // nullptr when the device cannot be opened or is held by someone else; error (if given)
+    // then holds the errno of the step that failed (EWOULDBLOCK: another holder's lock).
+    static std::unique_ptr<PosixSerialDevice> open(const std::string& path, IClock& clock, int* error = nullptr);
     ~PosixSerialDevice() override;
 
     bool getState(LineSettings& out) override;

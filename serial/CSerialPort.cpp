@@ -27,9 +27,14 @@ bool CSerialPort::open(const std::string& portName, std::uint32_t baudRate, std:
     // A second open on the same object would otherwise leak the first device (and keep it locked).
     close();
 
-    handle = platform::services().serial->open(portName);
+    platform::ISerialDeviceFactory& devices = *platform::services().serial;
+    handle = devices.open(portName);
     if (!handle) {
+        // Found before the box: what holds the port may let go while the operator reads it.
+        const std::string cause = devices.openFailure(portName);
         platform::notifier().messageBox(kAccessError, platform::MB_OK);
+        if (!cause.empty())
+            platform::notifier().note(cause);
         return false;
     }
 

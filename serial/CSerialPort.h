@@ -2,7 +2,8 @@
 // CSerialPort: the one object through which the program touches the serial line to the module.
 // open() applies the console's line settings (8N1, RTS/CTS, DTR raised, no XON/XOFF); every
 // transfer installs its own time-outs just before it runs, so text and byte operations may be
-// mixed freely. Open failures are shown to the operator in a message box and returned as false;
+// mixed freely. Open failures are shown to the operator in a message box (for a port that could
+// not be had at all, followed by a note of the reason the device factory found) and returned as false;
 // transfer failures are only results. An object is used by one thread at a time.
 // Base of CUpgradeConsole and CDeviceVerifier; the ZModem sender works through it byte by byte.
 

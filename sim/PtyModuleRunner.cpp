@@ -90,6 +90,9 @@ bool PtyModuleRunner::takeInput(std::int64_t nowUs)
             return true;
         limit = std::min<std::size_t>(kChunk, static_cast<std::size_t>((nowUs - lineFrom) / perByte + 1));
     }
+    if (options_.hangupAfterBytes >= 0)
+        limit = static_cast<std::size_t>(std::min<std::int64_t>(
+            static_cast<std::int64_t>(limit), std::max<std::int64_t>(1, options_.hangupAfterBytes - hostBytes_.load())));
     std::uint8_t buffer[kChunk];
     ssize_t n;
     do {
@@ -103,6 +106,7 @@ bool PtyModuleRunner::takeInput(std::int64_t nowUs)
     if (speedsDiffer())
         for (ssize_t i = 0; i < n; ++i)
             buffer[i] = SimSerialDevice::garble(buffer[i]);
+    hostBytes_ += n;
     peer_.advance(nowUs);
     peer_.receive(buffer, static_cast<std::size_t>(n), nowUs);
     if (perByte > 0)
@@ -143,8 +147,15 @@ bool PtyModuleRunner::writeOutput()
 
 bool PtyModuleRunner::run()
 {
+    const std::int64_t startUs = clock_.nowUs();
+    const std::int64_t hangupAtUs = options_.hangupAfterMs < 0 ? -1 : startUs + options_.hangupAfterMs * 1000;
     while (!stop_.load()) {
         std::int64_t now = clock_.nowUs();
+        if ((options_.hangupAfterBytes >= 0 && hostBytes_.load() >= options_.hangupAfterBytes) ||
+            (hangupAtUs >= 0 && now >= hangupAtUs)) {
+            hungUp_ = true;
+            return true;
+        }
         followHostSpeed(now);
         peer_.advance(now);
         collectOutput(now);
@@ -154,6 +165,8 @@ bool PtyModuleRunner::run()
         // Wake for the earliest of: the peer's next event, its next output byte, a paced input
         // slot, the pty taking more output, and at the latest after maxWaitMs.
         std::int64_t wakeAt = now + std::int64_t{options_.maxWaitMs} * 1000;
+        if (hangupAtUs >= 0)
+            wakeAt = std::min(wakeAt, hangupAtUs);
         wakeAt = std::min(wakeAt, peer_.nextEventUs());
         if (pending_.empty() && !peer_.output().empty())
             wakeAt = std::min(wakeAt, std::max(peer_.output().nextAtUs(), options_.pace ? nextOutUs_ : 0));

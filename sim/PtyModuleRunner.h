@@ -17,6 +17,9 @@
 // (the pty's buffer then holds the host back, like hardware flow control), and output bytes are
 // spaced at least one character time apart, so that a run lasts what it would on a cable.
 //
+// Fault: the line can be hung up after a number of host bytes or a time (PtyRunnerOptions); the
+// host's bytes beyond that count are not delivered to the peer.
+//
 // One thread runs run(); requestStop() may be called from any thread or a signal handler.
 
 #include "platform/IClock.h"
@@ -33,6 +36,11 @@ struct PtyRunnerOptions {
     bool followHostSpeed = true;
     // Longest single wait, so that speed changes are noticed promptly.
     int maxWaitMs = 20;
+    // Pulling the cable: run() ends (hungUp() true) once the host has sent this many bytes, or
+    // this long after run() began; -1 = never. The owner of the master then closes it, which
+    // hangs up the host's side as an unplugged USB adapter does.
+    std::int64_t hangupAfterBytes = -1;
+    std::int64_t hangupAfterMs = -1;
 };
 
 class PtyModuleRunner {
@@ -43,8 +51,12 @@ public:
     PtyModuleRunner(const PtyModuleRunner&) = delete;
     PtyModuleRunner& operator=(const PtyModuleRunner&) = delete;
 
-    // Runs until requestStop(). False when the master failed (the error is in errno).
+    // Runs until requestStop() or the hang-up fault. False when the master failed (the error is
+    // in errno).
     bool run();
+    bool hungUp() const { return hungUp_.load(); }
+    // Bytes taken from the host so far.
+    std::int64_t hostBytes() const { return hostBytes_.load(); }
     // Async-signal-safe.
     void requestStop();
 
@@ -66,6 +78,8 @@ private:
     int wake_[2] = {-1, -1};
     std::atomic<bool> stop_{false};
     std::atomic<std::uint32_t> hostBaud_{0};
+    std::atomic<bool> hungUp_{false};
+    std::atomic<std::int64_t> hostBytes_{0};
     std::vector<std::uint8_t> pending_;  // taken from the peer, not yet accepted by the pty
     std::int64_t nextInUs_ = 0;          // pacing: when the line can carry the next host byte
     std::int64_t nextOutUs_ = 0;         // pacing: when the next output byte may leave

@@ -66,7 +66,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "tarvel-sim: no pseudo-terminal: %s\n", error.c_str());
         return 1;
     }
-    if (!options.link.empty() && !makeLink(options.link, pty->slavePath()))
+    const std::string slavePath = pty->slavePath();
+    if (!options.link.empty() && !makeLink(options.link, slavePath))
         return 1;
 
     auto store = std::make_shared<sim::ReceivedFiles>();
@@ -77,6 +78,8 @@ int main(int argc, char** argv)
     sim::VirtualModule module(options.module, clock.nowUs());
     sim::PtyRunnerOptions runnerOptions;
     runnerOptions.pace = options.pace;
+    runnerOptions.hangupAfterBytes = options.hangupAfterBytes;
+    runnerOptions.hangupAfterMs = options.hangupAfterMs;
     sim::PtyModuleRunner runner(pty->masterFd(), module, clock, runnerOptions);
 
     struct sigaction sa {};
@@ -94,6 +97,12 @@ int main(int argc, char** argv)
     bool runnerOk = true;
     std::thread loop([&] {
         runnerOk = runner.run();
+        // At once, not at the next look of the main loop: the moment of the hang-up is measured.
+        if (runner.hungUp()) {
+            pty->hangUp();
+            std::fprintf(stderr, "tarvel-sim: line hung up after %lld bytes from the host\n",
+                         static_cast<long long>(runner.hostBytes()));
+        }
         runnerEnded = true;
     });
 
@@ -116,8 +125,10 @@ int main(int argc, char** argv)
     loop.join();
     g_runner.store(nullptr);
     report();
-    if (!options.link.empty())
-        std::filesystem::remove(options.link);
+    // Only our own link: after a hang-up another module may already have taken the name over.
+    std::error_code ec;
+    if (!options.link.empty() && std::filesystem::read_symlink(options.link, ec) == slavePath)
+        std::filesystem::remove(options.link, ec);
     if (!runnerOk) {
         std::perror("tarvel-sim: pseudo-terminal");
         return 1;

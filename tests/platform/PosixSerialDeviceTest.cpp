@@ -1,6 +1,6 @@
 // The POSIX serial device in real time, on a pseudo-terminal pair: CSerialPort gets the slave
 // path, the test plays the far end on the master. Bounds are loose; each case takes < 1 s.
-// Also the port names that lead to a device: COM1/COM2 with their environment overrides.
+// Also that a COM name overridden by the environment opens that device.
 #include "platform/Platform.h"
 #include "platform/PosixSerialDevice.h"
 #include "platform/RecordingNotifier.h"
@@ -218,22 +218,6 @@ TEST_F(PtyLine, WriteStopsAtItsTotalTimeoutWhenNobodyReads)
     EXPECT_LT(written, data.size());
     EXPECT_GE(elapsed, 45);
     EXPECT_LE(elapsed, 400);
-}
-
-TEST(SerialDeviceFactory, MapsPortNamesToDevices)
-{
-    using platform::SerialDeviceFactory;
-    {
-        ScopedEnv com1("UPGRADE_COM1", nullptr), com2("UPGRADE_COM2", "");
-        EXPECT_EQ(SerialDeviceFactory::devicePath("COM1"), "/dev/ttyS0");
-        EXPECT_EQ(SerialDeviceFactory::devicePath("COM2"), "/dev/ttyS1");
-    }
-    ScopedEnv com1("UPGRADE_COM1", "/dev/ttyUSB3"), com2("UPGRADE_COM2", "/dev/pts/9");
-    EXPECT_EQ(SerialDeviceFactory::devicePath("COM1"), "/dev/ttyUSB3");
-    EXPECT_EQ(SerialDeviceFactory::devicePath("COM2"), "/dev/pts/9");
-    EXPECT_EQ(SerialDeviceFactory::devicePath("/dev/ttyACM0"), "/dev/ttyACM0");
-    EXPECT_EQ(SerialDeviceFactory::devicePath("/COM1"), "/COM1");
-    EXPECT_EQ(SerialDeviceFactory::devicePath("ttyUSB0"), "/dev/ttyUSB0");
 }
 
 TEST_F(PtyLine, ComTwoOverrideOpensThatDevice)
