@@ -35,9 +35,11 @@ CPropertySheet::CPropertySheet() : CDialog(0, nullptr)
     next_ = new QPushButton(QStringLiteral("&Next >"), this);
     finish_ = new QPushButton(QStringLiteral("Finish"), this);
     cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
+    // As in any dialog, a button that takes the focus also takes the default frame for as long
+    // as it has it, and Enter presses it (CDialog::keyPressEvent).
     for (QPushButton* b : {back_, next_, finish_, cancel_}) {
         b->setFont(templateFont());
-        b->setAutoDefault(false);
+        b->setAutoDefault(true);
     }
     connect(back_, &QPushButton::clicked, this, [this] { goBack(); });
     connect(next_, &QPushButton::clicked, this, [this] { goNext(); });
@@ -243,7 +245,8 @@ void CPropertySheet::cancel()
 
 void CPropertySheet::OnOK()
 {
-    // Enter: the default button of the moment.
+    // Enter with the focus on no push button: the default button, Finish where it is shown,
+    // else Next.
     if (finish_->isVisible() && finish_->isEnabled())
         finish();
     else if (next_->isVisible() && next_->isEnabled())

@@ -11,7 +11,9 @@
 //
 // Buttons: "< Back", "Next >" / "Finish", "Cancel"; no Help, no Apply. SetWizardButtons takes
 // PSWIZB_BACK | PSWIZB_NEXT | PSWIZB_FINISH; with PSWIZB_FINISH, Finish takes Next's place.
-// PressButton(PSBTN_...) acts as a click on that button (ignored when the button is disabled or
+// Enter presses the push button that has the focus (the sheet's or a page's); with the focus on
+// no push button it presses the default button, Finish where shown, else Next (OnOK); Escape and
+// the close box are Cancel. PressButton(PSBTN_...) acts as a click on that button (ignored when the button is disabled or
 // hidden) and returns only when the click has been handled completely, nested modal windows
 // included.
 //
