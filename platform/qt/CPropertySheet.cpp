@@ -7,6 +7,7 @@
 #include <QCloseEvent>
 #include <QFrame>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QThread>
 
 #include <algorithm>
@@ -189,6 +190,11 @@ void CPropertySheet::activate(int index)
     if (!page->isCreated())
         page->Create();
     CPropertyPage* old = GetActivePage();
+    // Where the focus was before the old page goes: hiding it would hand a focus inside it to
+    // whatever comes next in the toolkit's chain, often a button of the sheet (Back), where the
+    // next Enter would press it.
+    QWidget* focus = focusWidget();
+    const bool focusOnPage = !focus || (old && old->isAncestorOf(focus));
     if (old && old != page)
         old->hide();
     active_ = index;
@@ -196,9 +202,35 @@ void CPropertySheet::activate(int index)
     page->move(0, 0);
     page->show();
     page->raise();
+    if (focusOnPage)
+        focusFirstControl(page);
     page->invalidate();
     setWindowTitle(QString::fromLatin1(page->caption().c_str()));
     emit pageActivated(page->templateId());
+}
+
+void CPropertySheet::focusFirstControl(CPropertyPage* page)
+{
+    // The page's first control that takes the focus by Tab, in template order; in a group of
+    // radio buttons the one that is checked, as Tab into the group would choose (focusing the
+    // other would not check it). Without such a control, the default button.
+    const auto controls = page->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+    for (auto it = controls.begin(); it != controls.end(); ++it) {
+        QWidget* w = *it;
+        if (!(w->focusPolicy() & Qt::TabFocus) || !w->isVisibleTo(page) || !w->isEnabled())
+            continue;
+        for (auto r = it; r != controls.end() && qobject_cast<QRadioButton*>(*r); ++r)
+            if (static_cast<QRadioButton*>(*r)->isChecked() && (*r)->isEnabled())
+                w = *r;
+        w->setFocus(Qt::TabFocusReason);
+        return;
+    }
+    for (QPushButton* b : {finish_, next_, cancel_}) {
+        if (b->isVisibleTo(this) && b->isEnabled()) {
+            b->setFocus(Qt::TabFocusReason);
+            return;
+        }
+    }
 }
 
 void CPropertySheet::go(int result, int adjacent)

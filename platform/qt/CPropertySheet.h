@@ -7,7 +7,8 @@
 // it says: 0 = the adjacent page in AddPage order, -1 = stay, a template id = the page built on
 // that template (an unknown id stays). There is no page history. Activating a page creates its
 // controls on first use (OnInitDialog), calls its OnSetActive, shows it and puts its caption in
-// the title bar. Finish (when the page's OnWizardFinish agrees) and Cancel end the sheet at once.
+// the title bar. A focus that was on the old page (or nowhere) goes to the new page's first
+// control that Tab reaches (else the default button); a focus on a sheet button stays there. Finish (when the page's OnWizardFinish agrees) and Cancel end the sheet at once.
 //
 // Buttons: "< Back", "Next >" / "Finish", "Cancel"; no Help, no Apply. SetWizardButtons takes
 // PSWIZB_BACK | PSWIZB_NEXT | PSWIZB_FINISH; with PSWIZB_FINISH, Finish takes Next's place.
@@ -87,6 +88,7 @@ signals:
 
 private:
     void activate(int index);
+    void focusFirstControl(CPropertyPage* page);
     void goBack();
     void goNext();
     void finish();

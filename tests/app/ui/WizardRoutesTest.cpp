@@ -95,7 +95,7 @@ enum SheetButton { kBack = -10, kNext, kFinish, kCancel };
 
 // Enter with the focus on each push button of each page presses that button; with the focus on
 // an edit box or a radio button it presses the default button (Next, or Finish). The key goes to
-// the focused widget as a real key event. A run started from the erase page ends at once with
+// the focused widget as a real key event; further Enters go wherever the focus is then. A run started from the erase page ends at once with
 // success, and its progress window is closed by Enter on its focused "Finished" button.
 TEST_F(Routes, EnterPressesTheFocusedPushButtonElseTheDefaultButton)
 {
@@ -103,6 +103,7 @@ TEST_F(Routes, EnterPressesTheFocusedPushButtonElseTheDefaultButton)
         int page;
         int focus;
         const char* outcome;
+        int enters = 1;  // more than one: the focus a page change leaves decides the next ones
     };
     const Case cases[] = {
         {132, kNext, "135"},
@@ -111,6 +112,7 @@ TEST_F(Routes, EnterPressesTheFocusedPushButtonElseTheDefaultButton)
         {135, kNext, "136"},
         {135, kCancel, "ended by Cancel"},
         {135, 1008, "136"},  // radio COM2
+        {135, 1008, "137", 2},
         {136, kBack, "135"},
         {136, kNext, "137"},
         {136, kCancel, "ended by Cancel"},
@@ -133,6 +135,8 @@ TEST_F(Routes, EnterPressesTheFocusedPushButtonElseTheDefaultButton)
         {140, 1043, "140 file Select a Tarvel boot file."},
         {140, 1047, "140 file Select a Tarvel code file."},
         {140, 1042, "152"},  // boot path edit
+        {140, 1042, "154 run", 2},
+        {140, 1042, "ended by Finish run", 3},
         {152, kBack, "140"},
         {152, kNext, "154 run"},
         {152, kCancel, "ended by Cancel"},
@@ -193,8 +197,12 @@ TEST_F(Routes, EnterPressesTheFocusedPushButtonElseTheDefaultButton)
         fileTitles.clear();
         const int runsBefore = threads.started;
 
-        QTest::keyClick(target, Qt::Key_Return);
-        pumpEvents();
+        for (int i = 0; i < c.enters; ++i) {
+            QWidget* focus = i == 0 ? target : wizard->focusWidget();
+            ASSERT_NE(focus, nullptr);
+            QTest::keyClick(focus, Qt::Key_Return);
+            pumpEvents();
+        }
         threads.join();
 
         std::string outcome = ended == platform::IDCANCEL ? "ended by Cancel"
@@ -209,6 +217,11 @@ TEST_F(Routes, EnterPressesTheFocusedPushButtonElseTheDefaultButton)
         if (threads.started != runsBefore)
             outcome += " run";
         EXPECT_EQ(outcome, c.outcome);
+        // Arriving on the erase page from the file page's edit box, the focus is on the checked
+        // radio button (Space on the other would choose to erase the configuration).
+        if (c.page == 140 && c.focus == 1042 && c.enters == 1) {
+            EXPECT_EQ(wizard->focusWidget(), page().GetDlgItem(1051));
+        }
     }
     CFileDialog::setScript(nullptr);
     uitest::app().m_pMainWnd = nullptr;
