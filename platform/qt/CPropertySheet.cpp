@@ -299,11 +299,17 @@ void CPropertySheet::SetWizardButtons(unsigned flags)
 void CPropertySheet::applyButtons()
 {
     const bool finishShown = (buttons_ & PSWIZB_FINISH) != 0;
+    // Finish and Next share one place: a focus on the one that goes passes to the one that
+    // comes, rather than on along the chain to Cancel, where Enter would cancel.
+    QWidget* const focus = focusWidget();
     back_->setEnabled(!locked_ && (buttons_ & PSWIZB_BACK));
-    next_->setVisible(!finishShown);
+    (finishShown ? finish_ : next_)->setVisible(true);
+    (finishShown ? next_ : finish_)->setVisible(false);
     next_->setEnabled(!locked_ && (buttons_ & PSWIZB_NEXT));
-    finish_->setVisible(finishShown);
     finish_->setEnabled(!locked_ && finishShown);
+    QPushButton* const shown = finishShown ? finish_ : next_;
+    if ((focus == next_ || focus == finish_) && focus != shown && shown->isEnabled())
+        shown->setFocus(Qt::OtherFocusReason);
     cancel_->setEnabled(!locked_);
     (finishShown ? finish_ : next_)->setDefault(true);
     (finishShown ? next_ : finish_)->setDefault(false);

@@ -139,6 +139,7 @@ TEST_F(Routes, EnterPressesTheFocusedPushButtonElseTheDefaultButton)
         {140, 1042, "ended by Finish run", 3},
         {152, kBack, "140"},
         {152, kNext, "154 run"},
+        {152, kNext, "ended by Finish run", 2},  // the focus passes from Next to Finish
         {152, kCancel, "ended by Cancel"},
         {152, 1051, "154 run"},  // radio "No (Recommended)"
         {153, kBack, "152"},
