@@ -4,6 +4,7 @@
 // too long for them show it from its first character.
 #include "app/ui/CAgreementDlg.h"
 #include "app/ui/WizardTestFixture.h"
+#include "platform/qt/DialogUnits.h"
 #include "upgrade/UpgradeWorker.h"
 #include "upgrade/ui/CDownloadDlg.h"
 
@@ -74,9 +75,9 @@ std::vector<std::string> misfits(const QWidget* window)
         } else if (qobject_cast<const QRadioButton*>(w) || qobject_cast<const QCheckBox*>(w)) {
             const auto* box = static_cast<const QAbstractButton*>(w);
             const bool radio = qobject_cast<const QRadioButton*>(w) != nullptr;
-            const int indicator =
-                st->pixelMetric(radio ? QStyle::PM_ExclusiveIndicatorWidth : QStyle::PM_IndicatorWidth, nullptr, box) +
-                st->pixelMetric(radio ? QStyle::PM_RadioButtonLabelSpacing : QStyle::PM_CheckBoxLabelSpacing, nullptr, box);
+            const auto width = radio ? QStyle::PM_ExclusiveIndicatorWidth : QStyle::PM_IndicatorWidth;
+            const auto spacing = radio ? QStyle::PM_RadioButtonLabelSpacing : QStyle::PM_CheckBoxLabelSpacing;
+            const int indicator = st->pixelMetric(width, nullptr, box) + st->pixelMetric(spacing, nullptr, box);
             const QSize text = fm.boundingRect(QRect(), Qt::TextShowMnemonic, box->text()).size();
             note(box, box->text(), text + QSize(indicator, 0), box->size());
         } else if (const auto* g = qobject_cast<const QGroupBox*>(w)) {
@@ -142,7 +143,8 @@ TEST_F(TemplateTexts, EveryTextFitsItsBoxWithTheInstalledFonts)
     }
     EXPECT_LE(count->fontMetrics().horizontalAdvance(QStringLiteral("65535K of 65535K")), textWidth(count));
     // A text too long for its edit box (a deep path) is shown from its first character.
-    const std::string path = "/home/operator/firmware/releases/2.0.10/images/for/the/router/module/in/the/lab/tarvelboot.dmf";
+    const std::string path =
+        "/home/operator/firmware/releases/2.0.10/images/for/the/router/module/in/the/lab/tarvelboot.dmf";
     for (int id : {CDownloadDlg::kStatus, CDownloadDlg::kBootPath, CDownloadDlg::kCodePath, CDownloadDlg::kBootCount}) {
         auto* e = progress.item<QLineEdit>(id);
         progress.SetDlgItemText(id, path);
