@@ -19,6 +19,8 @@ constexpr std::size_t kChunk = 4096;
 // While bytes are on the line the loop looks at the pty and hands bytes over this often; the
 // line's schedule, not the wake-up, decides how many bytes are due.
 constexpr std::int64_t kSliceUs = 2000;
+// How soon after bytes arrive a waiting loop is taken to wake.
+constexpr std::int64_t kWakeUs = 1000;
 // Bytes handed to the peer in one call, stamped with the arrival of the last of them.
 constexpr std::size_t kDeliverBatch = 64;
 
@@ -219,6 +221,16 @@ bool PtyModuleRunner::run()
             if (errno == EINTR)
                 continue;
             return false;
+        }
+        if (pace && wantInput) {
+            // When the pty was last seen empty bounds how early the bytes found next can have
+            // come: not readable at the return, it was empty then; readable after a wait, it was
+            // empty when the wait began, and the wake-up follows the bytes' arrival closely.
+            const std::int64_t back = clock_.nowUs();
+            if (!(fds[0].revents & POLLIN))
+                emptySeenUs_ = back;
+            else if (back - now >= kWakeUs)
+                emptySeenUs_ = std::max(emptySeenUs_, back - kWakeUs);
         }
         if (fds[1].revents & POLLIN) {
             char drain[16];
