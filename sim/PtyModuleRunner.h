@@ -18,8 +18,9 @@
 // and handed to the peer at exactly one character time (10 bits at the host's speed) each. The
 // line's time is kept as a schedule, not as spacing from the last wake-up: a runner that wakes
 // late hands over everything that has arrived by now, and bytes that waited in the pty while it
-// slept count as having arrived back to back since it last found the pty empty, so a busy
-// machine does not slow the simulated line. Output bytes leave when the time the peer stamped
+// slept count as having arrived back to back up to now, though never before the pty was last
+// seen empty (never before they can have been written), so a busy machine does not slow the
+// simulated line and a quick one does not speed it up. Output bytes leave when the time the peer stamped
 // on them has come (the peer spaces them at its line speed).
 // The loop wakes in slices of a couple of milliseconds while bytes are on the line, never once
 // per character.
