@@ -300,7 +300,7 @@ bool PosixSerialDevice::read(std::uint8_t* buffer, std::size_t size, std::size_t
 
 std::size_t PosixSerialDevice::queueRoom(std::int64_t nowNs, std::size_t size) const
 {
-    if (charNs_ <= 0)
+    if (!paced_ || charNs_ <= 0)
         return size;
     const std::int64_t aheadNs = lineFreeNs_ - nowNs;
     if (aheadNs <= 0)

@@ -14,6 +14,8 @@
 // queue full waits, through the clock and within its time-out, for the line to take bytes. On a
 // real port the driver holds the writer back the same way; on a pseudo-terminal, a network
 // serial server or an adapter with a deep buffer it keeps the transfer at the cable's pace.
+// setLinePaced(false) drops that model, for a pseudo-terminal that stands for no cable at all
+// (a receiver program on its other side, run as fast as the machine allows).
 
 #include "platform/IClock.h"
 #include "platform/ISerialDevice.h"
@@ -38,6 +40,8 @@ public:
     bool write(const std::uint8_t* data, std::size_t size, std::size_t& written) override;
     bool clearError(std::uint32_t* inQueue) override;
 
+    // Whether writes keep the line's pace (the default).
+    void setLinePaced(bool paced) { paced_ = paced; }
     int fd() const { return fd_; }
     static speed_t speedFor(std::uint32_t baud);
     static std::uint32_t baudFor(speed_t speed);
@@ -62,6 +66,7 @@ private:
     bool haveSaved_;
     SerialTimeouts timeouts_;
     // The UART model of the write path.
+    bool paced_ = true;
     std::uint32_t outQueue_ = 4096;
     std::int64_t charNs_ = 0;      // one character at the line speed; 0 = speed unknown
     std::int64_t lineFreeNs_ = 0;  // when the line will have sent every byte written so far
