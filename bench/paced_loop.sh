@@ -3,9 +3,10 @@
 # real line speed (tarvel-sim --pace), with upgrade-cli or with the windowed program.
 #   bench/paced_loop.sh cli|gui RUNS SPEED...      SPEED: 38400 or 115200 (the latter: -f)
 # Files: 64 KB boot and 600 KB code of random data (out/bench). The windowed runs need Xvfb,
-# openbox and xdotool, and use the display given in TARVEL_BENCH_DISPLAY (default :80); the
-# agreement is accepted with Enter, the wizard runs itself (-n), the progress window's
-# "Finished" and the result page's Finish are pressed once the module has the code file.
+# openbox and xdotool (TARVEL_WITH_BENCH_GUI=1 scripts/install-deps.sh) and use the display in
+# TARVEL_BENCH_DISPLAY (default :80): the agreement is accepted with Enter, the wizard runs
+# itself (-n), the progress window's "Finished" and the result page's Finish are pressed once
+# the module has the code file. A message box on the way fails the run.
 # Prints one line per run: what, speed, run, verdict, wall seconds, and per file the share of the
 # line's payload limit (baud / 10 x 0.967) with the resends the module asked for.
 #   BUILD=dir   build folder with cli/upgrade-cli, sim/tool/tarvel-sim and upgrade (build/test)
@@ -129,7 +130,7 @@ for speed in "${speeds[@]}"; do
     if [ "$verdict" = ok ] && ! { cmp -s "$boot" "$dir/received/tarvelboot.dmf" && cmp -s "$code" "$dir/received/tarvel.dmf"; }; then
       verdict="files differ"
     fi
-    printf "%-5s %-7s %3s  %-7s %7.1f  %s, %s\n" "$kind" "$speed" "$run" "$verdict" "$(echo "$end - $start" | bc)" \
+    printf "%-5s %-7s %3s  %-7s %7.1f  %s, %s\n" "$kind" "$speed" "$run" "$verdict" "$(awk -v a="$start" -v b="$end" 'BEGIN { print b - a }')" \
       "$(share tarvelboot.dmf "$speed" "$simlog")" "$(share tarvel.dmf "$speed" "$simlog")"
   done
 done
