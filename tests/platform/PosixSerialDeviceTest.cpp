@@ -228,12 +228,12 @@ TEST_F(PtyLine, AWriteGetsNoFurtherAheadOfTheLineThanTheOutputQueue)
 }
 
 // The far end of a flow-controlled line: takes bytes from the master at a steady 38,400 bps and,
-// if asked, holds the host off every 100 ms for 25 ms as CTS would (tcflow on a slave
+// if asked, holds the host off every 100 ms for 20 ms as CTS would (tcflow on a slave
 // descriptor: the host's writes then find no room).
 struct SteadyReader {
     std::string got;
     std::atomic<std::size_t> handedOver{0};  // bytes the host's writes have placed
-    std::size_t mostAhead = 0;               // the most placed but not yet taken
+    long mostAhead = 0;                      // the most placed but not yet taken
 
     void run(int master, int slaveFd, std::size_t expected, bool ctsHolds)
     {
@@ -243,11 +243,11 @@ struct SteadyReader {
         while (got.size() < expected && msSince(t0) < 10'000) {
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
             const long ms = msSince(t0);
-            if (ctsHolds && held != (ms % 100 < 25)) {
+            if (ctsHolds && held != (ms % 100 < 20)) {
                 held = !held;
                 ::tcflow(slaveFd, held ? TCOOFF : TCOON);
             }
-            mostAhead = std::max(mostAhead, handedOver.load() - got.size());
+            mostAhead = std::max(mostAhead, static_cast<long>(handedOver.load()) - static_cast<long>(got.size()));
             const long due = ms * 3840 / 1000 - static_cast<long>(got.size());
             if (due <= 0)
                 continue;
@@ -284,7 +284,7 @@ TEST_F(PtyLine, WriteByteLosesNothingOnALineThatTakesBytesAtItsPace)
         EXPECT_EQ(CSerialPort::droppedBytes(), droppedBefore);
         EXPECT_TRUE(reader.got == sent) << reader.got.size() << " of " << sent.size() << " bytes";
         // A cable's port is never more than its queue ahead of the line (plus the reader's lag).
-        EXPECT_LE(reader.mostAhead, 4096u + 256u);
+        EXPECT_LE(reader.mostAhead, 4096 + 256);
     }
 }
 
