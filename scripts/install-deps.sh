@@ -12,6 +12,8 @@ packages=(
   dpkg-dev file desktop-file-utils man-db
 )
 [ "${TARVEL_WITH_XVFB:-0}" = 1 ] && packages+=(xvfb xauth)
+# bench/paced_loop.sh gui: the windowed program on a virtual display with a window manager.
+[ "${TARVEL_WITH_BENCH_GUI:-0}" = 1 ] && packages+=(xvfb openbox xdotool)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The whole test suite: installs what is missing, builds with warnings as errors, runs every
-# test (window tests on Qt's offscreen platform), then builds the Debian package, installs it,
-# runs the installed programs and removes it again (scripts/test-package.sh), then tests again
-# under AddressSanitizer and UndefinedBehaviorSanitizer, then runs each fuzz target briefly.
+# test (window tests on Qt's offscreen platform) and one short upgrade at the real line speed,
+# then builds the Debian package, installs it, runs the installed programs and removes it again
+# (scripts/test-package.sh), then tests again under AddressSanitizer and
+# UndefinedBehaviorSanitizer, then runs each fuzz target briefly.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -16,6 +17,12 @@ echo "== build and test"
 cmake -S . -B build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARVEL_WERROR=ON >/dev/null
 cmake --build build/test -j"$jobs"
 (cd build/test && ctest --output-on-failure -j"$jobs")
+
+if [ "${TARVEL_SKIP_PACED:-0}" != 1 ]; then
+  # About a minute, mostly the module's and the worker's fixed waits; checks bytes, not speed.
+  echo "== a short upgrade at the real line speed: no byte dropped, no resend, files intact"
+  build/test/bench/paced_upgrade --boot-kb 8 --code-kb 24 --check
+fi
 
 if [ "${TARVEL_SKIP_PACKAGE:-0}" != 1 ]; then
   echo "== Debian package: build, install, run the installed programs, remove"

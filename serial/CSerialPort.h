@@ -38,6 +38,9 @@ public:
     bool readText(std::string& text, std::size_t size = 4096);
     // One byte, 10 ms + 50 ms; a failure (or a byte not taken in time) is counted.
     bool writeByte(int byte);
+    // Failed writeByte calls of every port in this process since it started: each is a byte
+    // lost to the line. Never reset (writeErrorCount is); for benchmarks and diagnostics.
+    static std::int64_t droppedBytes();
     // 0..255, or -2 when nothing arrived within timeoutMs or the call failed.
     int readByte(int timeoutMs);
     bool getState(platform::LineSettings& dcb);

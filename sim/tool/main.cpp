@@ -107,9 +107,25 @@ int main(int argc, char** argv)
     });
 
     std::size_t linesShown = 0;
+    std::size_t filesShown = 0;
     auto report = [&] {
         for (const auto& path : writer.writeNew(*store))
             std::fprintf(stderr, "tarvel-sim: stored %s\n", path.string().c_str());
+        // How each complete file crossed the line: its data time (ZDATA at 0 to ZEOF, on the
+        // system's monotonic clock, so a benchmark can match it with its own samples) and the
+        // resends the receiver had to ask for.
+        const auto files = store->files();
+        for (; filesShown < files.size() && (files[filesShown].complete || filesShown + 1 < files.size()); ++filesShown) {
+            const sim::ReceivedFile& f = files[filesShown];
+            if (!f.complete || f.dataStartUs < 0)
+                continue;
+            std::fprintf(stderr,
+                         "tarvel-sim: received %s: %zu bytes, data from %lld to %lld us, %d resyncs, "
+                         "%d bad subpackets\n",
+                         ReceivedFileWriter::storedName(f.name, filesShown).c_str(), f.data.size(),
+                         static_cast<long long>(f.dataStartUs), static_cast<long long>(f.dataEndUs), f.resyncs,
+                         f.crcErrors);
+        }
         if (options.verbose) {
             const auto lines = module.lines();
             for (; linesShown < lines.size(); ++linesShown)
