@@ -48,6 +48,26 @@ const char* const kCliUsageText =
 
 namespace {
 
+// The usage with the program's own name; the continuation lines stay under the first option.
+std::string usageFor(const std::string& program)
+{
+    const std::string name = "upgrade-cli";
+    std::string text = kCliUsageText;
+    std::string out;
+    std::size_t from = 0;
+    for (std::size_t at; (at = text.find('\n', from)) != std::string::npos; from = at + 1) {
+        std::string line = text.substr(from, at + 1 - from);
+        if (line.rfind("Usage: " + name, 0) == 0)
+            line.replace(7, name.size(), program);
+        else if (line.rfind("       " + name, 0) == 0)
+            line.replace(7, name.size(), program);
+        else if (line.rfind(std::string(7 + name.size() + 1, ' '), 0) == 0 && program.size() > name.size())
+            line.insert(0, program.size() - name.size(), ' ');
+        out += line;
+    }
+    return out + text.substr(from);
+}
+
 std::string readLine(std::FILE* in)
 {
     std::string line;
@@ -69,7 +89,7 @@ std::string normalised(const std::string& answer)
 bool askAgreement(const CliStreams& io, ConsoleOutput& diag)
 {
     if (!io.inIsTerminal) {
-        diag.line("upgrade-cli: the licence agreement can only be accepted on a terminal; give -y "
+        diag.line(io.program + ": the licence agreement can only be accepted on a terminal; give -y "
                   "to accept it without showing it.");
         return false;
     }
@@ -114,7 +134,7 @@ int runUpgrade(UpgradeSettings& settings, const CliStreams& io, ConsoleOutput& d
 
     WorkerRun run;
     if (!platform::services().threads->start(&workerProcedure, &run)) {
-        diag.line("upgrade-cli: the upgrade could not be started.");
+        diag.line(io.program + ": the upgrade could not be started.");
         return kExitInternal;
     }
     {
@@ -146,12 +166,12 @@ int runUpgradeCli(const std::vector<std::string>& arguments, const CliStreams& i
     UpgradeSettings settings;
     CliFlags flags;
     if (!parseCliArguments(arguments, settings, flags)) {
-        diag.line("upgrade-cli: " + flags.error);
-        diag.line("Try 'upgrade-cli -h' for the options.");
+        diag.line(io.program + ": " + flags.error);
+        diag.line("Try '" + io.program + " -h' for the options.");
         return kExitUsage;
     }
     if (settings.showUsage) {
-        std::fputs(kCliUsageText, io.out);
+        std::fputs(usageFor(io.program).c_str(), io.out);
         std::fflush(io.out);
         return 0;
     }
@@ -166,11 +186,11 @@ int runUpgradeCli(const std::vector<std::string>& arguments, const CliStreams& i
     // Before anything reaches the line: a mapping that picked an unrelated adapter shows here.
     const std::string device = platform::services().serial->describe(settings.comPort);
     if (device == settings.comPort)
-        diag.line("upgrade-cli: using " + device + ".");
+        diag.line(io.program + ": using " + device + ".");
     else if (device == "none found")
-        diag.line("upgrade-cli: " + settings.comPort + ": no such serial port found.");
+        diag.line(io.program + ": " + settings.comPort + ": no such serial port found.");
     else
-        diag.line("upgrade-cli: " + settings.comPort + " is " + device + ".");
+        diag.line(io.program + ": " + settings.comPort + " is " + device + ".");
     if (settings.verifyFirst) {
         diag.line("Verifying the Tarvel on " + settings.comPort + ", this may take a minute...");
         const int code = runVerification(settings);
