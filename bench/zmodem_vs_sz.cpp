@@ -5,11 +5,11 @@
 //   usage: zmodem_vs_sz [megabytes=3]
 #include "platform/Platform.h"
 #include "platform/RecordingNotifier.h"
-#include "platform/SerialDeviceFactory.h"
 #include "platform/SystemClock.h"
 #include "serial/CSerialPort.h"
 #include "sim/PseudoTerminal.h"
 #include "tests/zmodem/support/ChildProcess.h"
+#include "tests/zmodem/support/UnpacedDeviceFactory.h"
 #include "upgrade/RecordingProgress.h"
 #include "zmodem/CZModemSender.h"
 
@@ -200,7 +200,7 @@ int main(int argc, char** argv)
     std::vector<Result> results;
     results.push_back(runOne("ours", [&] {
         platform::SystemClock clock;
-        platform::SerialDeviceFactory devices(clock);
+        zmtest::UnpacedDeviceFactory devices(clock);  // rz, not a cable, is on the other side
         platform::RecordingNotifier notifier;
         platform::ScopedPlatform scope({&clock, &devices, &notifier, nullptr});
         RecordingProgress progress;

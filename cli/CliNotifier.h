@@ -17,6 +17,11 @@ public:
         return lines_.messageBox(text, type);
     }
     void beep(unsigned type) override { lines_.beep(type); }
+    void note(const std::string& text) override
+    {
+        output_.endLive();
+        lines_.note(text);
+    }
 
 private:
     ConsoleOutput& output_;

@@ -6,7 +6,9 @@
 #include "cli/CliNotifier.h"
 #include "cli/CliProgress.h"
 #include "cli/ConsoleOutput.h"
+#include "cli/PortList.h"
 #include "platform/Platform.h"
+#include "platform/SerialDeviceFactory.h"
 #include "upgrade/UpgradeMessages.h"
 #include "upgrade/UpgradeWorker.h"
 #include "verify/Verification.h"
@@ -18,6 +20,7 @@
 const char* const kCliUsageText =
     "Usage: upgrade-cli [-e] [-f] [-n | -V] [-y] [-h] [-t version] [-s pgmSize] [-u username]\n"
     "                   [-p password] [-o com-port] -b boot-file -c code-file\n"
+    "       upgrade-cli --list-ports\n"
     "\n"
     "Verifies the Tarvel router module on the serial line and upgrades its firmware.\n"
     "\n"
@@ -35,11 +38,35 @@ const char* const kCliUsageText =
     "  -b boot-file  Path of the boot file (tarvelboot.dmf).\n"
     "  -c code-file  Path of the code file (tarvel.dmf).\n"
     "  -o com-port   COM1 (default), COM2, or a device path such as /dev/ttyUSB0.\n"
+    "                COM1 and COM2 are the first and second serial port found (USB adapters\n"
+    "                first), unless UPGRADE_COM1 or UPGRADE_COM2 names a device.\n"
+    "  --list-ports  List the serial ports, what COM1 and COM2 stand for, and whether they\n"
+    "                can be opened now.\n"
     "\n"
     "Exit status: 0 success; 1 to 8 the result code of the verification or the upgrade;\n"
     "10 agreement not accepted; 64 bad usage.\n";
 
 namespace {
+
+// The usage with the program's own name; the continuation lines stay under the first option.
+std::string usageFor(const std::string& program)
+{
+    const std::string name = "upgrade-cli";
+    std::string text = kCliUsageText;
+    std::string out;
+    std::size_t from = 0;
+    for (std::size_t at; (at = text.find('\n', from)) != std::string::npos; from = at + 1) {
+        std::string line = text.substr(from, at + 1 - from);
+        if (line.rfind("Usage: " + name, 0) == 0)
+            line.replace(7, name.size(), program);
+        else if (line.rfind("       " + name, 0) == 0)
+            line.replace(7, name.size(), program);
+        else if (line.rfind(std::string(7 + name.size() + 1, ' '), 0) == 0 && program.size() > name.size())
+            line.insert(0, program.size() - name.size(), ' ');
+        out += line;
+    }
+    return out + text.substr(from);
+}
 
 std::string readLine(std::FILE* in)
 {
@@ -62,7 +89,7 @@ std::string normalised(const std::string& answer)
 bool askAgreement(const CliStreams& io, ConsoleOutput& diag)
 {
     if (!io.inIsTerminal) {
-        diag.line("upgrade-cli: the licence agreement can only be accepted on a terminal; give -y "
+        diag.line(io.program + ": the licence agreement can only be accepted on a terminal; give -y "
                   "to accept it without showing it.");
         return false;
     }
@@ -107,7 +134,7 @@ int runUpgrade(UpgradeSettings& settings, const CliStreams& io, ConsoleOutput& d
 
     WorkerRun run;
     if (!platform::services().threads->start(&workerProcedure, &run)) {
-        diag.line("upgrade-cli: the upgrade could not be started.");
+        diag.line(io.program + ": the upgrade could not be started.");
         return kExitInternal;
     }
     {
@@ -130,15 +157,21 @@ int runUpgrade(UpgradeSettings& settings, const CliStreams& io, ConsoleOutput& d
 int runUpgradeCli(const std::vector<std::string>& arguments, const CliStreams& io)
 {
     ConsoleOutput diag(io.err, io.errIsTerminal);
+    if (arguments.size() == 1 && arguments.front() == "--list-ports") {
+        const platform::SerialDeviceFactory devices(platform::clock(), platform::SerialDeviceFactory::defaultRoot());
+        std::fputs(portListText(devices).c_str(), io.out);
+        std::fflush(io.out);
+        return 0;
+    }
     UpgradeSettings settings;
     CliFlags flags;
     if (!parseCliArguments(arguments, settings, flags)) {
-        diag.line("upgrade-cli: " + flags.error);
-        diag.line("Try 'upgrade-cli -h' for the options.");
+        diag.line(io.program + ": " + flags.error);
+        diag.line("Try '" + io.program + " -h' for the options.");
         return kExitUsage;
     }
     if (settings.showUsage) {
-        std::fputs(kCliUsageText, io.out);
+        std::fputs(usageFor(io.program).c_str(), io.out);
         std::fflush(io.out);
         return 0;
     }
@@ -150,6 +183,14 @@ int runUpgradeCli(const std::vector<std::string>& arguments, const CliStreams& i
     services.notifier = &notifier;
     platform::ScopedPlatform scope(services);
 
+    // Before anything reaches the line: a mapping that picked an unrelated adapter shows here.
+    const std::string device = platform::services().serial->describe(settings.comPort);
+    if (device == settings.comPort)
+        diag.line(io.program + ": using " + device + ".");
+    else if (device == "none found")
+        diag.line(io.program + ": " + settings.comPort + ": no such serial port found.");
+    else
+        diag.line(io.program + ": " + settings.comPort + " is " + device + ".");
     if (settings.verifyFirst) {
         diag.line("Verifying the Tarvel on " + settings.comPort + ", this may take a minute...");
         const int code = runVerification(settings);

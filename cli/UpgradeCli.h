@@ -19,13 +19,14 @@ struct CliStreams {
     std::FILE* err = stderr;
     bool inIsTerminal = false;   // the agreement can be asked for only on a terminal
     bool errIsTerminal = false;  // live progress lines
+    std::string program = "upgrade-cli";  // the name the program was started by, for its messages
 };
 
 inline constexpr int kExitAgreementRefused = 10;
 inline constexpr int kExitUsage = 64;
 inline constexpr int kExitInternal = 70;
 
-// The help text of -h.
+// The help text of -h, for a program called upgrade-cli (the usage shows the name it was started by).
 extern const char* const kCliUsageText;
 
 // arguments: those after the program name. The platform's notifier is replaced for the run.

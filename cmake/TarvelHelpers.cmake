@@ -2,9 +2,11 @@
 # and takes the win32/ folders in their place; other builds leave the win32/ folders out.
 set(TARVEL_POSIX_ONLY_SOURCES
     platform/PosixSerialDevice.cpp platform/SerialDeviceFactory.cpp
+    platform/SerialPortDiscovery.cpp platform/PortDiagnosis.cpp
     sim/PseudoTerminal.cpp sim/PtyModuleRunner.cpp)
 # Test files (by name) that need a pseudo-terminal, POSIX processes or the POSIX serial device.
-set(TARVEL_POSIX_ONLY_TESTS PosixSerialDeviceTest PseudoTerminalTest RzInteropTest PtyModuleRunnerTest)
+set(TARVEL_POSIX_ONLY_TESTS PosixSerialDeviceTest PseudoTerminalTest RzInteropTest PtyModuleRunnerTest
+    SerialPortDiscoveryTest PortTroubleTest)
 
 # tarvel_core_library(name folder deps...): a static library of every .cpp in <folder> and its
 # subfolders, except the window code (ui/ and qt/ subfolders), tool/ mains and the other

@@ -29,6 +29,13 @@ int ConsoleNotifier::messageBox(const std::string& text, unsigned /*type*/)
     return IDOK;
 }
 
+void ConsoleNotifier::note(const std::string& text)
+{
+    std::lock_guard lock(mutex_);
+    std::fprintf(out_, "%s\n", text.c_str());
+    std::fflush(out_);
+}
+
 void ConsoleNotifier::beep(unsigned /*type*/)
 {
     if (!audible_)

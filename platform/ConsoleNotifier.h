@@ -1,6 +1,7 @@
 #pragma once
 // ConsoleNotifier: IUserNotifier for programs without windows. Each message box becomes one
-// line on a stream (newlines inside the text are shown as spaces); beeps write BEL when enabled.
+// line on a stream (newlines inside the text are shown as spaces); notes are written as they
+// are; beeps write BEL when enabled.
 
 #include "platform/IUserNotifier.h"
 
@@ -16,6 +17,7 @@ public:
 
     int messageBox(const std::string& text, unsigned type) override;
     void beep(unsigned type) override;
+    void note(const std::string& text) override;
 
 private:
     std::FILE* out_;

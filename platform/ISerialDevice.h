@@ -69,10 +69,15 @@ public:
 
 // Opens devices by port name ("COM1", "COM2" or a device path). Exclusive: a second open of a
 // device that is already open, by this program or another, fails.
+// describe() says, for the operator, which device a port name stands for now ("none found"
+// when none); openFailure() says why this thread's last failed open of that name failed
+// (empty when there is nothing to add to the failure itself).
 class ISerialDeviceFactory {
 public:
     virtual ~ISerialDeviceFactory() = default;
     virtual std::unique_ptr<ISerialDevice> open(const std::string& portName) = 0;
+    virtual std::string describe(const std::string& portName) { return portName; }
+    virtual std::string openFailure(const std::string& /*portName*/) { return {}; }
 };
 
 }  // namespace platform

@@ -4,7 +4,10 @@
 // messageBox blocks the calling thread (any thread) until the operator has dismissed the box.
 // Implementations: the Qt one (gui/), ConsoleNotifier (prints one line, for the headless front
 // end) and RecordingNotifier (tests).
+// note() is for what goes beside a box rather than into it (why a port could not be opened):
+// lines for the diagnostic stream, standard error unless the front end has its own.
 
+#include <cstdio>
 #include <string>
 
 namespace platform {
@@ -28,6 +31,12 @@ public:
     virtual int messageBox(const std::string& text, unsigned type) = 0;
     // MessageBeep: type is MB_OK or one of the MB_ICON* sounds.
     virtual void beep(unsigned type) = 0;
+    // Lines separated by '\n'; does not wait for anyone.
+    virtual void note(const std::string& text)
+    {
+        std::fprintf(stderr, "%s\n", text.c_str());
+        std::fflush(stderr);
+    }
 };
 
 }  // namespace platform

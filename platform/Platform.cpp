@@ -13,7 +13,7 @@ namespace {
 Services& defaults()
 {
     static SystemClock clock;
-    static SerialDeviceFactory serial(clock);
+    static SerialDeviceFactory serial(clock, SerialDeviceFactory::defaultRoot());
     static ConsoleNotifier notifier;
     static DetachedThreadStarter threads;
     static Services s{&clock, &serial, &notifier, &threads};

@@ -28,6 +28,9 @@ struct SpeedEntry {
     speed_t speed;
 };
 
+// A writer held back by a full output queue is woken when this much line time has freed room.
+constexpr std::int64_t kRefillNs = 4'000'000;
+
 constexpr SpeedEntry kSpeeds[] = {
     {1200, B1200},   {2400, B2400},   {4800, B4800},     {9600, B9600},     {19200, B19200},
     {38400, B38400}, {57600, B57600}, {115200, B115200}, {230400, B230400},
@@ -51,17 +54,23 @@ std::uint32_t PosixSerialDevice::baudFor(speed_t speed)
     return 0;
 }
 
-std::unique_ptr<PosixSerialDevice> PosixSerialDevice::open(const std::string& path, IClock& clock)
+std::unique_ptr<PosixSerialDevice> PosixSerialDevice::open(const std::string& path, IClock& clock, int* error)
 {
+    auto fail = [&](int fd) -> std::unique_ptr<PosixSerialDevice> {
+        const int cause = errno;
+        if (fd >= 0)
+            ::close(fd);
+        if (error)
+            *error = cause;
+        return nullptr;
+    };
     const int fd = retryEintr([&] { return ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC); });
     if (fd < 0)
-        return nullptr;
+        return fail(-1);
     // flock refuses a second opener even in this process (a new open file description),
     // and other programs that lock their ports; TIOCEXCL keeps out the ones that do not.
-    if (retryEintr([&] { return ::flock(fd, LOCK_EX | LOCK_NB); }) != 0 || !isatty(fd)) {
-        ::close(fd);
-        return nullptr;
-    }
+    if (retryEintr([&] { return ::flock(fd, LOCK_EX | LOCK_NB); }) != 0 || !isatty(fd))
+        return fail(fd);
     ::ioctl(fd, TIOCEXCL);
     termios saved{};
     const bool haveSaved = retryEintr([&] { return ::tcgetattr(fd, &saved); }) == 0;
@@ -182,6 +191,9 @@ bool PosixSerialDevice::setState(const LineSettings& s)
     cfsetospeed(&t, speed);
     if (retryEintr([&] { return ::tcsetattr(fd_, TCSANOW, &t); }) != 0)
         return false;
+    charNs_ = (std::int64_t{1} + s.byteSize + (s.parity != LineSettings::Parity::None ? 1 : 0) +
+               (s.stopBits == 2 ? 2 : 1)) *
+              1'000'000'000 / s.baudRate;
     // Modem control: a pseudo-terminal has none, so a failure here is not the line's failure.
     const int dtr = TIOCM_DTR;
     ::ioctl(fd_, s.dtrControl == LineSettings::DtrControl::Enable ? TIOCMBIS : TIOCMBIC, &dtr);
@@ -192,9 +204,12 @@ bool PosixSerialDevice::setState(const LineSettings& s)
     return true;
 }
 
-bool PosixSerialDevice::setupQueues(std::uint32_t, std::uint32_t)
+bool PosixSerialDevice::setupQueues(std::uint32_t, std::uint32_t outQueue)
 {
-    // The kernel's tty buffers have a fixed size; nothing to allocate.
+    // The kernel's tty buffers have a fixed size; nothing to allocate. The output queue's size
+    // is what the write path lets the program get ahead of the line.
+    if (outQueue > 0)
+        outQueue_ = outQueue;
     return true;
 }
 
@@ -289,19 +304,60 @@ bool PosixSerialDevice::read(std::uint8_t* buffer, std::size_t size, std::size_t
     return true;
 }
 
+std::size_t PosixSerialDevice::queueRoom(std::int64_t nowNs, std::size_t size) const
+{
+    if (!paced_ || charNs_ <= 0)
+        return size;
+    const std::int64_t aheadNs = lineFreeNs_ - nowNs;
+    if (aheadNs <= 0)
+        return std::min<std::size_t>(size, outQueue_);
+    // A character still partly on the line occupies its place in the queue.
+    const std::int64_t queued = (aheadNs + charNs_ - 1) / charNs_;
+    if (queued >= static_cast<std::int64_t>(outQueue_))
+        return 0;
+    return std::min<std::size_t>(size, outQueue_ - static_cast<std::size_t>(queued));
+}
+
+std::int64_t PosixSerialDevice::roomWaitNs(std::int64_t nowNs, std::size_t want) const
+{
+    want = std::min<std::size_t>(want, outQueue_);
+    // The queue may hold outQueue - want characters when the wait is over.
+    const std::int64_t allowedAheadNs = static_cast<std::int64_t>(outQueue_ - want) * charNs_;
+    return std::max<std::int64_t>(0, lineFreeNs_ - nowNs - allowedAheadNs);
+}
+
 bool PosixSerialDevice::write(const std::uint8_t* data, std::size_t size, std::size_t& written)
 {
     written = 0;
     if (size == 0)
         return true;
     const std::int64_t totalUs = totalLimitUs(timeouts_.writeTotalMultiplier, timeouts_.writeTotalConstant, size);
-    // Measured from the call, although the clock is only read again if the driver makes us wait.
-    const std::int64_t deadline = totalUs < 0 ? -1 : clock_.nowUs() + totalUs;
+    std::int64_t nowUs = clock_.nowUs();
+    const std::int64_t deadline = totalUs < 0 ? -1 : nowUs + totalUs;
     bool pollSaidReady = false;
     while (written < size) {
-        const ssize_t n = ::write(fd_, data + written, size - written);
+        const std::size_t room = queueRoom(nowUs * 1000, size - written);
+        if (room == 0) {
+            // The queue is full: wait for the line to take bytes. Waking for a few
+            // milliseconds' worth at a time (a driver's wake-up threshold) keeps single-byte
+            // writers from waking once per character, and the queue never runs dry meanwhile.
+            const std::size_t wakeRoom = static_cast<std::size_t>(kRefillNs / charNs_) + 1;
+            std::int64_t waitUs = (roomWaitNs(nowUs * 1000, std::max(size - written, wakeRoom)) + 999) / 1000;
+            if (deadline >= 0) {
+                const std::int64_t left = deadline - nowUs;
+                if (left <= 0)
+                    break;
+                waitUs = std::min(waitUs, left);
+            }
+            clock_.sleepMs(std::max<std::int64_t>(1, (waitUs + 999) / 1000));
+            nowUs = clock_.nowUs();
+            continue;
+        }
+        const ssize_t n = ::write(fd_, data + written, room);
         if (n > 0) {
             written += static_cast<std::size_t>(n);
+            if (charNs_ > 0)
+                lineFreeNs_ = std::max(lineFreeNs_, nowUs * 1000) + n * charNs_;
             pollSaidReady = false;
             continue;
         }
@@ -312,9 +368,11 @@ bool PosixSerialDevice::write(const std::uint8_t* data, std::size_t size, std::s
         // Writable by poll() yet nothing taken: the device will not move.
         if (n == 0 && pollSaidReady)
             return false;
+        // The device itself holds us back (CTS low, its buffer full).
+        nowUs = clock_.nowUs();
         std::int64_t limit = -1;
         if (deadline >= 0) {
-            limit = deadline - clock_.nowUs();
+            limit = deadline - nowUs;
             if (limit <= 0)
                 break;
         }
@@ -322,6 +380,7 @@ bool PosixSerialDevice::write(const std::uint8_t* data, std::size_t size, std::s
         if (w < 0)
             return false;
         pollSaidReady = w > 0;
+        nowUs = clock_.nowUs();
     }
     return true;
 }

@@ -1,5 +1,5 @@
 #pragma once
-// RecordingNotifier: test double of IUserNotifier. Records every box and beep in order and
+// RecordingNotifier: test double of IUserNotifier. Records every box, note and beep in order and
 // answers each box with IDOK at once. Thread-safe.
 
 #include "platform/IUserNotifier.h"
@@ -42,6 +42,16 @@ public:
             t.push_back(b.text);
         return t;
     }
+    void note(const std::string& text) override
+    {
+        std::lock_guard lock(mutex_);
+        notes_.push_back(text);
+    }
+    std::vector<std::string> notes() const
+    {
+        std::lock_guard lock(mutex_);
+        return notes_;
+    }
     std::vector<unsigned> beeps() const
     {
         std::lock_guard lock(mutex_);
@@ -52,12 +62,14 @@ public:
         std::lock_guard lock(mutex_);
         boxes_.clear();
         beeps_.clear();
+        notes_.clear();
     }
 
 private:
     mutable std::mutex mutex_;
     std::vector<Box> boxes_;
     std::vector<unsigned> beeps_;
+    std::vector<std::string> notes_;
 };
 
 }  // namespace platform

@@ -1,31 +1,79 @@
 #include "platform/SerialDeviceFactory.h"
 
+#include "platform/PortDiagnosis.h"
 #include "platform/PosixSerialDevice.h"
 
 #include <cstdlib>
 
 namespace platform {
 
-std::string SerialDeviceFactory::devicePath(const std::string& portName)
+namespace {
+
+// The last failed open on this thread: the GUI thread's verification and the worker's run
+// must not see each other's reasons.
+struct LastFailure {
+    std::string portName;
+    std::string path;
+    int error = 0;
+};
+thread_local LastFailure t_lastFailure;
+
+}  // namespace
+
+std::string SerialDeviceFactory::defaultRoot()
+{
+    const char* v = std::getenv("UPGRADE_DEVICE_ROOT");
+    return v && *v ? v : "/";
+}
+
+std::string SerialDeviceFactory::devicePath(const std::string& portName) const
 {
     if (!portName.empty() && portName.front() == '/')
         return portName;
-    auto fromEnv = [](const char* var, const char* fallback) {
-        const char* v = std::getenv(var);
-        return std::string(v && *v ? v : fallback);
-    };
-    if (portName == "COM1")
-        return fromEnv("UPGRADE_COM1", "/dev/ttyS0");
-    if (portName == "COM2")
-        return fromEnv("UPGRADE_COM2", "/dev/ttyS1");
-    return "/dev/" + portName;
+    for (int i = 0; i < 2; ++i) {
+        const std::string com = i == 0 ? "COM1" : "COM2";
+        if (portName != com)
+            continue;
+        const char* v = std::getenv(i == 0 ? "UPGRADE_COM1" : "UPGRADE_COM2");
+        if (v && *v)
+            return v;
+        return discovery_.comPortPath(i);
+    }
+    return portName.empty() ? std::string() : "/dev/" + portName;
 }
 
 std::unique_ptr<ISerialDevice> SerialDeviceFactory::open(const std::string& portName)
 {
-    if (portName.empty())
-        return nullptr;
-    return PosixSerialDevice::open(devicePath(portName), clock_);
+    const std::string path = devicePath(portName);
+    int error = 0;
+    std::unique_ptr<ISerialDevice> device;
+    if (!path.empty())
+        device = PosixSerialDevice::open(discovery_.onDisk(path), clock_, &error);
+    if (!device)
+        t_lastFailure = {portName, path, error};
+    return device;
+}
+
+std::string SerialDeviceFactory::describe(const std::string& portName)
+{
+    const std::string path = devicePath(portName);
+    if (path.empty())
+        return "none found";
+    SerialPortInfo info;
+    if (!discovery_.find(path, info)) {
+        // A link to something that is not a serial port of this computer (a pseudo-terminal).
+        const std::string device = discovery_.resolve(path);
+        return device.empty() || device == path ? path : path + " (" + device + ")";
+    }
+    // Short enough for the port page; the stable name is in the port list.
+    return info.summary();
+}
+
+std::string SerialDeviceFactory::openFailure(const std::string& portName)
+{
+    if (t_lastFailure.portName != portName)
+        return {};
+    return PortDiagnosis(discovery_).explain(portName, t_lastFailure.path, t_lastFailure.error);
 }
 
 }  // namespace platform

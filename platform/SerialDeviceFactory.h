@@ -1,11 +1,16 @@
 #pragma once
 // SerialDeviceFactory: opens real serial devices (PosixSerialDevice) by port name.
-// Port names: "COM1" is /dev/ttyS0 and "COM2" is /dev/ttyS1, unless the environment variable
-// UPGRADE_COM1 or UPGRADE_COM2 names another device; a name that starts with '/' is a device
-// path used as it is. Any other name is looked up as "/dev/<name>".
+// Port names: "COM1" and "COM2" are the devices named by the environment variables UPGRADE_COM1
+// and UPGRADE_COM2 when these are set; otherwise the first and the second serial port that
+// really exists (SerialPortDiscovery: USB adapters first, by their stable by-id names, then
+// built-in ports with a UART), looked up again at every open, so that an adapter plugged in
+// again is found under its new node. A name that starts with '/' is a device path used as it
+// is; any other name is looked up as "/dev/<name>".
+// The reason for a failed open (PortDiagnosis) is kept per thread for openFailure().
 
 #include "platform/IClock.h"
 #include "platform/ISerialDevice.h"
+#include "platform/SerialPortDiscovery.h"
 
 #include <string>
 
@@ -13,14 +18,23 @@ namespace platform {
 
 class SerialDeviceFactory final : public ISerialDeviceFactory {
 public:
-    explicit SerialDeviceFactory(IClock& clock) : clock_(clock) {}
+    explicit SerialDeviceFactory(IClock& clock, std::string root = "/") : clock_(clock), discovery_(std::move(root)) {}
     std::unique_ptr<ISerialDevice> open(const std::string& portName) override;
+    // "/dev/ttyUSB0 (FT232R USB UART)"; for a device that discovery does not know, the path with
+    // the node a link leads to; or "none found".
+    std::string describe(const std::string& portName) override;
+    std::string openFailure(const std::string& portName) override;
 
-    // The device path that a port name stands for (see above).
-    static std::string devicePath(const std::string& portName);
+    // The device path that a port name stands for now (see above); empty when none.
+    std::string devicePath(const std::string& portName) const;
+    const SerialPortDiscovery& discovery() const { return discovery_; }
+    // The root below which devices are looked for: UPGRADE_DEVICE_ROOT when set (a fabricated
+    // /sys and /dev for trying things out), else "/".
+    static std::string defaultRoot();
 
 private:
     IClock& clock_;
+    SerialPortDiscovery discovery_;
 };
 
 }  // namespace platform

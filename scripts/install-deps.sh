@@ -7,10 +7,13 @@ packages=(
   libgtest-dev libgmock-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
   lrzsz
+  fonts-liberation  # the windows' faces: Liberation Sans (dialogs), Liberation Serif (titles)
   clang libclang-rt-dev
   dpkg-dev file desktop-file-utils man-db
 )
 [ "${TARVEL_WITH_XVFB:-0}" = 1 ] && packages+=(xvfb xauth)
+# bench/paced_loop.sh gui: the windowed program on a virtual display with a window manager.
+[ "${TARVEL_WITH_BENCH_GUI:-0}" = 1 ] && packages+=(xvfb openbox xdotool)
 
 missing=()
 for p in "${packages[@]}"; do

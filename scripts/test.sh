@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # The whole test suite: installs what is missing, builds with warnings as errors, runs every
-# test (window tests on Qt's offscreen platform), then cross-builds for Windows and runs the
-# core tests and an upgrade of tarvel-sim under Wine (scripts/test-windows.sh), then builds the
-# Debian package, installs it, runs the installed programs and removes it again
-# (scripts/test-package.sh), then tests again under AddressSanitizer and
-# UndefinedBehaviorSanitizer, then runs each fuzz target briefly.
+# test (window tests on Qt's offscreen platform) and one short upgrade at the real line speed,
+# then cross-builds for Windows and runs the core tests and an upgrade of tarvel-sim under Wine
+# (scripts/test-windows.sh), then builds the Debian package, installs it, runs the installed
+# programs and removes it again (scripts/test-package.sh), then tests again under
+# AddressSanitizer and UndefinedBehaviorSanitizer, then runs each fuzz target briefly.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -18,6 +18,12 @@ echo "== build and test"
 cmake -S . -B build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARVEL_WERROR=ON >/dev/null
 cmake --build build/test -j"$jobs"
 (cd build/test && ctest --output-on-failure -j"$jobs")
+
+if [ "${TARVEL_SKIP_PACED:-0}" != 1 ]; then
+  # About a minute, mostly the module's and the worker's fixed waits; checks bytes, not speed.
+  echo "== a short upgrade at the real line speed: no byte dropped, no resend, files intact"
+  build/test/bench/paced_upgrade --boot-kb 8 --code-kb 24 --check
+fi
 
 if [ "${TARVEL_SKIP_WINDOWS:-0}" != 1 ]; then
   echo "== Windows build under Wine: core tests, and upgrade-cli.exe upgrading tarvel-sim"

@@ -2,6 +2,7 @@
 
 #include "platform/Platform.h"
 
+#include <atomic>
 #include <cstring>
 #include <vector>
 
@@ -13,6 +14,8 @@ namespace {
 constexpr SerialTimeouts kWriteTextTimeouts{0, 0, 0, 10, 10};
 constexpr SerialTimeouts kReadTextTimeouts{200, 3, 500, 0, 0};
 constexpr SerialTimeouts kWriteByteTimeouts{0, 0, 0, 10, 50};
+
+std::atomic<std::int64_t> g_droppedBytes{0};
 
 }  // namespace
 
@@ -27,9 +30,14 @@ bool CSerialPort::open(const std::string& portName, std::uint32_t baudRate, std:
     // A second open on the same object would otherwise leak the first device (and keep it locked).
     close();
 
-    handle = platform::services().serial->open(portName);
+    platform::ISerialDeviceFactory& devices = *platform::services().serial;
+    handle = devices.open(portName);
     if (!handle) {
+        // Found before the box: what holds the port may let go while the operator reads it.
+        const std::string cause = devices.openFailure(portName);
         platform::notifier().messageBox(kAccessError, platform::MB_OK);
+        if (!cause.empty())
+            platform::notifier().note(cause);
         return false;
     }
 
@@ -102,9 +110,15 @@ bool CSerialPort::writeByte(int byte)
     if (!handle || !handle->setTimeouts(kWriteByteTimeouts) || !handle->write(&b, 1, written) ||
         written != 1) {
         ++writeErrorCount;
+        g_droppedBytes.fetch_add(1, std::memory_order_relaxed);
         return false;
     }
     return true;
+}
+
+std::int64_t CSerialPort::droppedBytes()
+{
+    return g_droppedBytes.load(std::memory_order_relaxed);
 }
 
 int CSerialPort::readByte(int timeoutMs)

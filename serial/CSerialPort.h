@@ -2,7 +2,8 @@
 // CSerialPort: the one object through which the program touches the serial line to the module.
 // open() applies the console's line settings (8N1, RTS/CTS, DTR raised, no XON/XOFF); every
 // transfer installs its own time-outs just before it runs, so text and byte operations may be
-// mixed freely. Open failures are shown to the operator in a message box and returned as false;
+// mixed freely. Open failures are shown to the operator in a message box (for a port that could
+// not be had at all, followed by a note of the reason the device factory found) and returned as false;
 // transfer failures are only results. An object is used by one thread at a time.
 // Base of CUpgradeConsole and CDeviceVerifier; the ZModem sender works through it byte by byte.
 
@@ -37,6 +38,9 @@ public:
     bool readText(std::string& text, std::size_t size = 4096);
     // One byte, 10 ms + 50 ms; a failure (or a byte not taken in time) is counted.
     bool writeByte(int byte);
+    // Failed writeByte calls of every port in this process since it started: each is a byte
+    // lost to the line. Never reset (writeErrorCount is); for benchmarks and diagnostics.
+    static std::int64_t droppedBytes();
     // 0..255, or -2 when nothing arrived within timeoutMs or the call failed.
     int readByte(int timeoutMs);
     bool getState(platform::LineSettings& dcb);

@@ -76,8 +76,15 @@ PseudoTerminal::PseudoTerminal(int master, int slave, std::string slavePath)
 
 PseudoTerminal::~PseudoTerminal()
 {
+    hangUp();
+}
+
+void PseudoTerminal::hangUp()
+{
     closeSlave();
-    ::close(master_);
+    if (master_ >= 0)
+        ::close(master_);
+    master_ = -1;
 }
 
 void PseudoTerminal::closeSlave()

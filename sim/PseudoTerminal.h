@@ -29,6 +29,9 @@ public:
     int slaveFd() const { return slave_; }
     const std::string& slavePath() const { return slavePath_; }
     void closeSlave();
+    // Closes both ends: whoever still has the slave open sees the line hang up, as when a USB
+    // adapter is pulled. masterFd() is -1 afterwards.
+    void hangUp();
     bool setMasterBlocking(bool blocking);
 
     // Raw mode on any terminal descriptor; false when it is not a terminal.

@@ -436,11 +436,16 @@ void ZModemReceiver::onHeader(int type, const std::uint8_t* h)
             break;
         if (static_cast<std::int64_t>(pos) != dataSize()) {
             if (!silent(ReceiverStage::Data))
-                sendHeader(ZRPOS, static_cast<std::uint32_t>(dataSize()));
+                requestResend(static_cast<std::uint32_t>(dataSize()));
             discarding_ = true;
             break;
         }
         discarding_ = false;
+        if (pos == 0)
+            store_->modifyFile(*file_, [&](ReceivedFile& f) {
+                if (f.dataStartUs < 0)
+                    f.dataStartUs = now_;
+            });
         use_ = DataUse::FileData;
         packet_.clear();
         escape_ = false;
@@ -449,11 +454,14 @@ void ZModemReceiver::onHeader(int type, const std::uint8_t* h)
     case ZEOF:
         if (file_ && static_cast<std::int64_t>(pos) != dataSize()) {
             if (!silent(ReceiverStage::Data))
-                sendHeader(ZRPOS, static_cast<std::uint32_t>(dataSize()));
+                requestResend(static_cast<std::uint32_t>(dataSize()));
             break;
         }
         if (file_) {
-            store_->modifyFile(*file_, [](ReceivedFile& f) { f.complete = true; });
+            store_->modifyFile(*file_, [&](ReceivedFile& f) {
+                f.complete = true;
+                f.dataEndUs = now_;
+            });
             file_.reset();
         }
         if (!silent(ReceiverStage::Eof))
@@ -491,7 +499,7 @@ void ZModemReceiver::onSubpacket(bool good, int frameEnd)
         if (file_)
             store_->modifyFile(*file_, [](ReceivedFile& f) { ++f.crcErrors; });
         if (!silent(ReceiverStage::Data))
-            sendHeader(ZRPOS, static_cast<std::uint32_t>(dataSize()));
+            requestResend(static_cast<std::uint32_t>(dataSize()));
         discarding_ = true;
         return;
     }
@@ -594,7 +602,7 @@ void ZModemReceiver::onFileData(int frameEnd)
         store_->modifyFile(*file_, [&](ReceivedFile& f) { f.data.resize(to); });
         discarding_ = true;
         hunt();
-        sendHeader(ZRPOS, static_cast<std::uint32_t>(to));
+        requestResend(static_cast<std::uint32_t>(to));
         return;
     }
     if (opt_.xoffAt > 0 && size >= nextXoffAt_ && xonAtUs_ == TimedByteQueue::kNever) {
@@ -646,6 +654,13 @@ void ZModemReceiver::sendHeader(int type, std::uint32_t value)
     lastHeader_ = wire;
     sendRaw(opt_.replyNoise + wire);
     store_->addEvent(std::string(">") + typeName(type) + " " + std::to_string(value));
+}
+
+void ZModemReceiver::requestResend(std::uint32_t position)
+{
+    if (file_)
+        store_->modifyFile(*file_, [](ReceivedFile& f) { ++f.resyncs; });
+    sendHeader(ZRPOS, position);
 }
 
 void ZModemReceiver::sendRaw(const std::string& bytes)

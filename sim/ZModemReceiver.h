@@ -36,6 +36,9 @@ struct ReceivedFile {
     std::vector<std::size_t> subpacketSizes;  // data bytes in each good data subpacket
     int crcErrors = 0;                   // data subpackets that failed their check
     std::optional<std::uint32_t> crcAnswer;   // the sender's answer to a ZCRC challenge
+    int resyncs = 0;                     // ZRPOS sent after the data began (a resend asked for)
+    std::int64_t dataStartUs = -1;       // arrival of the ZDATA header at position 0
+    std::int64_t dataEndUs = -1;         // arrival of the ZEOF that completed the file
 };
 
 // Where sessions put what they receive. Shared between sessions (e.g. the boot and the code
@@ -126,6 +129,8 @@ private:
     void onFileData(int frameEnd);
     void answerOffer();
     void sendHeader(int type, std::uint32_t value);
+    // ZRPOS asking for the data again from position, counted as a resynchronisation.
+    void requestResend(std::uint32_t position);
     void sendRaw(const std::string& bytes);
     void sendZrinit();
     void finish(bool aborted);

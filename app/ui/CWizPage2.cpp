@@ -2,9 +2,19 @@
 
 #include "app/StringTable.h"
 #include "app/ui/Resources.h"
+#include "platform/Platform.h"
 #include "platform/qt/CPropertySheet.h"
 
 CWizPage2::CWizPage2() : CUpgradePage(res::IDD_PORT, PSWIZB_BACK | PSWIZB_NEXT) {}
+
+bool CWizPage2::OnSetActive()
+{
+    // Not on every paint: looking through the system's devices is too slow for that.
+    platform::ISerialDeviceFactory& devices = *platform::services().serial;
+    SetDlgItemText(kCom1Device, devices.describe("COM1"));
+    SetDlgItemText(kCom2Device, devices.describe("COM2"));
+    return CUpgradePage::OnSetActive();
+}
 
 void CWizPage2::loadControls()
 {

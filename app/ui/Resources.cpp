@@ -77,6 +77,9 @@ std::map<int, DialogTemplate> build()
              "flash green.\n\nWhich serial port are you using? "),
         radio(1007, 85, 90, 36, 10, "COM1", kGroup | kTabStop),
         radio(1008, 85, 105, 36, 10, "COM2"),
+        // What COM1 and COM2 stand for on this computer, written by the page.
+        text(1090, 125, 91, 195, 9, ""),
+        text(1091, 125, 106, 195, 9, ""),
     });
 
     t[136] = page(136, 322, {

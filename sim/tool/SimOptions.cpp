@@ -9,10 +9,12 @@ const char* const kSimUsageText =
     "                  [--prompt TEXT] [--quick-setup N] [--version V] [--memory N] [--threshold N]\n"
     "                  [--file NAME:SIZE]... [--buffer-length N] [--crc16]\n"
     "                  [--echo] [--silent] [--chatter] [--no-escape] [--confirm]\n"
+    "                  [--hangup-after-bytes N] [--hangup-after-ms T]\n"
     "\n"
     "Runs a virtual Tarvel router module on a new pseudo-terminal and prints the path of its\n"
     "device; a program that opens that path talks to the module as over a serial cable.\n"
-    "Received firmware files are stored in the --store folder. Ends on SIGINT or SIGTERM.\n";
+    "Received firmware files are stored in the --store folder. Ends on SIGINT or SIGTERM, or\n"
+    "after hanging up the line (--hangup-after-...: the cable or adapter pulled).\n";
 
 namespace {
 
@@ -114,6 +116,15 @@ bool parseSimOptions(const std::vector<std::string>& arguments, SimOptions& o, s
                 return false;
             }
             (a == "--memory" ? o.module.memoryFigure : o.module.threshold) = v;
+        } else if (a == "--hangup-after-bytes" || a == "--hangup-after-ms") {
+            if (!value(v))
+                return false;
+            std::int64_t n = -1;
+            if (!toNumber(v, n) || n < 0) {
+                error = a + " needs a number, not \"" + v + "\"";
+                return false;
+            }
+            (a == "--hangup-after-bytes" ? o.hangupAfterBytes : o.hangupAfterMs) = n;
         } else if (a == "--buffer-length") {
             if (!value(v))
                 return false;

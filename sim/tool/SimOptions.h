@@ -13,6 +13,8 @@
 //   --buffer-length N    the receiver's ZRINIT buffer length (0 = whole file)
 //   --crc16              the receiver offers CRC-16 only
 //   --echo  --silent  --chatter  --no-escape  --confirm   console behaviours and faults
+//   --hangup-after-bytes N  --hangup-after-ms T   pull the cable: close the pty (the host's
+//                        side hangs up) once the host has sent N bytes, or T ms after the start
 //   --help
 // Values are checked: a malformed number or an unknown option is an error.
 
@@ -27,6 +29,8 @@ struct SimOptions {
     sim::ZModemReceiverOptions receiver;
     std::string link;
     std::string storeDir = "received";
+    std::int64_t hangupAfterBytes = -1;
+    std::int64_t hangupAfterMs = -1;
     bool pace = false;
     bool verbose = false;
     bool help = false;

@@ -66,7 +66,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "tarvel-sim: no pseudo-terminal: %s\n", error.c_str());
         return 1;
     }
-    if (!options.link.empty() && !makeLink(options.link, pty->slavePath()))
+    const std::string slavePath = pty->slavePath();
+    if (!options.link.empty() && !makeLink(options.link, slavePath))
         return 1;
 
     auto store = std::make_shared<sim::ReceivedFiles>();
@@ -77,6 +78,8 @@ int main(int argc, char** argv)
     sim::VirtualModule module(options.module, clock.nowUs());
     sim::PtyRunnerOptions runnerOptions;
     runnerOptions.pace = options.pace;
+    runnerOptions.hangupAfterBytes = options.hangupAfterBytes;
+    runnerOptions.hangupAfterMs = options.hangupAfterMs;
     sim::PtyModuleRunner runner(pty->masterFd(), module, clock, runnerOptions);
 
     struct sigaction sa {};
@@ -94,13 +97,35 @@ int main(int argc, char** argv)
     bool runnerOk = true;
     std::thread loop([&] {
         runnerOk = runner.run();
+        // At once, not at the next look of the main loop: the moment of the hang-up is measured.
+        if (runner.hungUp()) {
+            pty->hangUp();
+            std::fprintf(stderr, "tarvel-sim: line hung up after %lld bytes from the host\n",
+                         static_cast<long long>(runner.hostBytes()));
+        }
         runnerEnded = true;
     });
 
     std::size_t linesShown = 0;
+    std::size_t filesShown = 0;
     auto report = [&] {
         for (const auto& path : writer.writeNew(*store))
             std::fprintf(stderr, "tarvel-sim: stored %s\n", path.string().c_str());
+        // How each complete file crossed the line: its data time (ZDATA at 0 to ZEOF, on the
+        // system's monotonic clock, so a benchmark can match it with its own samples) and the
+        // resends the receiver had to ask for.
+        const auto files = store->files();
+        for (; filesShown < files.size() && (files[filesShown].complete || filesShown + 1 < files.size()); ++filesShown) {
+            const sim::ReceivedFile& f = files[filesShown];
+            if (!f.complete || f.dataStartUs < 0)
+                continue;
+            std::fprintf(stderr,
+                         "tarvel-sim: received %s: %zu bytes, data from %lld to %lld us, %d resyncs, "
+                         "%d bad subpackets\n",
+                         ReceivedFileWriter::storedName(f.name, filesShown).c_str(), f.data.size(),
+                         static_cast<long long>(f.dataStartUs), static_cast<long long>(f.dataEndUs), f.resyncs,
+                         f.crcErrors);
+        }
         if (options.verbose) {
             const auto lines = module.lines();
             for (; linesShown < lines.size(); ++linesShown)
@@ -116,8 +141,10 @@ int main(int argc, char** argv)
     loop.join();
     g_runner.store(nullptr);
     report();
-    if (!options.link.empty())
-        std::filesystem::remove(options.link);
+    // Only our own link: after a hang-up another module may already have taken the name over.
+    std::error_code ec;
+    if (!options.link.empty() && std::filesystem::read_symlink(options.link, ec) == slavePath)
+        std::filesystem::remove(options.link, ec);
     if (!runnerOk) {
         std::perror("tarvel-sim: pseudo-terminal");
         return 1;

@@ -70,13 +70,13 @@ protected:
     }
 
     Result run(const std::vector<std::string>& args, const std::string& input = "", bool inTty = false,
-               bool errTty = false)
+               bool errTty = false, const std::string& program = "upgrade-cli")
     {
         Capture out(dir / "out"), err(dir / "err");
         const fs::path inPath = dir / "in";
         std::ofstream(inPath, std::ios::binary) << input;
         std::FILE* inFile = std::fopen(inPath.string().c_str(), "rb");
-        CliStreams streams{inFile, out.file, err.file, inTty, errTty};
+        CliStreams streams{inFile, out.file, err.file, inTty, errTty, program};
         Result r;
         r.code = runUpgradeCli(args, streams);
         std::fclose(inFile);
@@ -114,6 +114,13 @@ TEST_F(CliRun, HelpAndUsageErrorsTouchNothing)
     const Result help = run({"-h"});
     EXPECT_EQ(help.code, 0);
     EXPECT_EQ(help.out, kCliUsageText);
+    // Installed under another name, the program calls itself by that name, options still aligned.
+    const Result installed = run({"-h"}, "", false, false, "tarvel-upgrade-cli");
+    EXPECT_EQ(installed.out.substr(0, installed.out.find("--list-ports")),
+              "Usage: tarvel-upgrade-cli [-e] [-f] [-n | -V] [-y] [-h] [-t version] [-s pgmSize] [-u username]\n"
+              "                          [-p password] [-o com-port] -b boot-file -c code-file\n"
+              "       tarvel-upgrade-cli ");
+    EXPECT_EQ(run({"-y", "-Q"}, "", false, false, "tarvel-upgrade-cli").err.rfind("tarvel-upgrade-cli: ", 0), 0u);
 
     const Result badVersion = run(upgradeArgs({"-t", "2.0"}));
     EXPECT_EQ(badVersion.code, 64);

@@ -1,6 +1,7 @@
 // The POSIX serial device in real time, on a pseudo-terminal pair: CSerialPort gets the slave
-// path, the test plays the far end on the master. Bounds are loose; each case takes < 1 s.
-// Also the port names that lead to a device: COM1/COM2 with their environment overrides.
+// path, the test plays the far end on the master. Bounds are loose; each case takes < 1 s but
+// the two at the line's pace (about 2 s each).
+// Also that a COM name overridden by the environment opens that device.
 #include "platform/Platform.h"
 #include "platform/PosixSerialDevice.h"
 #include "platform/RecordingNotifier.h"
@@ -10,10 +11,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
+#include <random>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
@@ -199,8 +203,10 @@ TEST_F(PtyLine, AHungUpFarEndEndsTransfersAtOnce)
     EXPECT_LE(msSince(t0), 500) << "a hung-up line must neither wait out its time-outs nor spin";
 }
 
-TEST_F(PtyLine, WriteStopsAtItsTotalTimeoutWhenNobodyReads)
+TEST_F(PtyLine, AWriteGetsNoFurtherAheadOfTheLineThanTheOutputQueue)
 {
+    // Nobody reads, and the pty would take some 20 KB: the device itself stops at its queue plus
+    // what the line has carried meanwhile, and a time-out is not a failure.
     platform::SystemClock clock;
     auto dev = platform::PosixSerialDevice::open(slave, clock);
     ASSERT_TRUE(dev);
@@ -208,32 +214,99 @@ TEST_F(PtyLine, WriteStopsAtItsTotalTimeoutWhenNobodyReads)
     ASSERT_TRUE(dev->getState(s));
     s.baudRate = 38400;
     ASSERT_TRUE(dev->setState(s));
+    ASSERT_TRUE(dev->setupQueues(4096, 4096));
     ASSERT_TRUE(dev->setTimeouts({0, 0, 0, 0, 50}));
     const std::vector<std::uint8_t> data(1 << 20, 'x');
     std::size_t written = 0;
     const auto t0 = Clock::now();
-    EXPECT_TRUE(dev->write(data.data(), data.size(), written)) << "a time-out is not a failure";
+    EXPECT_TRUE(dev->write(data.data(), data.size(), written));
     const long elapsed = msSince(t0);
-    EXPECT_GT(written, 0u);
-    EXPECT_LT(written, data.size());
+    EXPECT_GE(written, 4096u);
+    EXPECT_LE(written, 4096u + static_cast<std::size_t>(elapsed + 1) * 3840 / 1000 + 1);
     EXPECT_GE(elapsed, 45);
     EXPECT_LE(elapsed, 400);
 }
 
-TEST(SerialDeviceFactory, MapsPortNamesToDevices)
-{
-    using platform::SerialDeviceFactory;
+// The far end of a flow-controlled line: takes bytes from the master at a steady 38,400 bps and,
+// if asked, holds the host off every 100 ms for 20 ms as CTS would (tcflow on a slave
+// descriptor: the host's writes then find no room).
+struct SteadyReader {
+    std::string got;
+    std::atomic<std::size_t> handedOver{0};  // bytes the host's writes have placed
+    long mostAhead = 0;                      // the most placed but not yet taken
+
+    void run(int master, int slaveFd, std::size_t expected, bool ctsHolds)
     {
-        ScopedEnv com1("UPGRADE_COM1", nullptr), com2("UPGRADE_COM2", "");
-        EXPECT_EQ(SerialDeviceFactory::devicePath("COM1"), "/dev/ttyS0");
-        EXPECT_EQ(SerialDeviceFactory::devicePath("COM2"), "/dev/ttyS1");
+        const auto t0 = Clock::now();
+        char buf[4096];
+        bool held = false;
+        while (got.size() < expected && msSince(t0) < 10'000) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            const long ms = msSince(t0);
+            if (ctsHolds && held != (ms % 100 < 20)) {
+                held = !held;
+                ::tcflow(slaveFd, held ? TCOOFF : TCOON);
+            }
+            mostAhead = std::max(mostAhead, static_cast<long>(handedOver.load()) - static_cast<long>(got.size()));
+            const long due = ms * 3840 / 1000 - static_cast<long>(got.size());
+            if (due <= 0)
+                continue;
+            const ssize_t n = ::read(master, buf, std::min<std::size_t>(sizeof buf, static_cast<std::size_t>(due)));
+            if (n > 0)
+                got.append(buf, static_cast<std::size_t>(n));
+        }
+        ::tcflow(slaveFd, TCOON);
     }
-    ScopedEnv com1("UPGRADE_COM1", "/dev/ttyUSB3"), com2("UPGRADE_COM2", "/dev/pts/9");
-    EXPECT_EQ(SerialDeviceFactory::devicePath("COM1"), "/dev/ttyUSB3");
-    EXPECT_EQ(SerialDeviceFactory::devicePath("COM2"), "/dev/pts/9");
-    EXPECT_EQ(SerialDeviceFactory::devicePath("/dev/ttyACM0"), "/dev/ttyACM0");
-    EXPECT_EQ(SerialDeviceFactory::devicePath("/COM1"), "/COM1");
-    EXPECT_EQ(SerialDeviceFactory::devicePath("ttyUSB0"), "/dev/ttyUSB0");
+};
+
+TEST_F(PtyLine, WriteByteLosesNothingOnALineThatTakesBytesAtItsPace)
+{
+    std::mt19937 rng(7);
+    std::string sent(8192, '\0');
+    for (char& c : sent)
+        c = static_cast<char>(rng());
+    for (const bool ctsHolds : {false, true}) {
+        SCOPED_TRACE(ctsHolds ? "held off by CTS" : "steady reader");
+        const int slaveFd = ::open(slave.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        ASSERT_GE(slaveFd, 0);
+        CSerialPort line;
+        ASSERT_TRUE(line.open(slave, 38400, 4096, 4096));
+        const std::int64_t droppedBefore = CSerialPort::droppedBytes();
+        SteadyReader reader;
+        std::thread far([&] { reader.run(master, slaveFd, sent.size(), ctsHolds); });
+        for (char c : sent)
+            if (line.writeByte(static_cast<std::uint8_t>(c)))
+                ++reader.handedOver;
+        far.join();
+        line.close();
+        ::close(slaveFd);
+        EXPECT_EQ(line.writeErrorCount, 0);
+        EXPECT_EQ(CSerialPort::droppedBytes(), droppedBefore);
+        EXPECT_TRUE(reader.got == sent) << reader.got.size() << " of " << sent.size() << " bytes";
+        // A cable's port is never more than its queue ahead of the line (plus the reader's lag).
+        EXPECT_LE(reader.mostAhead, 4096 + 256);
+    }
+}
+
+TEST_F(PtyLine, AByteHeldOffLongerThanItsBudgetFailsAndIsCounted)
+{
+    const int slaveFd = ::open(slave.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(slaveFd, 0);
+    ASSERT_TRUE(port.open(slave, 38400, 4096, 4096));
+    const std::int64_t droppedBefore = CSerialPort::droppedBytes();
+    ASSERT_EQ(::tcflow(slaveFd, TCOOFF), 0);
+    const auto t0 = Clock::now();
+    EXPECT_FALSE(port.writeByte('a'));
+    const long elapsed = msSince(t0);
+    EXPECT_GE(elapsed, 55) << "10 ms per byte + 50 ms";
+    EXPECT_LE(elapsed, 400);
+    EXPECT_EQ(port.writeErrorCount, 1);
+    EXPECT_EQ(CSerialPort::droppedBytes(), droppedBefore + 1);
+    ASSERT_EQ(::tcflow(slaveFd, TCOON), 0);
+    EXPECT_TRUE(port.writeByte('b'));
+    EXPECT_EQ(port.writeErrorCount, 1);
+    EXPECT_EQ(heard(), "b");
+    ::close(slaveFd);
 }
 
 TEST_F(PtyLine, ComTwoOverrideOpensThatDevice)

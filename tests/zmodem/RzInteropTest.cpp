@@ -4,11 +4,11 @@
 // names the file by a relative path (rz refuses absolute ones). Real time, with a hard limit
 // on every rz run.
 #include "support/ChildProcess.h"
+#include "support/UnpacedDeviceFactory.h"
 #include "support/ZModemTestSupport.h"
 
 #include "platform/Platform.h"
 #include "platform/RecordingNotifier.h"
-#include "platform/SerialDeviceFactory.h"
 #include "platform/SystemClock.h"
 #include "serial/CSerialPort.h"
 #include "sim/PseudoTerminal.h"
@@ -68,7 +68,7 @@ void expectRzReceives(const std::string& name, const std::vector<std::uint8_t>& 
     ASSERT_TRUE(rz.start(argv, target.path(), pty->masterFd(), pty->masterFd(), log));
 
     platform::SystemClock clock;
-    platform::SerialDeviceFactory devices(clock);
+    zmtest::UnpacedDeviceFactory devices(clock);  // rz, not a cable, is on the other side
     platform::RecordingNotifier notifier;
     platform::ScopedPlatform scope({&clock, &devices, &notifier, nullptr});
     RecordingProgress progress;

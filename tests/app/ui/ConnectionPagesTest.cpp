@@ -1,5 +1,5 @@
 // The welcome, port and version pages: what they show, store and refuse, and how a repaint
-// replaces unsaved changes (but a click or keystroke does not).
+// replaces unsaved changes (but a click, a keystroke or a change of the active window does not).
 #include "app/ui/WizardTestFixture.h"
 
 #include "app/StringTable.h"
@@ -8,6 +8,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QTest>
+
+#include <map>
 
 namespace {
 
@@ -31,6 +33,38 @@ TEST_F(ConnectionPages, PortPageSelectsCom1OnlyForExactlyCom1)
         back();  // leaving either way stores one of the two names
         EXPECT_EQ(settings().comPort, com1 ? "COM1" : "COM2");
     }
+}
+
+// Stands in for the system's devices: what COM1 and COM2 stand for can change between visits.
+struct DescribedPorts final : platform::ISerialDeviceFactory {
+    std::map<std::string, std::string> devices;
+    std::unique_ptr<platform::ISerialDevice> open(const std::string&) override { return nullptr; }
+    std::string describe(const std::string& name) override
+    {
+        const auto it = devices.find(name);
+        return it == devices.end() ? "none found" : it->second;
+    }
+};
+
+TEST_F(ConnectionPages, PortPageShowsWhatEachNameStandsForAsFoundAtActivation)
+{
+    DescribedPorts ports;
+    ports.devices["COM1"] = "/dev/ttyUSB0 (FT232R USB UART)";
+    platform::ScopedPlatform withPorts({nullptr, &ports, nullptr, nullptr});
+    goTo(135);
+    EXPECT_EQ(page().GetDlgItemText(1090), ports.devices["COM1"]);
+    EXPECT_EQ(page().GetDlgItemText(1091), "none found");
+    // Beside its button, clear of it and of the question above.
+    EXPECT_GE(page().GetDlgItem(1090)->x(), page().GetDlgItem(1007)->geometry().right());
+    EXPECT_GE(page().GetDlgItem(1091)->x(), page().GetDlgItem(1008)->geometry().right());
+    EXPECT_EQ(page().IsDlgButtonChecked(1007), BST_CHECKED) << "the buttons keep their meaning";
+
+    ports.devices["COM1"] = "/dev/ttyS0";  // the adapter pulled: the next port moves up
+    repaint();
+    EXPECT_NE(page().GetDlgItemText(1090), "/dev/ttyS0") << "a repaint does not look again";
+    next();
+    back();
+    EXPECT_EQ(page().GetDlgItemText(1090), "/dev/ttyS0");
 }
 
 TEST_F(ConnectionPages, ClicksAndTypingStandButARepaintRestoresTheStoredValues)
@@ -58,6 +92,18 @@ TEST_F(ConnectionPages, ClicksAndTypingStandButARepaintRestoresTheStoredValues)
     auto* user = page().item<QLineEdit>(1018);
     user->setFocus();
     QTest::keyClicks(user, "operator");
+    pumpEvents();
+    EXPECT_EQ(user->text(), QStringLiteral("operator"));
+    // Another window that does not cover the page takes the activation and gives it back: the
+    // page is not drawn anew, so what was typed stands.
+    ASSERT_TRUE(QTest::qWaitForWindowActive(wizard.get()));
+    QWidget other;
+    other.setGeometry(wizard->geometry().translated(wizard->width() + 10, 0));
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    wizard->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(wizard.get()));
     pumpEvents();
     EXPECT_EQ(user->text(), QStringLiteral("operator"));
     repaint();

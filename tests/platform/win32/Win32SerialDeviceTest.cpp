@@ -5,6 +5,7 @@
 #include "platform/Platform.h"
 #include "platform/RecordingNotifier.h"
 #include "platform/SerialDeviceFactory.h"
+#include "platform/SystemClock.h"
 #include "serial/CSerialPort.h"
 
 #include <gtest/gtest.h>
@@ -118,8 +119,13 @@ TEST(ComPortNames, EveryNameOpensInItsDeviceFormAndAMissingPortIsRefused)
 {
     const std::vector<std::pair<std::string, std::string>> names = {
         {"COM1", "\\\\.\\COM1"}, {"COM10", "\\\\.\\COM10"}, {"\\\\.\\COM12", "\\\\.\\COM12"}};
+    platform::SystemClock clock;
+    platform::SerialDeviceFactory devices(clock);
     for (const auto& [name, path] : names)
-        EXPECT_EQ(platform::SerialDeviceFactory::devicePath(name), path) << name;
+        EXPECT_EQ(devices.devicePath(name), path) << name;
+    EXPECT_EQ(devices.open("COM199"), nullptr);
+    EXPECT_EQ(devices.openFailure("COM199").rfind("No such port: \\\\.\\COM199 (COM199).", 0), 0u)
+        << devices.openFailure("COM199");
 
     platform::RecordingNotifier notifier;
     platform::ScopedPlatform scope{{nullptr, nullptr, &notifier, nullptr}};

@@ -85,6 +85,22 @@ public:
         }
     }
 
+    // True once the program has ended (its status is then kept for wait()); never waits.
+    bool finished()
+    {
+        if (pid_ <= 0)
+            return true;
+        int status = 0;
+        rusage ru{};
+        if (::wait4(pid_, &status, WNOHANG, &ru) != pid_)
+            return false;
+        pid_ = -1;
+        cpuSeconds_ = static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
+                      static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
+        exit_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return true;
+    }
+
     void kill()
     {
         if (pid_ > 0)

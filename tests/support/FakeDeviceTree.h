@@ -1,0 +1,107 @@
+#pragma once
+// FakeDeviceTree: a fabricated /sys, /dev and /proc in a temporary folder, laid out as the
+// kernel and udev lay them out (relative links through /sys/devices, a serial-base port device
+// between a UART and its driver, by-id links), for SerialPortDiscovery and what builds on it.
+// The standard tree: an FTDI USB adapter ttyUSB0 with a by-id name, a real UART ttyS0 (type 4)
+// and a legacy slot ttyS1 with an I/O address but no UART (type 0), plus a virtual console.
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <unistd.h>
+
+namespace test {
+
+class FakeDeviceTree {
+public:
+    static constexpr const char* kById = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
+
+    explicit FakeDeviceTree(const std::string& name)
+        : root_(std::filesystem::temp_directory_path() / ("tarvel-devtree-" + name + "-" + std::to_string(::getpid())))
+    {
+        std::filesystem::remove_all(root_);
+        std::filesystem::create_directories(root_);
+    }
+    ~FakeDeviceTree() { std::filesystem::remove_all(root_); }
+
+    std::string root() const { return root_.string(); }
+
+    void standard()
+    {
+        usbAdapter("ttyUSB0", "1-2", "0403", "6001", "FTDI", "FT232R USB UART", "ftdi_sio", kById);
+        uart("ttyS0", "00:01", "4", "0x3F8");
+        uart("ttyS1", "00:02", "0", "0x2F8");
+        const std::string vc = "/sys/devices/virtual/tty/tty0";
+        dir(vc);
+        link("/sys/class/tty/tty0", "../../devices/virtual/tty/tty0");
+    }
+
+    void usbAdapter(const std::string& name, const std::string& usbPort, const std::string& vid,
+                    const std::string& pid, const std::string& maker, const std::string& product,
+                    const std::string& driver, const std::string& byId)
+    {
+        const std::string usb = "/sys/devices/pci0000:00/0000:00:14.0/usb1/" + usbPort;
+        file(usb + "/idVendor", vid);
+        file(usb + "/idProduct", pid);
+        file(usb + "/manufacturer", maker);
+        file(usb + "/product", product);
+        const std::string port = usb + "/" + usbPort + ":1.0/" + name;
+        link(port + "/driver", "../../../../../../../bus/usb-serial/drivers/" + driver);
+        dir("/sys/bus/usb-serial/drivers/" + driver);
+        dir(port + "/tty/" + name);
+        link(port + "/tty/" + name + "/device", "../../../" + name);
+        link("/sys/class/tty/" + name, "../.." + port.substr(4) + "/tty/" + name);
+        file("/dev/" + name, "");
+        if (!byId.empty())
+            link(byId, "../../" + name);
+    }
+
+    void unplug(const std::string& name, const std::string& byId)
+    {
+        std::filesystem::remove(path("/sys/class/tty/" + name));
+        std::filesystem::remove(path("/dev/" + name));
+        if (!byId.empty())
+            std::filesystem::remove(path(byId));
+    }
+
+    void uart(const std::string& name, const std::string& pnp, const std::string& type, const std::string& ioPort)
+    {
+        const std::string ctrl = "/sys/devices/pnp0/" + pnp;
+        const std::string portDev = ctrl + "/" + pnp + ":0/" + pnp + ":0.0";
+        link(ctrl + "/driver", "../../../bus/pnp/drivers/serial");
+        dir("/sys/bus/pnp/drivers/serial");
+        // The generic port layer's driver, by an absolute link: it must be found inside the root.
+        link(portDev + "/driver", "/sys/bus/serial-base/drivers/port");
+        dir("/sys/bus/serial-base/drivers/port");
+        file(portDev + "/tty/" + name + "/type", type);
+        file(portDev + "/tty/" + name + "/port", ioPort);
+        link(portDev + "/tty/" + name + "/device", "../../../" + pnp + ":0.0");
+        link("/sys/class/tty/" + name, "../.." + portDev.substr(4) + "/tty/" + name);
+        file("/dev/" + name, "");
+    }
+
+    // A process with the device open, as /proc shows it.
+    void holder(int pid, const std::string& command, const std::string& device)
+    {
+        file("/proc/" + std::to_string(pid) + "/comm", command);
+        link("/proc/" + std::to_string(pid) + "/fd/3", device);
+    }
+
+    std::filesystem::path path(const std::string& p) const { return root_.string() + p; }
+    void dir(const std::string& p) { std::filesystem::create_directories(path(p)); }
+    void file(const std::string& p, const std::string& text)
+    {
+        std::filesystem::create_directories(path(p).parent_path());
+        std::ofstream(path(p)) << text << (text.empty() ? "" : "\n");
+    }
+    void link(const std::string& p, const std::string& target)
+    {
+        std::filesystem::create_directories(path(p).parent_path());
+        std::filesystem::create_symlink(target, path(p));
+    }
+
+private:
+    std::filesystem::path root_;
+};
+
+}  // namespace test
