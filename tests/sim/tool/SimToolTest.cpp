@@ -14,7 +14,8 @@ TEST(SimOptions, SetTheModuleAndReceiver)
     ASSERT_TRUE(parseSimOptions({"--start", "login", "--user", "op", "--password", "pw", "--version", "1.5.13",
                                  "--memory", "4096", "--threshold", "4097", "--file", "a.cfg:100", "--file",
                                  "b:c.cfg:7", "--buffer-length", "2048", "--crc16", "--pace", "--link",
-                                 "/tmp/x", "--store", "rx", "--quick-setup", "2"},
+                                 "/tmp/x", "--store", "rx", "--quick-setup", "2", "--refuse-transfers", "1",
+                                 "--repeat-ms", "1500"},
                                 o, error))
         << error;
     EXPECT_EQ(o.module.start, sim::ConsoleStart::LoggedOut);
@@ -32,13 +33,16 @@ TEST(SimOptions, SetTheModuleAndReceiver)
     EXPECT_EQ(o.link, "/tmp/x");
     EXPECT_EQ(o.storeDir, "rx");
     EXPECT_EQ(o.module.quickSetupTimes, 2);
+    EXPECT_EQ(o.module.refuseTransfers, 1);
+    EXPECT_EQ(o.module.commandModeRepeatUs, 1'500'000);
 }
 
 TEST(SimOptions, MistakesAreErrors)
 {
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"--start", "sleeping"}, {"--memory", "12k"}, {"--buffer-length", "70000"},
-          {"--file", "nosize"}, {"--file", "x:-1"}, {"--quick-setup", "-1"}, {"--link"}, {"--bogus"}}) {
+          {"--file", "nosize"}, {"--file", "x:-1"}, {"--quick-setup", "-1"}, {"--link"}, {"--bogus"},
+          {"--refuse-transfers", "x"}, {"--repeat-ms", "-5"}}) {
         SimOptions o;
         std::string error;
         EXPECT_FALSE(parseSimOptions(args, o, error)) << args[0];
