@@ -8,8 +8,8 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   lrzsz
   clang libclang-rt-dev
+  xvfb xauth openbox xdotool fonts-liberation
 )
-[ "${TARVEL_WITH_XVFB:-0}" = 1 ] && packages+=(xvfb xauth)
 
 missing=()
 for p in "${packages[@]}"; do

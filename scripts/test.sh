@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The whole test suite: installs what is missing, builds with warnings as errors, runs every
-# test (window tests on Qt's offscreen platform), then again under AddressSanitizer and
-# UndefinedBehaviorSanitizer, then runs each fuzz target briefly.
+# test (window tests on Qt's offscreen platform), then the windowed program on a real X server
+# (scripts/test-x11.sh: Xvfb, openbox, keys and clicks), then every test again under
+# AddressSanitizer and UndefinedBehaviorSanitizer, then runs each fuzz target briefly.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -15,6 +16,9 @@ echo "== build and test"
 cmake -S . -B build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARVEL_WERROR=ON >/dev/null
 cmake --build build/test -j"$jobs"
 (cd build/test && ctest --output-on-failure -j"$jobs")
+
+echo "== the windows on a real X server"
+bash scripts/test-x11.sh build/test
 
 if [ "${TARVEL_SKIP_SANITIZERS:-0}" != 1 ]; then
   echo "== build and test under AddressSanitizer and UndefinedBehaviorSanitizer"
