@@ -75,4 +75,9 @@ if ! xdotool get_num_desktops >/dev/null 2>&1; then
 fi
 
 echo "== windows on a real X server ($DISPLAY, openbox)"
-python3 tests/x11/x11_suite.py --build "$build" --work "$work" ${TARVEL_X11_KEEP:+--keep "$TARVEL_X11_KEEP"} "${@:2}"
+# In the background, so that a signal to this script is handled at once; the suite ends its own
+# programs when it is stopped.
+python3 tests/x11/x11_suite.py --build "$build" --work "$work" ${TARVEL_X11_KEEP:+--keep "$TARVEL_X11_KEEP"} \
+  "${@:2}" &
+pids+=($!)
+wait "${pids[-1]}"

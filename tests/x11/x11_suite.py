@@ -13,6 +13,7 @@ import argparse
 import os
 import re
 import shutil
+import signal
 import subprocess
 import sys
 import time
@@ -423,6 +424,8 @@ def main():
     ap.add_argument("--keep", help="copy the report files here")
     ap.add_argument("cases", nargs="*", help="run only cases whose name contains one of these")
     a = ap.parse_args()
+    # Stopped from outside: end the programs started so far (the finally clauses below).
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))
     if not os.environ.get("DISPLAY"):
         print("x11 suite: DISPLAY is not set")
         print("0 passed, 1 failed")
