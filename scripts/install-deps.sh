@@ -7,6 +7,7 @@ packages=(
   libgtest-dev libgmock-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
   lrzsz
+  fonts-liberation  # the windows' faces: Liberation Sans (dialogs), Liberation Serif (titles)
   clang libclang-rt-dev
   xvfb xauth openbox xdotool fonts-liberation
 )

@@ -48,8 +48,8 @@ void CDialog::bindTemplate(int templateId)
     templateId_ = templateId;
     template_ = templateId != 0 ? res::findDialog(templateId) : nullptr;
     const ui::DialogTemplate* t = template_;
-    units_ = std::make_unique<ui::DialogUnits>(t ? ui::dialogFont(t->fontFace, t->fontPoints)
-                                                 : ui::dialogFont("MS Sans Serif", 8));
+    units_ = std::make_unique<ui::DialogUnits>(t ? ui::dialogUnits(t->fontFace, t->fontPoints)
+                                                 : ui::dialogUnits("MS Sans Serif", 8));
     if (t) {
         setWindowTitle(fromBytes(t->caption));
         setFixedSize(units_->toPixels(t->width, t->height));
@@ -144,9 +144,12 @@ void CDialog::SetDlgItemText(int id, const std::string& text)
     const QString t = fromBytes(text);
     if (auto* l = qobject_cast<QLabel*>(w))
         l->setText(t);
-    else if (auto* e = qobject_cast<QLineEdit*>(w))
+    else if (auto* e = qobject_cast<QLineEdit*>(w)) {
+        // Setting an edit's text puts the caret before its first character, so that a text wider
+        // than the box is read from its start (the toolkit would leave it scrolled to its end).
         e->setText(t);
-    else if (auto* te = qobject_cast<QTextEdit*>(w))
+        e->setCursorPosition(0);
+    } else if (auto* te = qobject_cast<QTextEdit*>(w))
         te->setPlainText(t);  // also returns the view to the top, as setting a window text does
     else if (auto* b = qobject_cast<QAbstractButton*>(w))
         b->setText(t);
@@ -265,7 +268,12 @@ void CDialog::keyPressEvent(QKeyEvent* e)
         switch (e->key()) {
         case Qt::Key_Return:
         case Qt::Key_Enter:
-            OnOK();
+            // A push button with the focus is pressed; anywhere else Enter means the default
+            // button, which OnOK stands for.
+            if (auto* b = qobject_cast<QPushButton*>(focusWidget()); b && b->isEnabled() && b->isVisible())
+                b->click();
+            else
+                OnOK();
             return;
         case Qt::Key_Escape:
             OnCancel();
@@ -275,13 +283,6 @@ void CDialog::keyPressEvent(QKeyEvent* e)
         }
     }
     QDialog::keyPressEvent(e);
-}
-
-void CDialog::changeEvent(QEvent* e)
-{
-    QDialog::changeEvent(e);
-    if (e->type() == QEvent::ActivationChange && isWindow() && isActiveWindow())
-        invalidate();
 }
 
 void CDialog::closeEvent(QCloseEvent* e)

@@ -17,12 +17,15 @@
 // Texts are byte strings in the program's code page (Latin-1 here).
 //
 // Repaint: OnPaint() runs, on the GUI thread and from the event loop (a queued call, coalesced),
-// whenever the dialog's own area is drawn anew as a whole: when it is shown, when its window is
-// (re)activated or exposed (uncovered), after a message box or file dialog of this program has
-// closed (invalidateAll(), called by QtNotifier and CFileDialog), and when code calls
-// invalidate(). It does NOT run when a single control redraws itself (typing, clicking, focus),
-// so a page that rewrites its controls from stored settings in OnPaint never undoes a click
-// the moment it is made. Child dialogs (property pages) are invalidated with their parent.
+// whenever the dialog's own area is drawn anew: when it is shown, when its window is exposed
+// (uncovered, wholly or in part), after a message box or file dialog of this program has closed
+// (invalidateAll(), called by QtNotifier and CFileDialog), and when code calls invalidate(). It
+// does NOT run when the window merely becomes active or inactive (another window clicked that
+// does not cover it), nor when a single control redraws itself (typing, clicking, focus), so a
+// page that rewrites its controls from stored settings in OnPaint never undoes what the operator
+// typed or clicked unless the page was really drawn again. Child dialogs (property pages) are
+// invalidated with their parent.
+// SetDlgItemText on an edit box leaves it showing the text from its first character.
 // All members must be used on the GUI thread; see GuiThread.h for calls from other threads.
 
 #include "platform/IUserNotifier.h"
@@ -100,10 +103,10 @@ protected:
     void bindTemplate(int templateId);
 
     void showEvent(QShowEvent* e) override;
-    // Enter (not taken by a focused button) → OnOK, Escape → OnCancel, as a dialog manager does,
-    // even when the OK button is disabled.
+    // Enter presses the push button that has the focus; with the focus elsewhere (an edit box, a
+    // radio button, nowhere) it calls OnOK, the default button, even when the OK button is
+    // disabled. Escape → OnCancel. As a dialog manager does.
     void keyPressEvent(QKeyEvent* e) override;
-    void changeEvent(QEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
 

@@ -75,6 +75,9 @@ int CFileDialog::DoModal()
             dlg.setOption(QFileDialog::DontUseNativeDialog);
             dlg.setAcceptMode(QFileDialog::AcceptOpen);
             dlg.setFileMode((request_.flags & OFN_FILEMUSTEXIST) ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+            // The descriptions already say what they list: show them as they are, without the
+            // pattern the toolkit would append a second time.
+            dlg.setOption(QFileDialog::HideNameFilterDetails);
             dlg.setNameFilters(request_.filters);
             dlg.setDefaultSuffix(request_.defaultSuffix);
             if (!request_.initialFile.empty())

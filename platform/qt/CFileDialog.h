@@ -3,10 +3,12 @@
 // dialog (open, default extension, initial file name, OFN_* flags, filter, parent), set the title
 // with setTitle(), run DoModal() (IDOK or IDCANCEL), read GetPathName() (the full path chosen).
 // The filter is the "Description|pattern|Description|pattern|" form; toQtFilters() turns it into
-// Qt's "Description (pattern)" list. The default extension "*.dmf" or ".dmf" or "dmf" becomes the
-// suffix added to a name typed without one. OFN_PATHMUSTEXIST: the folder of the chosen file
-// must exist (the file itself need not, as with the original flag); a path in a missing folder
-// is refused with a message and the dialog shown again.
+// Qt's "Description (pattern)" list, from which the dialog takes the patterns, while its list of
+// file types shows each description exactly as given (the pattern is not appended to it). The
+// default extension "*.dmf" or ".dmf" or "dmf" becomes the suffix added to a name typed without
+// one. OFN_PATHMUSTEXIST: the folder of the chosen file must exist (the file itself need not,
+// as with the original flag); a path in a missing folder is refused with a message and the
+// dialog shown again.
 // After the dialog has closed every dialog of the program is invalidated (it was covered).
 //
 // For tests: setScript() replaces the dialog by a function that gets the request and returns

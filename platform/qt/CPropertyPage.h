@@ -8,8 +8,8 @@
 //                   that page. Default 0.
 //   OnWizardBack()  Back pressed: 0 = the previous page, -1, or a template id. Default 0.
 //   OnWizardFinish() Finish pressed: true ends the sheet. Default true.
-//   OnPaint()       as for CDialog: the page's area is drawn anew (activation, uncovering, after
-//                   a message box or file dialog, invalidate()).
+//   OnPaint()       as for CDialog: the page's area is drawn anew (the sheet shows the page,
+//                   uncovering, after a message box or file dialog, invalidate()).
 // The page's parent window is the sheet; sheet() returns it. Enter and Escape go to the sheet.
 
 #include "platform/qt/CDialog.h"

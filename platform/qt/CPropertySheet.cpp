@@ -7,6 +7,7 @@
 #include <QCloseEvent>
 #include <QFrame>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QThread>
 
 #include <algorithm>
@@ -35,9 +36,11 @@ CPropertySheet::CPropertySheet() : CDialog(0, nullptr)
     next_ = new QPushButton(QStringLiteral("&Next >"), this);
     finish_ = new QPushButton(QStringLiteral("Finish"), this);
     cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
+    // As in any dialog, a button that takes the focus also takes the default frame for as long
+    // as it has it, and Enter presses it (CDialog::keyPressEvent).
     for (QPushButton* b : {back_, next_, finish_, cancel_}) {
         b->setFont(templateFont());
-        b->setAutoDefault(false);
+        b->setAutoDefault(true);
     }
     connect(back_, &QPushButton::clicked, this, [this] { goBack(); });
     connect(next_, &QPushButton::clicked, this, [this] { goNext(); });
@@ -187,6 +190,11 @@ void CPropertySheet::activate(int index)
     if (!page->isCreated())
         page->Create();
     CPropertyPage* old = GetActivePage();
+    // Where the focus was before the old page goes: hiding it would hand a focus inside it to
+    // whatever comes next in the toolkit's chain, often a button of the sheet (Back), where the
+    // next Enter would press it.
+    QWidget* focus = focusWidget();
+    const bool focusOnPage = !focus || (old && old->isAncestorOf(focus));
     if (old && old != page)
         old->hide();
     active_ = index;
@@ -194,9 +202,35 @@ void CPropertySheet::activate(int index)
     page->move(0, 0);
     page->show();
     page->raise();
+    if (focusOnPage)
+        focusFirstControl(page);
     page->invalidate();
     setWindowTitle(QString::fromLatin1(page->caption().c_str()));
     emit pageActivated(page->templateId());
+}
+
+void CPropertySheet::focusFirstControl(CPropertyPage* page)
+{
+    // The page's first control that takes the focus by Tab, in template order; in a group of
+    // radio buttons the one that is checked, as Tab into the group would choose (focusing the
+    // other would not check it). Without such a control, the default button.
+    const auto controls = page->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+    for (auto it = controls.begin(); it != controls.end(); ++it) {
+        QWidget* w = *it;
+        if (!(w->focusPolicy() & Qt::TabFocus) || !w->isVisibleTo(page) || !w->isEnabled())
+            continue;
+        for (auto r = it; r != controls.end() && qobject_cast<QRadioButton*>(*r); ++r)
+            if (static_cast<QRadioButton*>(*r)->isChecked() && (*r)->isEnabled())
+                w = *r;
+        w->setFocus(Qt::TabFocusReason);
+        return;
+    }
+    for (QPushButton* b : {finish_, next_, cancel_}) {
+        if (b->isVisibleTo(this) && b->isEnabled()) {
+            b->setFocus(Qt::TabFocusReason);
+            return;
+        }
+    }
 }
 
 void CPropertySheet::go(int result, int adjacent)
@@ -243,7 +277,8 @@ void CPropertySheet::cancel()
 
 void CPropertySheet::OnOK()
 {
-    // Enter: the default button of the moment.
+    // Enter with the focus on no push button: the default button, Finish where it is shown,
+    // else Next.
     if (finish_->isVisible() && finish_->isEnabled())
         finish();
     else if (next_->isVisible() && next_->isEnabled())
@@ -264,11 +299,17 @@ void CPropertySheet::SetWizardButtons(unsigned flags)
 void CPropertySheet::applyButtons()
 {
     const bool finishShown = (buttons_ & PSWIZB_FINISH) != 0;
+    // Finish and Next share one place: a focus on the one that goes passes to the one that
+    // comes, rather than on along the chain to Cancel, where Enter would cancel.
+    QWidget* const focus = focusWidget();
     back_->setEnabled(!locked_ && (buttons_ & PSWIZB_BACK));
-    next_->setVisible(!finishShown);
+    (finishShown ? finish_ : next_)->setVisible(true);
+    (finishShown ? next_ : finish_)->setVisible(false);
     next_->setEnabled(!locked_ && (buttons_ & PSWIZB_NEXT));
-    finish_->setVisible(finishShown);
     finish_->setEnabled(!locked_ && finishShown);
+    QPushButton* const shown = finishShown ? finish_ : next_;
+    if ((focus == next_ || focus == finish_) && focus != shown && shown->isEnabled())
+        shown->setFocus(Qt::OtherFocusReason);
     cancel_->setEnabled(!locked_);
     (finishShown ? finish_ : next_)->setDefault(true);
     (finishShown ? next_ : finish_)->setDefault(false);

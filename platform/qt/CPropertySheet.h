@@ -7,13 +7,18 @@
 // it says: 0 = the adjacent page in AddPage order, -1 = stay, a template id = the page built on
 // that template (an unknown id stays). There is no page history. Activating a page creates its
 // controls on first use (OnInitDialog), calls its OnSetActive, shows it and puts its caption in
-// the title bar. Finish (when the page's OnWizardFinish agrees) and Cancel end the sheet at once.
+// the title bar. A focus that was on the old page (or nowhere) goes to the new page's first
+// control that Tab reaches (else the default button); a focus on a sheet button stays there.
+// Finish (when the page's OnWizardFinish agrees) and Cancel end the sheet at once.
 //
 // Buttons: "< Back", "Next >" / "Finish", "Cancel"; no Help, no Apply. SetWizardButtons takes
 // PSWIZB_BACK | PSWIZB_NEXT | PSWIZB_FINISH; with PSWIZB_FINISH, Finish takes Next's place.
-// PressButton(PSBTN_...) acts as a click on that button (ignored when the button is disabled or
-// hidden) and returns only when the click has been handled completely, nested modal windows
-// included.
+// Enter presses the push button that has the focus (the sheet's or a page's); with the focus on
+// no push button it presses the default button, Finish where shown, else Next (OnOK); Escape and
+// the close box are Cancel. A focus on Next passes to Finish when Finish takes its place, and
+// back. PressButton(PSBTN_...) acts as a click on that button (ignored when the button is
+// disabled or hidden) and returns only when the click has been handled completely, nested modal
+// windows included.
 //
 // Idle notification: while DoModal's loop runs, OnKickIdle() is called each time that loop has
 // handled what was queued and is about to wait (not in nested loops such as message boxes). It is
@@ -85,6 +90,7 @@ signals:
 
 private:
     void activate(int index);
+    void focusFirstControl(CPropertyPage* page);
     void goBack();
     void goNext();
     void finish();

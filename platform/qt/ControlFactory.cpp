@@ -76,29 +76,6 @@ QWidget* makeWidget(QWidget* parent, const ControlTemplate& c)
     return new QWidget(parent);
 }
 
-// A substitute face can be a little wider than the one a text was laid out for; rather than
-// losing the words that wrap out of a static's box, shrink that static's font (to 80% at most)
-// until the text fits. Trailing line breaks do not count: they only add blank lines.
-void fitStaticText(QLabel* label, const QRect& box)
-{
-    const QString full = label->text();
-    QString visible = full;
-    while (visible.endsWith(QLatin1Char('\n')))
-        visible.chop(1);
-    if (visible.isEmpty())
-        return;
-    label->setText(visible);
-    QFont f = label->font();
-    const qreal original = f.pointSizeF();
-    for (qreal size = original; size >= original * 0.8; size -= 0.25) {
-        f.setPointSizeF(size);
-        label->setFont(f);
-        if (label->heightForWidth(box.width()) <= box.height())
-            break;
-    }
-    label->setText(full);
-}
-
 }  // namespace
 
 std::vector<QWidget*> createControls(QWidget* parent, const DialogTemplate& tpl, const DialogUnits& units,
@@ -116,8 +93,6 @@ std::vector<QWidget*> createControls(QWidget* parent, const DialogTemplate& tpl,
             r.setSize(l->pixmap().size());
         }
         w->setGeometry(r);
-        if (c.kind == ControlKind::Static)
-            fitStaticText(static_cast<QLabel*>(w), r);
         w->setProperty(kControlIdProperty, c.id);
         if (c.id != kStaticId)
             w->setObjectName(QString::number(c.id));

@@ -9,6 +9,7 @@
 // QPushButton; AutoRadio → QRadioButton (auto-exclusive among siblings); GroupBox → QGroupBox;
 // Picture → QLabel with the bitmap at its own pixel size; ProgressBar → QProgressBar without text;
 // RichEdit → read-only QTextEdit, plain text, vertical scroll bar always shown.
+// Every control gets the dialog's font at its one size: no text is shrunk to fit its box.
 
 #include "platform/qt/DialogTemplate.h"
 #include "platform/qt/DialogUnits.h"

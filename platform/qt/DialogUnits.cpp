@@ -3,6 +3,8 @@
 #include <QFontMetrics>
 #include <QStringList>
 
+#include <algorithm>
+
 namespace ui {
 
 namespace {
@@ -15,19 +17,23 @@ int mulDiv(int a, int b, int c)
     return static_cast<int>(p >= 0 ? (p + half) / c : (p - half) / c);
 }
 
-}  // namespace
+// The stand-in for the original dialog face at 8 points: its pixel em and base units.
+constexpr int kStandInPoints = 8;
+constexpr int kStandInPixels = 11;
+constexpr int kStandInBaseX = 7;
+constexpr int kStandInBaseY = 14;
 
-DialogUnits::DialogUnits(const QFont& font)
+bool isStandInFace(const std::string& face)
 {
-    const QFontMetrics fm(font);
-    const int width52 = fm.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
-    baseX_ = (width52 / 26 + 1) / 2;
-    baseY_ = fm.height();
-    if (baseX_ < 1)
-        baseX_ = 1;
-    if (baseY_ < 1)
-        baseY_ = 1;
+    return face.empty() || face == "MS Sans Serif" || face == "MS Shell Dlg";
 }
+
+int positivePoints(int points)
+{
+    return points > 0 ? points : kStandInPoints;
+}
+
+}  // namespace
 
 int DialogUnits::toPixelsX(int du) const { return mulDiv(du, baseX_, 4); }
 int DialogUnits::toPixelsY(int du) const { return mulDiv(du, baseY_, 8); }
@@ -44,19 +50,33 @@ QSize DialogUnits::toPixels(int widthDu, int heightDu) const
 
 QFont dialogFont(const std::string& face, int points)
 {
+    const int pt = positivePoints(points);
     QFont f;
-    if (face == "MS Sans Serif" || face == "MS Shell Dlg" || face.empty()) {
-        // Faces whose base units come closest to the original's (6 x 13 at 8 points) first, so
-        // that the windows keep their size and texts laid out for the original face fit.
-        f.setFamilies({QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("Liberation Sans Narrow"),
-                       QStringLiteral("Liberation Sans"), QStringLiteral("Nimbus Sans"), QStringLiteral("Arial"),
+    if (isStandInFace(face)) {
+        // Arial's metrics: the closest of the installed faces to the original's look. The
+        // fallbacks only keep the windows readable where fonts-liberation is missing.
+        f.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"), QStringLiteral("Arial"),
                        QStringLiteral("DejaVu Sans")});
         f.setStyleHint(QFont::SansSerif);
+        f.setPixelSize(std::max(1, mulDiv(pt, kStandInPixels, kStandInPoints)));
     } else {
         f.setFamily(QString::fromStdString(face));
+        f.setPixelSize(std::max(1, mulDiv(pt, 96, 72)));
     }
-    f.setPointSize(points);
     return f;
+}
+
+DialogUnits dialogUnits(const std::string& face, int points)
+{
+    const int pt = positivePoints(points);
+    if (isStandInFace(face))
+        return DialogUnits(std::max(1, mulDiv(pt, kStandInBaseX, kStandInPoints)),
+                           std::max(1, mulDiv(pt, kStandInBaseY, kStandInPoints)));
+    // A face used as named: the window system's own rule, the average width of the letters
+    // "A".."Z" "a".."z" (rounded) and the font's height.
+    const QFontMetrics fm(dialogFont(face, pt));
+    const int width52 = fm.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    return DialogUnits(std::max(1, (width52 / 26 + 1) / 2), std::max(1, fm.height()));
 }
 
 }  // namespace ui

@@ -1,5 +1,5 @@
 // The welcome, port and version pages: what they show, store and refuse, and how a repaint
-// replaces unsaved changes (but a click or keystroke does not).
+// replaces unsaved changes (but a click, a keystroke or a change of the active window does not).
 #include "app/ui/WizardTestFixture.h"
 
 #include "app/StringTable.h"
@@ -58,6 +58,18 @@ TEST_F(ConnectionPages, ClicksAndTypingStandButARepaintRestoresTheStoredValues)
     auto* user = page().item<QLineEdit>(1018);
     user->setFocus();
     QTest::keyClicks(user, "operator");
+    pumpEvents();
+    EXPECT_EQ(user->text(), QStringLiteral("operator"));
+    // Another window that does not cover the page takes the activation and gives it back: the
+    // page is not drawn anew, so what was typed stands.
+    ASSERT_TRUE(QTest::qWaitForWindowActive(wizard.get()));
+    QWidget other;
+    other.setGeometry(wizard->geometry().translated(wizard->width() + 10, 0));
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    wizard->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(wizard.get()));
     pumpEvents();
     EXPECT_EQ(user->text(), QStringLiteral("operator"));
     repaint();

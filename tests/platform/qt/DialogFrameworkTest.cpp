@@ -6,7 +6,6 @@
 #include "app/ui/Resources.h"
 #include "platform/qt/GuiTestApp.h"
 
-#include <QFontMetrics>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QTest>
@@ -27,21 +26,6 @@ TEST(DialogUnits, ConvertWithTheBaseUnitsAndRoundLikeMulDiv)
     EXPECT_EQ(u.toPixelsY(156), 254);  // 253.5 rounds up
     EXPECT_EQ(u.toPixelsY(10), 16);    // 16.25
     EXPECT_EQ(u.toPixels(ui::DuRect{85, 15, 235, 60}), QRect(128, 24, 353, 98));
-}
-
-TEST_F(DialogFramework, BaseUnitsComeFromTheDialogFontsMetrics)
-{
-    const QFont f = ui::dialogFont("MS Sans Serif", 8);
-    const ui::DialogUnits u(f);
-    const QFontMetrics fm(f);
-    EXPECT_EQ(u.baseY(), fm.height());
-    // The average width of a letter, within rounding.
-    const double avg = fm.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) / 52.0;
-    EXPECT_NEAR(u.baseX(), avg, 0.51);
-    // A larger font gives larger units: the layout scales with the font.
-    const ui::DialogUnits big(ui::dialogFont("MS Sans Serif", 16));
-    EXPECT_GT(big.baseX(), u.baseX());
-    EXPECT_GT(big.baseY(), u.baseY());
 }
 
 TEST_F(DialogFramework, EveryTemplateControlIsFoundByIdAtItsProportionalPlace)
@@ -194,6 +178,16 @@ TEST_F(DialogFramework, ButtonOneEndsTheDialogWithOkAndAMissingTemplateFails)
     CDialog dlg(res::IDD_AGREEMENT);
     later([&] { QTest::mouseClick(dlg.GetDlgItem(1), Qt::LeftButton); });
     EXPECT_EQ(dlg.DoModal(), platform::IDOK);
+    // Enter presses the push button with the focus; from the agreement text it means OK.
+    const std::pair<int, int> enterOn[] = {{1, platform::IDOK}, {2, platform::IDCANCEL}, {1079, platform::IDOK}};
+    for (const auto& [focus, result] : enterOn) {
+        CDialog agreement(res::IDD_AGREEMENT);
+        later([&, focus = focus] {
+            agreement.GetDlgItem(focus)->setFocus();
+            QTest::keyClick(agreement.focusWidget(), Qt::Key_Return);
+        });
+        EXPECT_EQ(agreement.DoModal(), result) << focus;
+    }
     CDialog missing(4242);
     EXPECT_EQ(missing.DoModal(), -1);
 }

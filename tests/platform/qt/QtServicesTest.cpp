@@ -1,13 +1,19 @@
-// Message boxes from any thread, their captions and icons, and the file dialog's filter (the
-// scripted file dialog is driven through the file page's Browse buttons).
+// Message boxes from any thread, their captions and icons, and the file dialog's list of file
+// types (the scripted file dialog is driven through the file page's Browse buttons).
 #include "platform/qt/CDialog.h"
 #include "platform/qt/CFileDialog.h"
 #include "platform/qt/QtNotifier.h"
 #include "app/ui/Resources.h"
 #include "platform/qt/GuiTestApp.h"
 
+#include <QComboBox>
 #include <QEventLoop>
+#include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
+#include <QListView>
+#include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -84,14 +90,56 @@ TEST_F(QtServices, BoxesAndBeepsAreRecordedInOrderAndABoxInvalidatesTheWindows)
     dlg.hide();
 }
 
-TEST_F(QtServices, FilterTextBecomesQtNameFilters)
+TEST_F(QtServices, FileDialogShowsEachFilterDescriptionOnceAndListsOnlyItsPattern)
 {
-    EXPECT_EQ(CFileDialog::toQtFilters("Tarvel dmf files (tarvelboot.dmf)|tarvelboot.dmf|"),
-              QStringList{QStringLiteral("Tarvel dmf files (tarvelboot.dmf) (tarvelboot.dmf)")});
-    EXPECT_EQ(CFileDialog::toQtFilters("Images|*.png;*.bmp|All files|*.*||"),
-              (QStringList{QStringLiteral("Images (*.png *.bmp)"), QStringLiteral("All files (*.*)")}));
-    EXPECT_TRUE(CFileDialog::toQtFilters("").isEmpty());
-    EXPECT_TRUE(CFileDialog::toQtFilters("no pattern").isEmpty());
+    const QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    for (const char* name : {"tarvelboot.dmf", "tarvel.dmf", "notes.txt"})
+        QFile(dir.filePath(QString::fromLatin1(name))).open(QIODevice::WriteOnly);
+    const std::string start = dir.filePath(QStringLiteral("tarvelboot.dmf")).toStdString();
+    struct Case {
+        const char* filter;
+        const char* shown;   // the list of file types, entries joined by " | "
+        const char* listed;  // the files of the first entry
+    };
+    const Case cases[] = {
+        {"Tarvel dmf files (tarvelboot.dmf)|tarvelboot.dmf|", "Tarvel dmf files (tarvelboot.dmf)", "tarvelboot.dmf"},
+        {"Firmware|*.dmf|Notes (*.txt)|*.txt||", "Firmware | Notes (*.txt)", "tarvel.dmf | tarvelboot.dmf"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.filter);
+        CFileDialog dlg(true, "*.dmf", start.c_str(), OFN_PATHMUSTEXIST, c.filter, nullptr);
+        dlg.setTitle("Select a Tarvel boot file.");
+        std::string shown, listed;
+        later([&] {
+            auto* fd = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(fd, nullptr);
+            auto* types = fd->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+            ASSERT_NE(types, nullptr);
+            QStringList entries;
+            for (int i = 0; i < types->count(); ++i)
+                entries << types->itemText(i);
+            shown = entries.join(QStringLiteral(" | ")).toStdString();
+            // The files of the first entry's pattern, once the folder has been read.
+            auto* view = fd->findChild<QListView*>(QStringLiteral("listView"));
+            ASSERT_NE(view, nullptr);
+            auto names = [&] {
+                QStringList n;
+                for (int r = 0; r < view->model()->rowCount(view->rootIndex()); ++r)
+                    n << view->model()->index(r, 0, view->rootIndex()).data().toString();
+                n.sort();
+                return n;
+            };
+            auto joined = [&] { return names().join(QStringLiteral(" | ")).toStdString(); };
+            EXPECT_TRUE(QTest::qWaitFor([&] { return joined() == c.listed; }, 5000));
+            QTest::qWait(50);  // and nothing more arrives
+            listed = joined();
+            fd->reject();
+        });
+        EXPECT_EQ(dlg.DoModal(), platform::IDCANCEL);
+        EXPECT_EQ(shown, c.shown);
+        EXPECT_EQ(listed, c.listed);
+    }
 }
 
 }  // namespace
