@@ -5,6 +5,7 @@
 #include "platform/qt/ControlFactory.h"
 
 #include <QAbstractButton>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QFileDialog>
@@ -87,8 +88,13 @@ public:
         } else if (auto* box = qobject_cast<QMessageBox*>(w)) {
             UiReport::line(shown ? "msgbox " + flat(box->text(), false) : std::string("msgbox close"));
         } else if (auto* files = qobject_cast<QFileDialog*>(w)) {
+            // The list of file types as the dialog shows it, not as it was given.
+            QStringList types;
+            if (const auto* combo = files->findChild<QComboBox*>(QStringLiteral("fileTypeCombo")))
+                for (int i = 0; i < combo->count(); ++i)
+                    types << combo->itemText(i);
             UiReport::line(shown ? "filedialog " + flat(files->windowTitle(), false) + " [" +
-                                       flat(files->nameFilters().join(QStringLiteral(";;")), false) + "]"
+                                       flat(types.join(QStringLiteral(";;")), false) + "]"
                                  : std::string("filedialog close"));
         } else if (auto* dlg = qobject_cast<CDialog*>(w); dlg && dlg->isWindow()) {
             UiReport::line("dialog " + std::to_string(dlg->templateId()) +

@@ -8,7 +8,7 @@
 //   dialog <template id> open | close <r>   a dialog window shown, or hidden with its result r
 //                                           (the wizard is 0: Finish 12325, Cancel 2)
 //   msgbox <text> | msgbox close            a message box shown or dismissed
-//   filedialog <title> [<filter>;;...] | filedialog close
+//   filedialog <title> [<file type>;;...] | filedialog close    (the types as its list shows them)
 //   text <control id> <text>                SetDlgItemText changed what a control shows (a text
 //                                           of over 200 characters is cut there, with "...")
 //   beep                                    MessageBeep

@@ -311,7 +311,7 @@ def enter_on_each_button_then_an_upgrade_by_keys(s):
     app.go("Next >", 140)
     for browse, title, name in ((1043, "boot", "tarvelboot.dmf"), (1047, "code", "tarvel.dmf")):
         app.press(browse)
-        app.window_up(r"filedialog Select a Tarvel %s file\. \[.*\(%s\).*\]" % (title, re.escape(name)))
+        app.window_up(r"filedialog Select a Tarvel %s file\. \[Tarvel dmf files \(%s\)\]" % (title, re.escape(name)))
         app.key("Escape")
         app.wait(r"filedialog close")
         app.absent(r"page \d+", 0.3)
