@@ -37,7 +37,8 @@ trap 'exit 130' INT TERM HUP
 export XAUTHORITY="$work/Xauthority"
 cookie=$(python3 -c 'import secrets; print(secrets.token_hex(16))')
 xauth -q -f "$XAUTHORITY" add :0 . "$cookie" 2>/dev/null
-Xvfb -displayfd 3 -auth "$XAUTHORITY" -nolisten tcp -screen 0 1280x1024x24 3>"$work/display" 2>"$work/xvfb.log" &
+Xvfb -displayfd 3 -auth "$XAUTHORITY" -nolisten tcp -screen 0 1280x1024x24 \
+  3>"$work/display" 2>"$work/xvfb.log" &
 pids+=($!)
 for _ in $(seq 100); do
   [ -s "$work/display" ] && break

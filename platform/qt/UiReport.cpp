@@ -53,8 +53,9 @@ std::string describe(const QWidget* w)
     if (const auto* b = qobject_cast<const QAbstractButton*>(w))
         text = b->text();
     const QPoint at = w->mapTo(w->window(), QPoint(0, 0));
-    return std::to_string(idOf(w)) + " " + kind + " " + std::to_string(at.x()) + " " + std::to_string(at.y()) +
-           " " + std::to_string(w->width()) + " " + std::to_string(w->height()) + " " + flat(text);
+    return std::to_string(idOf(w)) + " " + kind + " " + std::to_string(at.x()) + " " +
+           std::to_string(at.y()) + " " + std::to_string(w->width()) + " " + std::to_string(w->height()) +
+           " " + flat(text);
 }
 
 void listButtons(const QWidget* window)
@@ -70,7 +71,8 @@ public:
     bool eventFilter(QObject* watched, QEvent* e) override
     {
         const QEvent::Type type = e->type();
-        if ((type != QEvent::Show && type != QEvent::Hide && type != QEvent::FocusIn) || !watched->isWidgetType())
+        const bool watchedType = type == QEvent::Show || type == QEvent::Hide || type == QEvent::FocusIn;
+        if (!watchedType || !watched->isWidgetType())
             return false;
         auto* w = static_cast<QWidget*>(watched);
         if (type == QEvent::FocusIn) {

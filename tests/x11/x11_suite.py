@@ -107,7 +107,8 @@ class App:
                     self.pos = i + 1
                     return self.lines[i]
             if self.proc.poll() is not None and self.offset == os.path.getsize(self.report):
-                raise Failure("program ended (status %s) while waiting for '%s'" % (self.proc.returncode, pattern))
+                raise Failure("program ended (status %s) while waiting for '%s'"
+                              % (self.proc.returncode, pattern))
             if time.time() > deadline:
                 tail = " | ".join(l for l in self.lines[-6:] if not l.startswith("control"))
                 raise Failure("no '%s' within %.0f s; last: %s" % (pattern, timeout, tail))
@@ -311,7 +312,8 @@ def enter_on_each_button_then_an_upgrade_by_keys(s):
     app.go("Next >", 140)
     for browse, title, name in ((1043, "boot", "tarvelboot.dmf"), (1047, "code", "tarvel.dmf")):
         app.press(browse)
-        app.window_up(r"filedialog Select a Tarvel %s file\. \[Tarvel dmf files \(%s\)\]" % (title, re.escape(name)))
+        app.window_up(r"filedialog Select a Tarvel %s file\. \[Tarvel dmf files \(%s\)\]"
+                      % (title, re.escape(name)))
         app.key("Escape")
         app.wait(r"filedialog close")
         app.absent(r"page \d+", 0.3)
