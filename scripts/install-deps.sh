@@ -10,10 +10,8 @@ packages=(
   fonts-liberation  # the windows' faces: Liberation Sans (dialogs), Liberation Serif (titles)
   clang libclang-rt-dev
   dpkg-dev file desktop-file-utils man-db
+  xvfb xauth openbox xdotool  # the real-X suite (scripts/test-x11.sh) and bench/paced_loop.sh gui
 )
-[ "${TARVEL_WITH_XVFB:-0}" = 1 ] && packages+=(xvfb xauth)
-# bench/paced_loop.sh gui: the windowed program on a virtual display with a window manager.
-[ "${TARVEL_WITH_BENCH_GUI:-0}" = 1 ] && packages+=(xvfb openbox xdotool)
 
 missing=()
 for p in "${packages[@]}"; do

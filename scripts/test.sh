@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The whole test suite: installs what is missing, builds with warnings as errors, runs every
-# test (window tests on Qt's offscreen platform) and one short upgrade at the real line speed,
-# then cross-builds for Windows and runs the core tests and an upgrade of tarvel-sim under Wine
-# (scripts/test-windows.sh), then builds the Debian package, installs it, runs the installed
+# test (window tests on Qt's offscreen platform), then the windowed program on a real X server
+# (scripts/test-x11.sh: Xvfb, openbox, keys and clicks), then one short upgrade at the real line
+# speed, then cross-builds for Windows and runs the core tests and an upgrade of tarvel-sim under
+# Wine (scripts/test-windows.sh), then builds the Debian package, installs it, runs the installed
 # programs and removes it again (scripts/test-package.sh), then tests again under
 # AddressSanitizer and UndefinedBehaviorSanitizer, then runs each fuzz target briefly.
 set -euo pipefail
@@ -18,6 +19,9 @@ echo "== build and test"
 cmake -S . -B build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARVEL_WERROR=ON >/dev/null
 cmake --build build/test -j"$jobs"
 (cd build/test && ctest --output-on-failure -j"$jobs")
+
+echo "== the windows on a real X server"
+bash scripts/test-x11.sh build/test
 
 if [ "${TARVEL_SKIP_PACED:-0}" != 1 ]; then
   # About a minute, mostly the module's and the worker's fixed waits; checks bytes, not speed.

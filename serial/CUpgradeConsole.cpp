@@ -20,7 +20,7 @@ const std::string kHelpLine = "AT{?} ............. To get help";
 const std::string kRemaining = "Remaining in AT command mode.";
 const std::string kConfirm = "Enter yes to continue:";
 
-enum class Outcome { None, Login, Prompt, Password, Initializing };
+enum class Outcome { None, Login, Prompt, Password, Initializing, CommandMode };
 
 }  // namespace
 
@@ -75,6 +75,18 @@ int CUpgradeConsole::enterCommandMode(const std::string& portName, const std::st
             outcome = Outcome::Initializing;
             break;
         }
+        // An earlier run can leave the module in command mode (a failed transfer; a module that
+        // stays there after a download). Nothing else would ever show there, so without these
+        // the scan would run out its passes and a re-attempt would wait for most of an hour.
+        if (line == kHelpLine || line == kRemaining) {
+            outcome = Outcome::CommandMode;
+            break;
+        }
+        if (line == kConfirm) {
+            writeText("Yes\r");
+            outcome = Outcome::CommandMode;
+            break;
+        }
         if (line == kQuickSetup) {
             writeText("NO\r");
             platform::sleepMs(100);
@@ -87,6 +99,10 @@ int CUpgradeConsole::enterCommandMode(const std::string& portName, const std::st
     switch (outcome) {
     case Outcome::None:
         return 3;
+    case Outcome::CommandMode:
+        // No login and no restart: the command that follows waits for command mode to show
+        // itself again, as every command does.
+        return 0;
     case Outcome::Password:
         // An empty password ends the half-finished login; the console then asks afresh.
         writeText("\r");

@@ -2,8 +2,10 @@
 // CUpgradeConsole: the console partner of the upgrade run. enterCommandMode brings the module
 // from whatever console state it is in (login, password, prompt, quick-setup question, already
 // restarting) into its command mode: log in if needed, restart, interrupt the restart with three
-// ESC bytes. The command-mode commands are then issued one at a time, each after command mode
-// has been seen again. The dialogue is a scan of the console's last line against fixed texts.
+// ESC bytes; a module found already in command mode (its help line, "Remaining in AT command
+// mode." or its "Enter yes to continue:", answered "Yes") is left there. The command-mode
+// commands are then issued one at a time, each after command mode has been seen again. The
+// dialogue is a scan of the console's last line against fixed texts.
 // Used only by the upgrade worker, on its thread; every wait goes through the platform clock.
 
 #include "serial/CSerialPort.h"
@@ -13,8 +15,8 @@
 
 class CUpgradeConsole : public CSerialPort {
 public:
-    // 0 restarting and ESC sent; 1 port not opened; 2 credentials sent but no prompt followed;
-    // 3 nothing recognised within the limits.
+    // 0 restarting and ESC sent, or already in command mode; 1 port not opened; 2 credentials
+    // sent but no prompt followed; 3 nothing recognised within the limits.
     int enterCommandMode(const std::string& portName, const std::string& username,
                          const std::string& password);
     bool waitForCommandMode(bool returnAtInitializing);

@@ -21,6 +21,8 @@ enum class ConsoleStart {
     PasswordFirst,  // a user name was typed earlier: shows "Password:"
     AtPrompt,       // logged in at its command prompt
     Restarting,     // shows "Initializing....", the escape window is open
+    CommandMode,    // left in command mode by an earlier run: shows its help line (or asks for
+                    // its confirmation, with confirmCommandMode)
 };
 
 struct ModuleFile {
@@ -92,6 +94,9 @@ struct ModuleConfig {
     bool chatter = false;        // prints a status line every chatterIntervalUs, forever, and nothing else
     std::int64_t chatterIntervalUs = 1'000'000;
     bool ignoreEscape = false;   // ESC cannot interrupt the boot
+    // The first N downloads are refused: the receiver answers the sender's first bytes with the
+    // ZModem cancel sequence and the module returns to command mode flashWriteUs later.
+    int refuseTransfers = 0;
     // From this time on the module says nothing more (it hangs, or the cable was pulled).
     std::int64_t hangAtUs = std::numeric_limits<std::int64_t>::max();
 

@@ -65,6 +65,19 @@ VirtualModule::VirtualModule(ModuleConfig config, std::int64_t startUs)
         // The restart began before the simulation: "Initializing...." is showing now.
         fire(Timer::ShowInitializing, startUs);
         return;
+    case ConsoleStart::CommandMode:
+        if (cfg_.confirmCommandMode) {
+            state_ = State::CommandConfirm;
+            if (cfg_.promptAtStart)
+                say(std::string(kHelpLine) + "\r\n" + kConfirm + " ", startUs);
+        } else if (cfg_.promptAtStart) {
+            showCommandMode(startUs, kHelpLine);
+        } else {
+            state_ = State::CommandMode;
+            if (cfg_.commandModeRepeatUs > 0)
+                setTimer(Timer::RepeatRemaining, startUs + cfg_.commandModeRepeatUs);
+        }
+        return;
     }
     if (cfg_.promptAtStart)
         showCurrentPrompt(startUs);
@@ -94,6 +107,10 @@ void VirtualModule::receive(const std::uint8_t* data, std::size_t n, std::int64_
     received_.append(reinterpret_cast<const char*>(data), n);
     for (std::size_t i = 0; i < n; ++i) {
         if (state_ == State::Receiving) {
+            if (refusing_) {
+                refuseDownload(nowUs);
+                return;
+            }
             if (session_) {
                 session_->receive(data + i, n - i, nowUs);
                 if (session_->finished())
@@ -244,6 +261,8 @@ void VirtualModule::fire(Timer t, std::int64_t atUs)
         if (state_ == State::Preparing) {
             ++stats_.flashPrepared;
             say("\r\nFlash prepared.\r\n", atUs, false);
+        } else if (lastRefused_) {
+            say("\r\nDownload refused.\r\n", atUs, false);
         } else {
             say("\r\nFlash written.\r\n", atUs, false);
         }
@@ -513,6 +532,9 @@ void VirtualModule::beginDownload(bool fast, std::int64_t nowUs)
     fastDownload_ = fast;
     lineBuffer_.clear();
     setTimer(Timer::None, 0);
+    refusing_ = stats_.downloads + stats_.fastDownloads <= cfg_.refuseTransfers;
+    if (refusing_)
+        return;  // no session: the first byte from the sender is answered with a cancel
     const std::int64_t perByte = TimedByteQueue::usPerByteAt(fast ? cfg_.fastBaud : cfg_.consoleBaud);
     if (cfg_.receiver)
         session_ = cfg_.receiver(out_, perByte, nowUs);
@@ -522,9 +544,20 @@ void VirtualModule::beginDownload(bool fast, std::int64_t nowUs)
         endDownload(nowUs);
 }
 
+void VirtualModule::refuseDownload(std::int64_t nowUs)
+{
+    ++stats_.downloadsRefused;
+    // Eight CAN bytes end a ZModem session wherever it stands; the backspaces tidy a terminal.
+    say(std::string(8, '\x18') + std::string(8, '\b'), replyAt(nowUs), false);
+    refusing_ = false;
+    endDownload(nowUs);
+    lastRefused_ = true;
+}
+
 void VirtualModule::endDownload(std::int64_t nowUs)
 {
     ++stats_.downloadsFinished;
+    lastRefused_ = false;
     session_.reset();
     fastDownload_ = false;
     state_ = State::WritingFlash;

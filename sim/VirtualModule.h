@@ -35,6 +35,7 @@ struct ModuleStats {
     int downloads = 0;          // AT{Z}
     int fastDownloads = 0;      // AT{.}
     int downloadsFinished = 0;  // receive session over (or swallow time up)
+    int downloadsRefused = 0;   // cancelled at the sender's first bytes (refuseTransfers)
 };
 
 class VirtualModule final : public ILinePeer {
@@ -112,6 +113,7 @@ private:
     void showCommandMode(std::int64_t atUs, const char* line);
     void beginDownload(bool fast, std::int64_t nowUs);
     void endDownload(std::int64_t nowUs);
+    void refuseDownload(std::int64_t nowUs);
     void promptLine(const std::string& cmd, std::int64_t nowUs);
     void commandLine(const std::string& cmd, std::int64_t nowUs);
     std::int64_t replyAt(std::int64_t nowUs) const { return nowUs + cfg_.replyDelayUs; }
@@ -131,6 +133,8 @@ private:
     std::string typedUser_;
     int escCount_ = 0;
     bool fastDownload_ = false;
+    bool refusing_ = false;      // this download is to be refused at the sender's first byte
+    bool lastRefused_ = false;   // the download that just ended was refused
     std::unique_ptr<IReceiveSession> session_;
     int chatterCount_ = 0;
     ModuleStats stats_;

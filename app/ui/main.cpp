@@ -3,6 +3,7 @@
 #include "app/ui/CUpgradeApp.h"
 #include "platform/Platform.h"
 #include "platform/qt/QtNotifier.h"
+#include "platform/qt/UiReport.h"
 
 #include <QApplication>
 
@@ -18,6 +19,7 @@ int main(int argc, char** argv)
     // The toolkit removes the options it knows from argv; the utility parses its own copy.
     std::vector<std::string> arguments(argv, argv + argc);
     QApplication qtApp(argc, argv);
+    ui::UiReport::installFromEnvironment();  // for tests on a real display; off by default
 
     platform::QtNotifier notifier;
     platform::ScopedPlatform services({nullptr, nullptr, &notifier, nullptr});

@@ -4,6 +4,7 @@
 #include "platform/qt/CWinApp.h"
 #include "platform/qt/ControlFactory.h"
 #include "platform/qt/Resources.h"
+#include "platform/qt/UiReport.h"
 
 #include <QAbstractButton>
 #include <QCloseEvent>
@@ -138,6 +139,8 @@ QWidget* CDialog::GetDlgItem(int id) const
 void CDialog::SetDlgItemText(int id, const std::string& text)
 {
     QWidget* w = GetDlgItem(id);
+    if (w && ui::UiReport::enabled() && GetDlgItemText(id) != text)
+        ui::UiReport::controlText(id, text);
     const QString t = fromBytes(text);
     if (auto* l = qobject_cast<QLabel*>(w))
         l->setText(t);

@@ -3,6 +3,7 @@
 #include "platform/qt/CDialog.h"
 #include "platform/qt/CWinApp.h"
 #include "platform/qt/GuiThread.h"
+#include "platform/qt/UiReport.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -72,6 +73,7 @@ void QtNotifier::beep(unsigned type)
         std::lock_guard lock(mutex_);
         beeps_.push_back(type);
     }
+    ui::UiReport::line("beep");
     runOnGuiThread([] { QApplication::beep(); });
 }
 

@@ -5,11 +5,12 @@
 
 const char* const kSimUsageText =
     "Usage: tarvel-sim [--link PATH] [--store DIR] [--pace] [--verbose]\n"
-    "                  [--start prompt|login|password|restarting] [--user NAME] [--password TEXT]\n"
+    "                  [--start prompt|login|password|restarting|command] [--user NAME] [--password TEXT]\n"
     "                  [--prompt TEXT] [--quick-setup N] [--version V] [--memory N] [--threshold N]\n"
     "                  [--file NAME:SIZE]... [--buffer-length N] [--crc16]\n"
     "                  [--echo] [--silent] [--chatter] [--no-escape] [--confirm]\n"
     "                  [--hangup-after-bytes N] [--hangup-after-ms T]\n"
+    "                  [--refuse-transfers N] [--repeat-ms N]\n"
     "\n"
     "Runs a virtual Tarvel router module on a new pseudo-terminal and prints the path of its\n"
     "device; a program that opens that path talks to the module as over a serial cable.\n"
@@ -97,8 +98,10 @@ bool parseSimOptions(const std::vector<std::string>& arguments, SimOptions& o, s
                 o.module.start = sim::ConsoleStart::PasswordFirst;
             else if (v == "restarting")
                 o.module.start = sim::ConsoleStart::Restarting;
+            else if (v == "command")
+                o.module.start = sim::ConsoleStart::CommandMode;
             else {
-                error = "--start takes prompt, login, password or restarting, not \"" + v + "\"";
+                error = "--start takes prompt, login, password, restarting or command, not \"" + v + "\"";
                 return false;
             }
         } else if (a == "--quick-setup") {
@@ -108,6 +111,22 @@ bool parseSimOptions(const std::vector<std::string>& arguments, SimOptions& o, s
                 error = "--quick-setup needs a count, not \"" + v + "\"";
                 return false;
             }
+        } else if (a == "--refuse-transfers") {
+            if (!value(v))
+                return false;
+            if (!toNumber(v, o.module.refuseTransfers) || o.module.refuseTransfers < 0) {
+                error = "--refuse-transfers needs a count, not \"" + v + "\"";
+                return false;
+            }
+        } else if (a == "--repeat-ms") {
+            std::int64_t ms = 0;
+            if (!value(v))
+                return false;
+            if (!toNumber(v, ms) || ms < 0 || ms > std::numeric_limits<std::int64_t>::max() / 1000) {
+                error = "--repeat-ms needs a number of milliseconds, not \"" + v + "\"";
+                return false;
+            }
+            o.module.commandModeRepeatUs = ms * 1000;
         } else if (a == "--memory" || a == "--threshold") {
             if (!value(v))
                 return false;

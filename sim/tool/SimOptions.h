@@ -5,7 +5,7 @@
 //   --store DIR          folder for the files the module receives (default: received)
 //   --pace               carry bytes at the line speed, so a run lasts what it would on a cable
 //   --verbose            log the console lines the module acts on and each stored file
-//   --start STATE        prompt (default), login, password or restarting
+//   --start STATE        prompt (default), login, password, restarting or command
 //   --user NAME  --password TEXT  --prompt TEXT    console login and prompt
 //   --quick-setup N      ask the Quick Setup question N times first
 //   --version V  --memory N  --threshold N         what the replies report
@@ -15,6 +15,8 @@
 //   --echo  --silent  --chatter  --no-escape  --confirm   console behaviours and faults
 //   --hangup-after-bytes N  --hangup-after-ms T   pull the cable: close the pty (the host's
 //                        side hangs up) once the host has sent N bytes, or T ms after the start
+//   --refuse-transfers N the receiver cancels the first N downloads at the sender's first bytes
+//   --repeat-ms N        command mode repeats "Remaining in AT command mode." every N ms (0: never)
 //   --help
 // Values are checked: a malformed number or an unknown option is an error.
 

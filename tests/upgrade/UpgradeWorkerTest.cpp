@@ -292,13 +292,28 @@ TEST_F(WorkerRun, BootTransferFailureIsSevenAndTheCodeFileIsNeverSent)
     EXPECT_EQ(statusLines().back(), kStatusBootDownload);
 }
 
-TEST_F(WorkerRun, ReceiverThatCancelsTheBootFileGivesSeven)
+TEST_F(WorkerRun, RefusedBootFileGivesSevenAndTheReattemptNeedsNoRestart)
 {
-    sim::ZModemReceiverOptions receiver;
-    receiver.cancelAt = 10'000;
-    makeModule({}, receiver);
+    sim::ModuleConfig cfg;
+    cfg.refuseTransfers = 1;
+    makeModule(cfg);
     runEndsWith(7);
-    EXPECT_EQ(harness->count(kZrqinit), 1u);
+    EXPECT_EQ(harness->notifier.texts(), (std::vector<std::string>{"Error:Unable to initialize ZModem transfer."}));
+    EXPECT_EQ(harness->module.stats().downloadsRefused, 1);
+
+    // The failed run left the module in command mode (back there flashWriteUs after the refusal):
+    // the re-attempt goes straight to the flash preparation once the module has said so again,
+    // and completes.
+    const std::int64_t againUs = harness->nowUs();
+    harness->line.clearRecords();
+    RecordingProgress second;
+    UpgradeThreadParams params{&settings, &second};
+    EXPECT_EQ(upgradeThreadProc(&params), 0u);
+    EXPECT_EQ(settings.upgradeResult.load(), 0);
+    EXPECT_EQ(consoleSegments().front(), "\rAT{P}\rAT{Z}\r");
+    EXPECT_LT(harness->timeOf("AT{P}\r") - againUs, cfg.flashWriteUs + cfg.commandModeRepeatUs + 1'000'000);
+    EXPECT_EQ(harness->module.stats().restarts, 1);
+    expectBothFilesIntact();
 }
 
 TEST_F(WorkerRun, CodeTransferFailureIsEightAfterAGoodBootFile)

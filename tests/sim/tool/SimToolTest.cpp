@@ -15,7 +15,7 @@ TEST(SimOptions, SetTheModuleAndReceiver)
                                  "--memory", "4096", "--threshold", "4097", "--file", "a.cfg:100", "--file",
                                  "b:c.cfg:7", "--buffer-length", "2048", "--crc16", "--pace", "--link",
                                  "/tmp/x", "--store", "rx", "--quick-setup", "2", "--hangup-after-bytes", "9000",
-                                 "--hangup-after-ms", "0"},
+                                 "--hangup-after-ms", "0", "--refuse-transfers", "1", "--repeat-ms", "1500"},
                                 o, error))
         << error;
     EXPECT_EQ(o.module.start, sim::ConsoleStart::LoggedOut);
@@ -35,6 +35,8 @@ TEST(SimOptions, SetTheModuleAndReceiver)
     EXPECT_EQ(o.module.quickSetupTimes, 2);
     EXPECT_EQ(o.hangupAfterBytes, 9000);
     EXPECT_EQ(o.hangupAfterMs, 0);
+    EXPECT_EQ(o.module.refuseTransfers, 1);
+    EXPECT_EQ(o.module.commandModeRepeatUs, 1'500'000);
 }
 
 TEST(SimOptions, MistakesAreErrors)
@@ -42,7 +44,8 @@ TEST(SimOptions, MistakesAreErrors)
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"--start", "sleeping"}, {"--memory", "12k"}, {"--buffer-length", "70000"},
           {"--file", "nosize"}, {"--file", "x:-1"}, {"--quick-setup", "-1"}, {"--link"}, {"--bogus"},
-          {"--hangup-after-bytes", "-1"}, {"--hangup-after-ms", "soon"}}) {
+          {"--hangup-after-bytes", "-1"}, {"--hangup-after-ms", "soon"}, {"--refuse-transfers", "x"},
+          {"--repeat-ms", "-5"}}) {
         SimOptions o;
         std::string error;
         EXPECT_FALSE(parseSimOptions(args, o, error)) << args[0];

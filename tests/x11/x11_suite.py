@@ -1,0 +1,465 @@
+#!/usr/bin/env python3
+"""The real upgrade program on a real X server, driven with real key and mouse events.
+
+Run by scripts/test-x11.sh, which starts Xvfb and openbox and sets DISPLAY. Each case starts
+build/test/upgrade (and, where the wizard talks to a module, tarvel-sim on a pseudo-terminal,
+in real time), presses keys and clicks through xdotool (XTest), and reads what the windows show
+from the program's report file (TARVEL_UI_REPORT, see platform/qt/UiReport.h). Keyboard focus
+is moved with Tab until the report names the wanted control, so "Enter on a button" is Enter
+pressed while that button has the focus. Prints one line per case and 'N passed, N failed'.
+"""
+
+import argparse
+import os
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import time
+
+SHEET = "Tarvel Verification and Upgrade Utility"
+COMPLETED = "Download completed. Please click on the Finished button."
+FAILED = "Download failed. Please click on the Finished button."
+RUN_S = 150  # one upgrade run: the module's fixed waits come to about a minute
+
+
+class Failure(Exception):
+    pass
+
+
+def xdo(*args):
+    r = subprocess.run(["xdotool", *args], capture_output=True, text=True, timeout=20)
+    if r.returncode != 0:
+        raise Failure("xdotool %s: %s" % (" ".join(args), r.stderr.strip()))
+    return r.stdout.strip()
+
+
+class Sim:
+    """tarvel-sim on a new pseudo-terminal; its command mode repeats itself every second."""
+
+    def __init__(self, suite, name, *options):
+        self.store = os.path.join(suite.work, name + "-received")
+        self.log_path = os.path.join(suite.work, name + "-sim.log")
+        with open(self.log_path, "w") as log:
+            self.proc = subprocess.Popen(
+                [suite.sim, "--store", self.store, "--verbose", "--repeat-ms", "1000", *options],
+                stdout=subprocess.PIPE, stderr=log, text=True)
+        suite.processes.append(self.proc)
+        self.tty = self.proc.stdout.readline().strip()
+        if not self.tty:
+            raise Failure("tarvel-sim did not start")
+
+    def received(self, name):
+        path = os.path.join(self.store, name)
+        deadline = time.time() + 5
+        while time.time() < deadline and not os.path.exists(path):
+            time.sleep(0.1)
+        with open(path, "rb") as f:
+            return f.read()
+
+
+class App:
+    """One run of the upgrade program and what its report file says."""
+
+    def __init__(self, suite, name, args=(), sim=None):
+        self.suite = suite
+        self.report = os.path.join(suite.work, name + ".report")
+        open(self.report, "w").close()
+        env = dict(os.environ, TARVEL_UI_REPORT=self.report)
+        port = sim.tty if sim else os.path.join(suite.work, "no-such-port")
+        env["UPGRADE_COM1"] = env["UPGRADE_COM2"] = port
+        with open(os.path.join(suite.work, name + ".log"), "w") as log:
+            self.proc = subprocess.Popen([suite.upgrade, *args], env=env, stdout=log, stderr=log)
+        suite.processes.append(self.proc)
+        self.lines = []
+        self.pos = 0      # lines before this one have been consumed by wait()
+        self.offset = 0
+        self.focus = None
+        self.controls = {}
+
+    # --- the report ---------------------------------------------------------------------------
+    def _read(self):
+        with open(self.report, "rb") as f:
+            f.seek(self.offset)
+            data = f.read()
+        end = data.rfind(b"\n") + 1
+        self.offset += end
+        for raw in data[:end].decode("latin-1").splitlines():
+            self.lines.append(raw)
+            words = raw.split(" ", 7)
+            if words[0] in ("focus", "control") and len(words) >= 7:
+                item = (int(words[1]), words[2], int(words[3]), int(words[4]), int(words[5]),
+                        int(words[6]), words[7] if len(words) > 7 else "")
+                if words[0] == "focus":
+                    self.focus = item
+                else:
+                    self.controls[(item[0], item[6])] = item
+
+    def wait(self, pattern, timeout=10.0):
+        """The next line (after those already consumed) that matches pattern as a whole."""
+        rx = re.compile(pattern)
+        deadline = time.time() + timeout
+        while True:
+            self._read()
+            for i in range(self.pos, len(self.lines)):
+                if rx.fullmatch(self.lines[i]):
+                    self.pos = i + 1
+                    return self.lines[i]
+            if self.proc.poll() is not None and self.offset == os.path.getsize(self.report):
+                raise Failure("program ended (status %s) while waiting for '%s'"
+                              % (self.proc.returncode, pattern))
+            if time.time() > deadline:
+                tail = " | ".join(l for l in self.lines[-6:] if not l.startswith("control"))
+                raise Failure("no '%s' within %.0f s; last: %s" % (pattern, timeout, tail))
+            time.sleep(0.05)
+
+    def absent(self, pattern, seconds=1.0):
+        """No line matching pattern comes within seconds (nothing is consumed)."""
+        rx = re.compile(pattern)
+        time.sleep(seconds)
+        self._read()
+        for line in self.lines[self.pos:]:
+            if rx.fullmatch(line):
+                raise Failure("unexpected '%s'" % line)
+
+    # --- keys and mouse ---------------------------------------------------------------------------
+    @staticmethod
+    def matches(target, item):
+        if isinstance(target, int):
+            return item[0] == target
+        if target.startswith("kind:"):
+            return item[1] == target[5:]
+        return item[6] == target
+
+    def key(self, *keys):
+        xdo("key", "--clearmodifiers", *keys)
+
+    def settle(self, quiet=0.2, limit=3.0):
+        """Reads until the report has been quiet for a moment (focus moves come in bursts)."""
+        count, changed, deadline = -1, time.time(), time.time() + limit
+        while time.time() < deadline:
+            self._read()
+            if len(self.lines) != count:
+                count, changed = len(self.lines), time.time()
+            elif time.time() - changed >= quiet:
+                return
+            time.sleep(0.03)
+
+    def focus_to(self, target):
+        """Tab until the focus is on target: a control id, a button text or 'kind:edit|radio'."""
+        self.settle()
+        for _ in range(16):
+            if self.focus and self.matches(target, self.focus):
+                return
+            seen = len(self.lines)
+            self.key("Tab")
+            deadline = time.time() + 3
+            while time.time() < deadline:
+                self._read()
+                if any(l.startswith("focus ") for l in self.lines[seen:]):
+                    break
+                time.sleep(0.03)
+            self.settle(0.1)
+        raise Failure("Tab never brought the focus to %r (last focus %r)" % (target, self.focus))
+
+    def ok_box(self, pattern, timeout=10.0):
+        """A message box matching pattern comes up; Enter on its OK button closes it."""
+        self.wait(r"msgbox " + pattern, timeout)
+        self.press("OK")
+        self.wait(r"msgbox close")
+
+    def window_up(self, pattern, timeout=10.0):
+        """A window shows (pattern) and takes the keyboard focus."""
+        self.wait(pattern, timeout)
+        self.wait(r"focus .*")
+
+    def press(self, target):
+        """Enter with the focus on target."""
+        self.focus_to(target)
+        self.key("Return")
+
+    def click(self, target):
+        self._read()
+        found = [c for c in self.controls.values() if self.matches(target, c)]
+        if not found:
+            raise Failure("no position reported for %r" % (target,))
+        _, _, x, y, w, h, _ = found[-1]
+        window = xdo("getactivewindow")
+        xdo("mousemove", "--window", window, str(x + w // 2), str(y + h // 2))
+        xdo("click", "1")
+
+    # --- ends -------------------------------------------------------------------------------------
+    def ended(self, timeout=10.0):
+        try:
+            return self.proc.wait(timeout)
+        except subprocess.TimeoutExpired:
+            raise Failure("the program did not end")
+
+    def agree(self):
+        self.window_up(r"dialog 171 open")
+        self.press(1)  # 'I accept'
+        self.wait(r"page 132")
+
+    def go(self, target, page, timeout=10.0):
+        """Enter on target; the wizard shows page."""
+        self.press(target)
+        self.wait(r"page %d" % page, timeout)
+
+    def ends_with(self, target):
+        """Enter on target (Finish or Cancel) ends the wizard so, and the program, on this page."""
+        self.press(target)
+        self.wait(r"dialog 0 close %d" % {"Finish": 0x3025, "Cancel": 2}[target])
+        if self.ended() != 0:
+            raise Failure("exit status %d" % self.proc.returncode)
+        self.absent(r"page \d+", 0)
+
+
+class Suite:
+    def __init__(self, build, work):
+        self.upgrade = os.path.join(build, "upgrade")
+        self.sim = os.path.join(build, "sim", "tool", "tarvel-sim")
+        self.work = work
+        self.processes = []
+        fw = os.path.join(work, "fw")
+        os.makedirs(fw, exist_ok=True)
+        self.boot = os.path.join(fw, "tarvelboot.dmf")
+        self.code = os.path.join(fw, "tarvel.dmf")
+        with open(self.boot, "wb") as f:
+            f.write(os.urandom(8 * 1024))
+        with open(self.code, "wb") as f:
+            f.write(os.urandom(20 * 1024))
+        self.files = ["-b", self.boot, "-c", self.code]
+
+    def stop_all(self):
+        for p in self.processes:
+            if p.poll() is None:
+                p.terminate()
+        for p in self.processes:
+            try:
+                p.wait(5)
+            except subprocess.TimeoutExpired:
+                p.kill()
+                p.wait()
+        self.processes = []
+
+    def expect_intact(self, sim):
+        for name, path in (("tarvelboot.dmf", self.boot), ("tarvel.dmf", self.code)):
+            with open(path, "rb") as f:
+                if sim.received(name) != f.read():
+                    raise Failure("%s arrived damaged" % name)
+
+
+CASES = []
+
+
+def case(fn):
+    CASES.append(fn)
+    return fn
+
+
+# --- Enter on the buttons of each page ------------------------------------------------------------
+
+@case
+def agreement_enter_on_reject_ends_the_program(s):
+    app = App(s, "agreement")
+    app.window_up(r"dialog 171 open")
+    app.press(2)  # 'I reject'
+    if app.ended() != 0:
+        raise Failure("exit status %d" % app.proc.returncode)
+    app.absent(r"page \d+", 0)
+
+
+def cancel_case(page):
+    def run(s):
+        app = App(s, "cancel-%d" % page)
+        app.agree()
+        for at in (135, 136, 137):
+            if at <= page:
+                app.go("Next >", at)
+        if page == 140:
+            app.click(1028)  # "No, upgrade immediately", with the mouse
+            app.wait(r"focus 1028 .*")
+            app.go("Next >", 140)
+        app.ends_with("Cancel")
+    run.__name__ = "enter_on_cancel_ends_the_wizard_on_page_%d" % page
+    return run
+
+
+for _page in (132, 135, 136, 137, 140):
+    case(cancel_case(_page))
+
+
+@case
+def enter_on_each_button_then_an_upgrade_by_keys(s):
+    sim = Sim(s, "keys")
+    app = App(s, "keys", s.files, sim)
+    app.agree()
+    app.go("Next >", 135)
+    app.go("< Back", 132)
+    app.go("Next >", 135)
+    app.go("kind:radio", 136)          # Enter on a radio button: Next
+    app.go("< Back", 135)
+    app.go("kind:radio", 136)
+    app.go("kind:edit", 137)           # Enter in an edit box: Next
+    app.go("< Back", 136)
+    app.go("kind:edit", 137)
+    app.go("Next >", 139, 40)          # "Yes (Recommended)": the verification passes
+    app.go("< Back", 137)
+    app.go("kind:radio", 139, 40)
+    app.go("Next >", 140)
+    app.go("< Back", 139)
+    app.go("Next >", 140)
+    for browse, title, name in ((1043, "boot", "tarvelboot.dmf"), (1047, "code", "tarvel.dmf")):
+        app.press(browse)
+        app.window_up(r"filedialog Select a Tarvel %s file\. \[Tarvel dmf files \(%s\)\]"
+                      % (title, re.escape(name)))
+        app.key("Escape")
+        app.wait(r"filedialog close")
+        app.absent(r"page \d+", 0.3)
+    app.go("kind:edit", 152)
+    app.go("< Back", 140)
+    app.go("Next >", 152)
+    app.press("kind:radio")            # Enter on a radio button: Next runs the upgrade
+    app.wait(r"dialog 155 open")
+    app.wait(r"text 1061 " + re.escape(COMPLETED), RUN_S)
+    app.press(1)                       # Enter on "Finished"
+    app.wait(r"dialog 155 close \d+")
+    app.wait(r"page 154")
+    s.expect_intact(sim)
+    app.go("< Back", 152)
+    app.ends_with("Cancel")
+
+
+def verification_case(name, check):
+    def run(s):
+        sim = Sim(s, name, "--memory", "1")  # too little memory: the verification fails
+        app = App(s, name, (), sim)
+        app.agree()
+        for target, page in (("Next >", 135), ("Next >", 136), ("Next >", 137)):
+            app.go(target, page)
+        app.go("Next >", 138, 40)
+        check(app)
+    run.__name__ = name
+    return run
+
+
+def details_back_finish_on_138(app):
+    app.press(1032)
+    app.ok_box(r".+")
+    app.absent(r"page \d+", 0.3)
+    app.go("< Back", 137)
+    app.go("Next >", 138, 40)
+    app.ends_with("Finish")
+
+
+case(verification_case("enter_on_details_back_and_finish_on_page_138", details_back_finish_on_138))
+case(verification_case("enter_on_cancel_ends_the_wizard_on_page_138", lambda app: app.ends_with("Cancel")))
+
+
+@case
+def enter_on_cancel_ends_the_wizard_on_page_139(s):
+    sim = Sim(s, "cancel-139")
+    app = App(s, "cancel-139", (), sim)
+    app.agree()
+    for page in (135, 136, 137):
+        app.go("Next >", page)
+    app.go("Next >", 139, 40)
+    app.ends_with("Cancel")
+
+
+def port_failure_case(target):
+    def run(s):
+        # The port cannot be opened: the run fails at once, the program shows why.
+        app = App(s, "failed-" + target.lower(), ["-n", "-o", "COM1", *s.files])
+        app.agree()
+        app.wait(r"dialog 155 open")
+        app.ok_box(r"Unable to gain access to the COM port\.")
+        app.wait(r"text 1061 " + re.escape(FAILED))
+        app.press(1)
+        app.wait(r"page 153")
+        app.ends_with(target)
+    run.__name__ = "enter_on_%s_ends_the_wizard_on_page_153" % target.lower()
+    return run
+
+
+case(port_failure_case("Cancel"))
+case(port_failure_case("Finish"))
+
+
+# --- a refused transfer, then Back and Next: the re-attempt completes ---------------------------
+
+@case
+def noninteractive_run_fails_then_back_and_next_complete_it(s):
+    sim = Sim(s, "reattempt", "--refuse-transfers", "1")
+    app = App(s, "reattempt", ["-n", "-o", "COM1", *s.files], sim)
+    app.agree()
+    app.window_up(r"dialog 155 open")  # -n: the wizard pressed Next by itself
+    # During the run every way of closing the window is refused with a beep.
+    for keys in (["Return"], ["Escape"], ["alt+F4"]):
+        app.key(*keys)
+        app.wait(r"beep")
+    app.absent(r"dialog 155 close", 0.5)
+    app.ok_box(r".*Unable to initialize ZModem transfer\.", RUN_S)
+    app.wait(r"text 1061 " + re.escape(FAILED))
+    app.click(1)                       # "Finished", with the mouse
+    app.wait(r"dialog 155 close \d+")
+    app.wait(r"page 153")
+    app.click(1056)                    # "Details"
+    app.ok_box(r"Unable to download the boot file to the Tarvel\..*")
+    app.go("< Back", 152)
+    app.click("Next >")
+    app.wait(r"dialog 155 open")
+    # No restart is needed: the flash preparation begins within seconds, not an hour.
+    app.wait(r"text 1061 Preparing flash for download, this may take upto two minutes\.\.\.", 20)
+    app.wait(r"text 1061 " + re.escape(COMPLETED), RUN_S)
+    app.press(1)
+    app.wait(r"page 154")
+    s.expect_intact(sim)
+    app.ends_with("Finish")
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--build", required=True)
+    ap.add_argument("--work", required=True)
+    ap.add_argument("--keep", help="copy the report files here")
+    ap.add_argument("cases", nargs="*", help="run only cases whose name contains one of these")
+    a = ap.parse_args()
+    # Stopped from outside: end the programs started so far (the finally clauses below).
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))
+    if not os.environ.get("DISPLAY"):
+        print("x11 suite: DISPLAY is not set")
+        print("0 passed, 1 failed")
+        return 1
+    suite = Suite(a.build, os.path.abspath(a.work))
+    passed = failed = 0
+    started = time.time()
+    try:
+        for fn in CASES:
+            if a.cases and not any(c in fn.__name__ for c in a.cases):
+                continue
+            t0 = time.time()
+            try:
+                fn(suite)
+                passed += 1
+                print("ok    %-62s %5.1f s" % (fn.__name__, time.time() - t0), flush=True)
+            except Failure as e:
+                failed += 1
+                print("FAIL  %-62s %5.1f s\n      %s" % (fn.__name__, time.time() - t0, e), flush=True)
+            finally:
+                suite.stop_all()
+    finally:
+        suite.stop_all()
+        if a.keep:
+            os.makedirs(a.keep, exist_ok=True)
+            for f in os.listdir(suite.work):
+                if f.endswith(".report"):
+                    shutil.copy(os.path.join(suite.work, f), a.keep)
+    print("x11 suite: %.0f s" % (time.time() - started))
+    print("%d passed, %d failed" % (passed, failed))
+    return 0 if failed == 0 else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
