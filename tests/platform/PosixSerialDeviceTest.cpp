@@ -8,6 +8,7 @@
 #include "platform/SerialDeviceFactory.h"
 #include "platform/SystemClock.h"
 #include "serial/CSerialPort.h"
+#include "support/ScopedEnv.h"
 
 #include <gtest/gtest.h>
 
@@ -31,22 +32,7 @@ long msSince(Clock::time_point t0)
     return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t0).count());
 }
 
-// Sets (or, with nullptr, removes) an environment variable for the lifetime of the object.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const char* value) : name_(name)
-    {
-        if (const char* old = std::getenv(name))
-            old_ = old, hadOld_ = true;
-        value ? ::setenv(name, value, 1) : ::unsetenv(name);
-    }
-    ~ScopedEnv() { hadOld_ ? ::setenv(name_, old_.c_str(), 1) : ::unsetenv(name_); }
-
-private:
-    const char* name_;
-    std::string old_;
-    bool hadOld_ = false;
-};
+using test::ScopedEnv;
 
 struct PtyLine : ::testing::Test {
     int master = -1;

@@ -5,6 +5,7 @@
 #include "platform/SerialPortDiscovery.h"
 #include "platform/SystemClock.h"
 #include "support/FakeDeviceTree.h"
+#include "support/ScopedEnv.h"
 
 #include <gtest/gtest.h>
 
@@ -20,22 +21,7 @@ using platform::SerialDeviceFactory;
 using platform::SerialPortDiscovery;
 using test::FakeDeviceTree;
 
-// Sets (or, with nullptr, removes) an environment variable for the lifetime of the object.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const char* value) : name_(name)
-    {
-        if (const char* old = std::getenv(name))
-            old_ = old, hadOld_ = true;
-        value ? ::setenv(name, value, 1) : ::unsetenv(name);
-    }
-    ~ScopedEnv() { hadOld_ ? ::setenv(name_, old_.c_str(), 1) : ::unsetenv(name_); }
-
-private:
-    const char* name_;
-    std::string old_;
-    bool hadOld_ = false;
-};
+using test::ScopedEnv;
 
 struct DeviceTree : ::testing::Test {
     FakeDeviceTree tree{::testing::UnitTest::GetInstance()->current_test_info()->name()};
