@@ -3,7 +3,7 @@
 # real line speed (tarvel-sim --pace), with upgrade-cli or with the windowed program.
 #   bench/paced_loop.sh cli|gui RUNS SPEED...      SPEED: 38400 or 115200 (the latter: -f)
 # Files: 64 KB boot and 600 KB code of random data (out/bench). The windowed runs need Xvfb,
-# openbox and xdotool (TARVEL_WITH_BENCH_GUI=1 scripts/install-deps.sh) and use the display in
+# openbox and xdotool (scripts/install-deps.sh installs them) and use the display in
 # TARVEL_BENCH_DISPLAY (default :80): the agreement is accepted with Enter, the wizard runs
 # itself (-n), the progress window's "Finished" and the result page's Finish are pressed once
 # the module has the code file. A message box on the way fails the run.

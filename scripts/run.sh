@@ -7,7 +7,8 @@
 # wizard; the files are checked after it has closed. The port page can only store COM1 or COM2,
 # so both names are pointed at the virtual module's pseudo-terminal for that run.
 #   TARVEL_RUN_CLI=1    use upgrade-cli even where a display exists
-#   TARVEL_SIM_PACE=1   carry the bytes at the real line speed (the run then takes minutes)
+#   TARVEL_SIM_PACE=1   the module's side at the real line speed too (the port keeps the line's
+#                       pace anyway, so the transfers take minutes either way)
 #   JOBS=N              parallel build jobs (default 2)
 set -euo pipefail
 cd "$(dirname "$0")/.."

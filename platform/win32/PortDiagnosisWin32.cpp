@@ -4,12 +4,6 @@
 // or the system's own words for anything else. No group membership or ModemManager applies.
 #include "platform/PortDiagnosis.h"
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
 #include <windows.h>
 
 namespace platform {

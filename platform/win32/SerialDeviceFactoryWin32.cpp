@@ -8,12 +8,6 @@
 #include "platform/PortDiagnosis.h"
 #include "platform/win32/Win32SerialDevice.h"
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
 #include <windows.h>
 
 namespace platform {
