@@ -55,7 +55,7 @@ for dll in $dlls; do
   esac
 done
 
-find "$out/tarvel/tests" -maxdepth 1 -name '*Test.exe' | sort
+find "$out/tarvel/tests" -maxdepth 1 -name '*_tests.exe' | sort
 # The windowed upgrade.exe needs the window framework's Windows backend, which does not exist
 # yet; only the command-line program is made.
 echo "$cli"

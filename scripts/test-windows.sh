@@ -85,7 +85,7 @@ echo "== core tests under Wine"
 passed=0
 failed=0
 filter="-$(IFS=:; echo "${wine_skips[*]}")"
-for exe in "$out"/tarvel/tests/*Test.exe; do
+for exe in "$out"/tarvel/tests/*_tests.exe; do
   name=$(basename "$exe" .exe)
   log=$run/logs/$name.log
   status=0
