@@ -82,6 +82,9 @@ public:
     // Called with the template id of each page just activated (after its OnSetActive).
     std::function<void(int templateId)> pageActivated;
 
+    // The backend's helpers (navigation, layout, idle calls), defined with its .cpp files.
+    struct Backend;
+
 protected:
     std::vector<CPropertyPage*> pages_;  // owned by the derived class
     int active_ = -1;
