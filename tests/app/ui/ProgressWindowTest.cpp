@@ -1,0 +1,211 @@
+// The progress window around runs against the virtual module (worker on its own thread, module
+// on virtual time): what it shows during and at the end of a run, that every update reaches the
+// controls on the GUI thread in order, and that no way of closing it works before the worker is
+// done with it.
+#include "serial/CSerialPort.h"
+#include "sim/ZModemReceiver.h"
+#include "support/ModuleHarness.h"
+#include "support/WindowTest.h"
+#include "app/ui/CAgreementDlg.h"
+#include "platform/ui/LocalLoop.h"
+#include "upgrade/UpgradeWorker.h"
+
+#include <QLineEdit>
+#include <QTest>
+#include <QThread>
+
+#include <atomic>
+
+namespace {
+
+class ProgressWindow : public WizardFixture {
+protected:
+    void SetUp() override
+    {
+        WizardFixture::SetUp();
+        // A boot file too small for a report during its transfer: only the final fill shows it.
+        settings().bootFile = files.write("tarvelboot.dmf", bootData);
+        settings().codeFile = files.write("tarvel.dmf", codeData);
+        sim::ModuleConfig cfg;
+        cfg.receiver = sim::ZModemReceiver::factory({}, store);
+        harness = std::make_unique<test::ModuleHarness>(std::move(cfg), &threads);
+        gui = std::make_unique<platform::ScopedPlatform>(platform::Services{nullptr, nullptr, &notifier, nullptr});
+    }
+    void TearDown() override
+    {
+        threads.join();
+        WizardFixture::TearDown();
+    }
+    void failOpen()
+    {
+        sim::LineFaults f;
+        f.failOpen = true;
+        harness->line.setFaults(f);
+    }
+    // Runs the window modally until the clicker has ended it; the worker is joined.
+    uitest::FinalView runWindow(std::function<void(CDownloadDlg&)> beforeRun = {}, std::function<void(CDownloadDlg&)> finish = {})
+    {
+        uitest::Watchdog guard(60, "a progress window run");
+        uitest::FinishClicker clicker(std::move(finish));
+        {
+            CDownloadDlg dlg;
+            dlg.Create();
+            if (beforeRun)
+                beforeRun(dlg);
+            modalResult = widgetOf(dlg)->exec();
+        }
+        threads.join();
+        return clicker.views.empty() ? uitest::FinalView{} : clicker.views.front();
+    }
+
+    uitest::FirmwareFolder files{"dlg"};
+    std::vector<std::uint8_t> bootData = uitest::randomBytes(3000, 11), codeData = uitest::randomBytes(20000, 12);
+    uitest::JoiningThreadStarter threads;
+    std::shared_ptr<sim::ReceivedFiles> store = std::make_shared<sim::ReceivedFiles>();
+    std::unique_ptr<test::ModuleHarness> harness;
+    std::unique_ptr<platform::ScopedPlatform> gui;
+    int modalResult = 0;
+};
+
+TEST_F(ProgressWindow, RunShowsEachStepInOrderOnTheGuiThreadAndEndsWithFullBarsAndTheVerdictInBold)
+{
+    std::vector<std::string> statuses;
+    bool allOnGuiThread = true;
+    const uitest::FinalView v = runWindow([&](CDownloadDlg& dlg) {
+        for (int id : {CDownloadDlg::kStatus, CDownloadDlg::kBootCount, CDownloadDlg::kCodeCount})
+            QObject::connect(item<QLineEdit>(dlg, id), &QLineEdit::textChanged, [&, id](const QString& t) {
+                allOnGuiThread = allOnGuiThread && QThread::currentThread() == qApp->thread();
+                if (id == CDownloadDlg::kStatus && (statuses.empty() || statuses.back() != t.toStdString()))
+                    statuses.push_back(t.toStdString());
+            });
+    });
+    EXPECT_EQ(settings().upgradeResult.load(), 0);
+    EXPECT_EQ(statuses, (std::vector<std::string>{kStatusPreparingFlash, kStatusBootDownload, kStatusBootDone,
+                                                  kStatusCodeDownload, ProgressState::kCompleted}));
+    EXPECT_TRUE(allOnGuiThread);
+    EXPECT_EQ(v.boot, "2/2 2K of 2K");
+    EXPECT_EQ(v.code, "19/19 19K of 19K");
+    EXPECT_TRUE(v.bold);
+    EXPECT_EQ(v.button, "Finished");
+    EXPECT_TRUE(v.buttonEnabled);
+    const auto received = store->files();
+    ASSERT_EQ(received.size(), 2u);
+    EXPECT_EQ(received[0].data, bootData);
+    EXPECT_EQ(received[1].data, codeData);
+    EXPECT_EQ(modalResult, platform::IDOK);
+    EXPECT_TRUE(notifier.beeps().empty());
+}
+
+TEST_F(ProgressWindow, EveryWayOfClosingIsRefusedWithABeepUntilTheRunHasEnded)
+{
+    failOpen();  // a short run once it is let go
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    threads.gate = [released] { released.wait(); };
+    std::string during;
+    const uitest::FinalView v = runWindow([&](CDownloadDlg& dlg) {
+        later([&] {
+            QWidget* w = widgetOf(dlg);
+            during = dlg.GetDlgItemText(CDownloadDlg::kStatus) + " | " + dlg.GetDlgItemText(CDownloadDlg::kButton) +
+                     (dlg.isItemEnabled(CDownloadDlg::kButton) ? " enabled | " : " disabled | ") +
+                     std::to_string(item<QProgressBar>(dlg, CDownloadDlg::kBootBar)->maximum());
+            QTest::keyClick(w, Qt::Key_Return);
+            QTest::keyClick(w, Qt::Key_Escape);
+            w->close();
+            EXPECT_TRUE(w->isVisible());
+            release.set_value();
+        }, 20);
+    });
+    EXPECT_EQ(during, std::string(ProgressState::kInitialStatus) + " | Downloading... disabled | 100");
+    EXPECT_EQ(notifier.beeps(), (std::vector<unsigned>{platform::MB_OK, platform::MB_OK, platform::MB_OK}));
+    EXPECT_EQ(v.status, ProgressState::kFailed);  // and once the run had ended, "Finished" closed it
+    EXPECT_EQ(v.boot, "0/100 ");
+    EXPECT_EQ(settings().upgradeResult.load(), 1);
+    ASSERT_EQ(notifier.boxes().size(), 1u);
+    EXPECT_EQ(notifier.boxes()[0].text, CSerialPort::kAccessError);
+    EXPECT_EQ(modalResult, platform::IDOK);
+    // After the verdict the close box and Escape end it too.
+    for (const auto& way : {std::function<void(CDownloadDlg&)>([](CDownloadDlg& d) { widgetOf(d)->close(); }),
+                            std::function<void(CDownloadDlg&)>([](CDownloadDlg& d) { QTest::keyClick(widgetOf(d), Qt::Key_Escape); })}) {
+        threads.gate = nullptr;
+        EXPECT_EQ(runWindow({}, way).status, ProgressState::kFailed);
+        EXPECT_EQ(modalResult, platform::IDCANCEL);
+    }
+}
+
+TEST_F(ProgressWindow, CloseIsRefusedWhileTheVerdictIsStillOnItsWay)
+{
+    // upgradeDone is set but showFinished, the worker's last use of the window, not yet handled.
+    std::atomic<bool> closeTried{false};
+    threads.replacement = [&](void* p) {
+        auto* params = static_cast<UpgradeThreadParams*>(p);
+        params->settings->upgradeResult.store(0);
+        params->settings->upgradeDone.store(true);
+        while (!closeTried.load())
+            std::this_thread::yield();
+        params->dialog->showFinished(0);
+    };
+    bool openAfterTry = false;
+    const uitest::FinalView v = runWindow([&](CDownloadDlg& dlg) {
+        auto* poll = new QTimer(widgetOf(dlg));
+        QObject::connect(poll, &QTimer::timeout, [&, poll] {
+            if (!settings().upgradeDone.load())
+                return;
+            QTest::keyClick(widgetOf(dlg), Qt::Key_Escape);
+            openAfterTry = widgetOf(dlg)->isVisible();
+            closeTried = true;
+            poll->stop();
+        });
+        poll->start(2);
+    });
+    EXPECT_TRUE(openAfterTry);
+    EXPECT_EQ(notifier.beeps().size(), 1u);
+    EXPECT_EQ(v.status, ProgressState::kCompleted);
+}
+
+TEST_F(ProgressWindow, RefreshTakesTheMembersOfThatMomentAndAnEmptyBarStaysEmpty)
+{
+    threads.replacement = [](void*) {};  // no run: the test is the writer
+    CDownloadDlg dlg;
+    dlg.Create();
+    widgetOf(dlg)->show();
+    ui::LocalLoop loop;
+    std::thread writer([&] {
+        dlg.statusText = "first";
+        dlg.bootTotalK = 40;
+        dlg.bootSentK = 10;
+        dlg.refresh();
+        dlg.statusText = "second";  // written after refresh() and never refreshed: must not show
+        loop.quit();
+    });
+    loop.exec();
+    writer.join();
+    dlg.invalidate();  // a repaint shows what the display was given, not the half-written members
+    pumpEvents();
+    EXPECT_EQ(dlg.GetDlgItemText(CDownloadDlg::kStatus), "first");
+    EXPECT_EQ(item<QProgressBar>(dlg, CDownloadDlg::kBootBar)->value(), 10);
+    dlg.codeTotalK = 0;
+    dlg.refresh();
+    auto* code = item<QProgressBar>(dlg, CDownloadDlg::kCodeBar);
+    EXPECT_GT(code->maximum(), code->minimum());  // not the toolkit's busy bar
+}
+
+TEST_F(ProgressWindow, WithoutAWorkerOrAWizardTheWindowShowsTheFailureAndMayClose)
+{
+    threads.refuse = true;
+    EXPECT_EQ(runWindow().status, ProgressState::kFailed);
+    EXPECT_TRUE(settings().upgradeDone.load());
+    EXPECT_EQ(settings().upgradeResult.load(), CDownloadDlg::kNoWorker);
+
+    threads.refuse = false;
+    winApp.m_pMainWnd = nullptr;
+    CAgreementDlg stranger;  // owned by something other than the wizard: no settings, no run
+    CDownloadDlg orphan(&stranger);
+    EXPECT_EQ(orphan.settings(), nullptr);
+    orphan.Create();
+    EXPECT_TRUE(orphan.mayClose());
+    EXPECT_EQ(orphan.GetDlgItemText(CDownloadDlg::kStatus), ProgressState::kFailed);
+    EXPECT_EQ(threads.started, 1);
+}
+
+}  // namespace

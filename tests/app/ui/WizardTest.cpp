@@ -1,0 +1,190 @@
+// The wizard: each page's buttons and routes, Enter with the focus on every button of every
+// page, and non-interactive mode.
+#include "platform/ui/CFileDialog.h"
+#include "support/WindowTest.h"
+#include "upgrade/UpgradeWorker.h"
+
+#include <QTest>
+
+#include <map>
+#include <optional>
+
+namespace {
+
+using Wizard = WizardFixture;
+
+TEST_F(Wizard, PagesSetTheirButtonsAndNextAndBackFollowTheRoutes)
+{
+    start();
+    const std::pair<int, unsigned> pages[] = {
+        {132, PSWIZB_NEXT},
+        {135, PSWIZB_BACK | PSWIZB_NEXT},
+        {136, PSWIZB_BACK | PSWIZB_NEXT},
+        {137, PSWIZB_BACK | PSWIZB_NEXT},
+        {138, PSWIZB_BACK | PSWIZB_FINISH},
+        {139, PSWIZB_BACK | PSWIZB_NEXT},
+        {140, PSWIZB_BACK | PSWIZB_NEXT},
+        {152, PSWIZB_BACK | PSWIZB_NEXT},
+        {153, PSWIZB_BACK | PSWIZB_FINISH},
+        {154, PSWIZB_BACK | PSWIZB_FINISH},
+    };
+    ASSERT_EQ(wizard->GetPageCount(), 10);
+    for (int i = 0; i < 10; ++i) {
+        EXPECT_EQ(wizard->GetPage(i)->templateId(), pages[i].first);
+        goTo(pages[i].first);
+        EXPECT_EQ(wizard->wizardButtons(), pages[i].second) << pages[i].first;
+        EXPECT_EQ(window().windowTitle(), QStringLiteral("Tarvel Verification and Upgrade Utility"));
+    }
+    int code = 0, runs = 0;
+    wizard->page4.setVerification([&](UpgradeSettings&) { return ++runs, code; });
+    goTo(132);
+    // Verified: back from the files to the passed page, from there to the choice.
+    walk({{'N', 135}, {'N', 136}, {'N', 137}, {'N', 139}, {'N', 140}, {'B', 139}, {'B', 137}});
+    code = 5;
+    walk({{'N', 138}, {'B', 137}});
+    EXPECT_EQ(settings().verifyResult, 5);
+    page().CheckDlgButton(1027, BST_UNCHECKED);
+    page().CheckDlgButton(1028, BST_CHECKED);
+    // Not verified: straight from the choice to the files and back to it.
+    walk({{'N', 140}, {'B', 137}, {'B', 136}, {'B', 135}, {'B', 132}});
+    EXPECT_EQ(runs, 2);
+    goTo(154);
+    walk({{'B', 152}});  // not the failed page between them
+    goTo(153);
+    walk({{'B', 152}, {'B', 140}});
+}
+
+// The sheet's own buttons in the table below; any other number is a control of the page.
+enum SheetButton { kBack = -10, kNext, kFinish, kCancel };
+
+// Enter with the focus on each push button of each page presses that button; on an edit box or
+// a radio button it presses the default button (Next, or Finish). The key goes to the focused
+// widget as a real key event; further Enters go wherever the focus is then. A run started from
+// the erase page ends at once with success; Enter on its focused "Finished" button closes it.
+TEST_F(Wizard, EnterPressesTheFocusedPushButtonElseTheDefaultButton)
+{
+    struct Case {
+        int page;
+        int focus;
+        const char* outcome;
+        int enters = 1;  // more than one: the focus a page change leaves decides the next ones
+    };
+    const Case cases[] = {
+        {132, kNext, "135"}, {132, kCancel, "ended by Cancel"},
+        {135, kBack, "132"}, {135, kNext, "136"}, {135, kCancel, "ended by Cancel"},
+        {135, 1008, "136"},  // radio COM2
+        {135, 1008, "137", 2},
+        {136, kBack, "135"}, {136, kNext, "137"}, {136, kCancel, "ended by Cancel"},
+        {136, 1020, "137"},  // version edit
+        {136, 1019, "137"},  // password edit
+        {137, kBack, "136"}, {137, kNext, "139 verified"}, {137, kCancel, "ended by Cancel"},
+        {137, 1027, "139 verified"},  // radio "Yes (Recommended)"
+        {138, kBack, "137"}, {138, kFinish, "ended by Finish"}, {138, kCancel, "ended by Cancel"},
+        {138, 1032, "138 box"},  // Details
+        {139, kBack, "137"}, {139, kNext, "140"}, {139, kCancel, "ended by Cancel"},
+        {140, kBack, "139"}, {140, kNext, "152"}, {140, kCancel, "ended by Cancel"},
+        {140, 1043, "140 file Select a Tarvel boot file."},
+        {140, 1047, "140 file Select a Tarvel code file."},
+        {140, 1042, "152"},  // boot path edit
+        {140, 1042, "154 run", 2},
+        {140, 1042, "ended by Finish run", 3},
+        {152, kBack, "140"}, {152, kNext, "154 run"},
+        {152, kNext, "ended by Finish run", 2},  // the focus passes from Next to Finish
+        {152, kCancel, "ended by Cancel"},
+        {152, 1051, "154 run"},  // radio "No (Recommended)"
+        {153, kBack, "152"}, {153, kFinish, "ended by Finish"}, {153, kCancel, "ended by Cancel"},
+        {153, 1056, "153 box"},  // Details
+        {154, kBack, "152"}, {154, kFinish, "ended by Finish"}, {154, kCancel, "ended by Cancel"},
+    };
+    uitest::JoiningThreadStarter threads;
+    platform::ScopedPlatform threadScope{{nullptr, nullptr, nullptr, &threads}};
+    threads.replacement = [](void* p) {
+        auto* params = static_cast<UpgradeThreadParams*>(p);
+        params->settings->upgradeResult.store(0);
+        params->settings->upgradeDone.store(true);
+        params->dialog->showFinished(0);
+    };
+    uitest::FinishClicker enterOnFinished([](CDownloadDlg& d) {
+        ASSERT_EQ(widgetOf(d)->focusWidget(), itemWidget(d, CDownloadDlg::kButton));
+        QTest::keyClick(widgetOf(d)->focusWidget(), Qt::Key_Return);
+    });
+    std::vector<std::string> fileTitles;
+    CFileDialog::setScript([&](const CFileDialog::Request& r) {
+        fileTitles.push_back(r.title);
+        return std::optional<std::string>{};
+    });
+    const std::map<int, int> sheetButtons = {{kBack, PSBTN_BACK}, {kNext, PSBTN_NEXT}, {kFinish, PSBTN_FINISH}, {kCancel, PSBTN_CANCEL}};
+    bool verified = false;
+    int ended = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.page) + " focus " + std::to_string(c.focus));
+        verified = false;
+        ended = 0;
+        makeWizard();
+        settings().bootFile = "/fw/tarvelboot.dmf";
+        settings().codeFile = "/fw/tarvel.dmf";
+        wizard->page4.setVerification([&](UpgradeSettings&) { return verified = true, 0; });
+        QObject::connect(&window(), &QDialog::finished, [&](int r) { ended = r; });
+        goTo(c.page);
+        window().activateWindow();
+        QWidget* target = c.focus < 0 ? ui::qt::sheetButton(*wizard, sheetButtons.at(c.focus)) : control(c.focus);
+        ASSERT_TRUE(target && target->isVisible() && target->isEnabled());
+        target->setFocus(Qt::TabFocusReason);
+        notifier.clear();
+        fileTitles.clear();
+        const int runsBefore = threads.started;
+        for (int i = 0; i < c.enters; ++i) {
+            ASSERT_NE(window().focusWidget(), nullptr);
+            QTest::keyClick(window().focusWidget(), Qt::Key_Return);
+            pumpEvents();
+        }
+        threads.join();
+        std::string outcome = ended == platform::IDCANCEL ? "ended by Cancel"
+                              : ended == ID_WIZFINISH     ? "ended by Finish"
+                                                          : std::to_string(active());
+        outcome += verified ? " verified" : "";
+        outcome += notifier.boxes().empty() ? "" : " box";
+        for (const auto& title : fileTitles)
+            outcome += " file " + title;
+        outcome += threads.started != runsBefore ? " run" : "";
+        EXPECT_EQ(outcome, c.outcome);
+        // Arriving on the erase page from the file page's edit box, the focus is on the checked
+        // radio button (Space on the other would choose to erase the configuration).
+        if (c.page == 140 && c.focus == 1042 && c.enters == 1) {
+            EXPECT_EQ(window().focusWidget(), control(1051));
+        }
+    }
+    CFileDialog::setScript(nullptr);
+}
+
+TEST_F(Wizard, NonInteractiveModePressesNextSixTimesOnceShownAndOnlyOnce)
+{
+    settings().nonInteractive = true;  // as -n sets it
+    settings().verifyFirst = false;
+    settings().comPort = "COM2";
+    std::vector<int> visited;
+    bool shownAtFirstPress = false;
+    wizard->pageActivated = [&](int id) {
+        visited.push_back(id);
+        if (id == 135)
+            shownAtFirstPress = window().isVisible();
+        if (id == 136)
+            wizard->OnKickIdle(0, 0);  // an idle call inside a press starts no second round
+    };
+    later([&] {
+        later([&] {
+            EXPECT_GE(wizard->idleCount(), 2);  // later idle calls moved nothing
+            wizard->PressButton(PSBTN_CANCEL);
+        }, 60);
+    }, 30);
+    wizard->DoModal();
+    EXPECT_TRUE(shownAtFirstPress);
+    EXPECT_EQ(visited, (std::vector<int>{132, 135, 136, 137, 140}));
+    // No files given: presses five and six are refused on the file page, and no others.
+    EXPECT_EQ(boxTexts().size(), 2u);
+    EXPECT_FALSE(settings().nonInteractive);
+    EXPECT_EQ(settings().comPort, "COM2");
+    EXPECT_EQ(settings().newVersion, "2.0.10");
+}
+
+}  // namespace

@@ -1,0 +1,284 @@
+#pragma once
+// Window tests on Qt's offscreen platform: the QApplication (created on first use, destroyed
+// after the last test), event pumping, the wizard fixture with scripted message boxes, and what
+// upgrade runs from the windows need: worker threads joined before the module goes away, a
+// real-time bound, firmware files on disk, and a watcher that notes what the progress window
+// showed at its verdict and then ends it.
+
+#include "app/ui/CUpgradeWizard.h"
+#include "platform/IThreadStarter.h"
+#include "platform/Platform.h"
+#include "platform/qt/QtAccess.h"
+#include "platform/qt/QtNotifier.h"
+#include "platform/ui/CWinApp.h"
+#include "upgrade/ui/CDownloadDlg.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QEventLoop>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <future>
+#include <initializer_list>
+#include <memory>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+using ui::qt::item;
+using ui::qt::itemWidget;
+using ui::qt::widgetOf;
+
+class GuiAppEnvironment : public ::testing::Environment {
+public:
+    explicit GuiAppEnvironment(QApplication* app) : app_(app) {}
+    void TearDown() override { delete app_; }
+
+private:
+    QApplication* app_;
+};
+
+inline QApplication& guiApp()
+{
+    static QApplication* app = [] {
+        if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        static int argc = 1;
+        static char name[] = "upgrade";
+        static char* argv[] = {name, nullptr};
+        auto* a = new QApplication(argc, argv);
+        ::testing::AddGlobalTestEnvironment(new GuiAppEnvironment(a));
+        return a;
+    }();
+    return *app;
+}
+
+// Lets queued calls (paints, idle notifications) run.
+inline void pumpEvents(int rounds = 3)
+{
+    for (int i = 0; i < rounds; ++i)
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+// Runs fn from the event loop once the current (modal) loop runs.
+inline void later(std::function<void()> fn, int ms = 0)
+{
+    QTimer::singleShot(ms, QCoreApplication::instance(), std::move(fn));
+}
+
+namespace uitest {
+
+// Threads joined by join() and at destruction. A gate runs on the new thread before the
+// procedure (to hold a run back); a replacement runs instead of it; refuse fails the start.
+class JoiningThreadStarter final : public platform::IThreadStarter {
+public:
+    ~JoiningThreadStarter() override { join(); }
+    bool start(platform::ThreadProcedure procedure, void* parameter) override
+    {
+        ++started;
+        if (refuse)
+            return false;
+        threads_.emplace_back([=, gate = gate, replacement = replacement] {
+            if (gate)
+                gate();
+            if (replacement)
+                replacement(parameter);
+            else
+                procedure(parameter);
+        });
+        return true;
+    }
+    void join()
+    {
+        for (auto& t : threads_)
+            t.join();
+        threads_.clear();
+    }
+    std::function<void()> gate;
+    std::function<void(void*)> replacement;
+    int started = 0;
+    bool refuse = false;
+
+private:
+    std::vector<std::thread> threads_;
+};
+
+// A test that has not ended within the bound aborts instead of hanging in a modal window.
+class Watchdog {
+public:
+    Watchdog(int seconds, const char* what)
+        : thread_([ended = done_.get_future(), seconds, what] {
+              if (ended.wait_for(std::chrono::seconds(seconds)) == std::future_status::timeout) {
+                  std::fprintf(stderr, "watchdog: %s did not end within %d s\n", what, seconds);
+                  std::abort();
+              }
+          })
+    {
+    }
+    ~Watchdog()
+    {
+        done_.set_value();
+        thread_.join();
+    }
+
+private:
+    std::promise<void> done_;
+    std::thread thread_;
+};
+
+inline std::vector<std::uint8_t> randomBytes(std::size_t n, unsigned seed)
+{
+    std::mt19937 gen(seed);
+    std::vector<std::uint8_t> v(n);
+    for (auto& b : v)
+        b = static_cast<std::uint8_t>(gen());
+    return v;
+}
+
+// A fresh folder for one test's firmware files, removed afterwards.
+class FirmwareFolder {
+public:
+    explicit FirmwareFolder(const std::string& tag)
+        : dir_(std::filesystem::temp_directory_path() / ("tarvel-ui-" + tag + "-" + std::to_string(std::random_device{}())))
+    {
+        std::filesystem::create_directories(dir_);
+    }
+    ~FirmwareFolder() { std::filesystem::remove_all(dir_); }
+    std::string write(const std::string& name, const std::vector<std::uint8_t>& data) const
+    {
+        std::ofstream(dir_ / name, std::ios::binary)
+            .write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+        return (dir_ / name).string();
+    }
+    std::filesystem::path path() const { return dir_; }
+
+private:
+    std::filesystem::path dir_;
+};
+
+// The progress window at its verdict: status, "<bar value>/<bar max> <count>" for both files,
+// the button, and whether the status is bold.
+struct FinalView {
+    std::string status, boot, code, button;
+    bool buttonEnabled = false;
+    bool bold = false;
+};
+
+// Watches for a progress window (on its own timer, so it works inside nested modal loops); once
+// one has shown its verdict, records the view and ends it: a click on its button unless told.
+class FinishClicker {
+public:
+    explicit FinishClicker(std::function<void(CDownloadDlg&)> finish = {}) : finish_(std::move(finish))
+    {
+        timer_.setInterval(2);
+        QObject::connect(&timer_, &QTimer::timeout, [this] { poll(); });
+        timer_.start();
+    }
+    std::vector<FinalView> views;
+
+private:
+    void poll()
+    {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* d = dynamic_cast<CDownloadDlg*>(ui::qt::dialogOf(w));
+            if (!d || !w->isVisible() || !d->finishedShown())
+                continue;
+            auto bar = [&](int id, int count) {
+                const auto* b = item<QProgressBar>(*d, id);
+                return std::to_string(b->value()) + "/" + std::to_string(b->maximum()) + " " + d->GetDlgItemText(count);
+            };
+            views.push_back({d->GetDlgItemText(CDownloadDlg::kStatus), bar(CDownloadDlg::kBootBar, CDownloadDlg::kBootCount),
+                             bar(CDownloadDlg::kCodeBar, CDownloadDlg::kCodeCount), d->GetDlgItemText(CDownloadDlg::kButton),
+                             d->isItemEnabled(CDownloadDlg::kButton), itemWidget(*d, CDownloadDlg::kStatus)->font().bold()});
+            if (finish_)
+                finish_(*d);
+            else
+                item<QPushButton>(*d, CDownloadDlg::kButton)->click();
+            return;
+        }
+    }
+    std::function<void(CDownloadDlg&)> finish_;
+    QTimer timer_;
+};
+
+}  // namespace uitest
+
+// A shown CUpgradeWizard (the main window) with scripted message boxes (recorded, answered OK).
+struct WizardFixture : ::testing::Test {
+    CWinApp winApp;  // windows without a parent are owned by its main window, the wizard
+    platform::QtNotifier notifier;
+    platform::ScopedPlatform scope{{nullptr, nullptr, &notifier, nullptr}};
+    std::unique_ptr<CUpgradeWizard> wizard;
+
+    void SetUp() override
+    {
+        guiApp();
+        notifier.setScript([](const platform::QtNotifier::Box&) { return platform::IDOK; });
+        makeWizard();
+    }
+    void TearDown() override { wizard.reset(); }
+    void makeWizard()
+    {
+        wizard.reset();
+        wizard = std::make_unique<CUpgradeWizard>();
+        wizard->SetWizardMode();
+        winApp.m_pMainWnd = wizard.get();
+    }
+    QDialog& window() const { return *widgetOf(*wizard); }
+    void start()
+    {
+        wizard->prepare();
+        window().show();
+        pumpEvents();
+    }
+    UpgradeSettings& settings() { return wizard->settings; }
+    int active() const { return wizard->GetActivePage()->templateId(); }
+    CPropertyPage& page() const { return *wizard->GetActivePage(); }
+    QWidget* control(int id) const { return itemWidget(page(), id); }
+    void press(int psbtn)
+    {
+        wizard->PressButton(psbtn);
+        pumpEvents();
+    }
+    void next() { press(PSBTN_NEXT); }
+    void back() { press(PSBTN_BACK); }
+    // Presses Next ('N') or Back ('B') for each step and checks the page it leads to.
+    void walk(std::initializer_list<std::pair<char, int>> steps)
+    {
+        for (const auto& [key, expected] : steps) {
+            key == 'N' ? next() : back();
+            ASSERT_EQ(active(), expected) << "after " << key;
+        }
+    }
+    void goTo(int templateId)
+    {
+        if (!window().isVisible())
+            start();
+        wizard->SetActivePage(wizard->pageIndexOfTemplate(templateId));
+        pumpEvents();
+    }
+    // The page drawn anew, as after being covered.
+    void repaint()
+    {
+        CDialog::invalidateAll();
+        pumpEvents();
+    }
+    std::vector<std::string> boxTexts() const
+    {
+        std::vector<std::string> t;
+        for (const auto& b : notifier.boxes())
+            t.push_back(b.text);
+        return t;
+    }
+};
