@@ -1,9 +1,9 @@
 #pragma once
 // Window tests on Qt's offscreen platform: the QApplication (created on first use, destroyed
-// after the last test), event pumping, the wizard fixture with scripted message boxes, and what
-// upgrade runs from the windows need: worker threads joined before the module goes away, a
-// real-time bound, firmware files on disk, and a watcher that notes what the progress window
-// showed at its verdict and then ends it.
+// after the last test), event pumping, the wizard fixture with scripted message boxes, and the
+// run fixture for upgrades from the windows: the virtual module on virtual time, worker threads
+// joined before it goes away, firmware files on disk, and a watcher that notes what the
+// progress window showed at its verdict and then ends it.
 
 #include "app/ui/CUpgradeWizard.h"
 #include "platform/IThreadStarter.h"
@@ -11,6 +11,8 @@
 #include "platform/qt/QtAccess.h"
 #include "platform/qt/QtNotifier.h"
 #include "platform/ui/CWinApp.h"
+#include "sim/ZModemReceiver.h"
+#include "support/ModuleHarness.h"
 #include "upgrade/ui/CDownloadDlg.h"
 
 #include <QApplication>
@@ -22,13 +24,9 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <future>
 #include <initializer_list>
 #include <memory>
 #include <random>
@@ -114,29 +112,6 @@ private:
     std::vector<std::thread> threads_;
 };
 
-// A test that has not ended within the bound aborts instead of hanging in a modal window.
-class Watchdog {
-public:
-    Watchdog(int seconds, const char* what)
-        : thread_([ended = done_.get_future(), seconds, what] {
-              if (ended.wait_for(std::chrono::seconds(seconds)) == std::future_status::timeout) {
-                  std::fprintf(stderr, "watchdog: %s did not end within %d s\n", what, seconds);
-                  std::abort();
-              }
-          })
-    {
-    }
-    ~Watchdog()
-    {
-        done_.set_value();
-        thread_.join();
-    }
-
-private:
-    std::promise<void> done_;
-    std::thread thread_;
-};
-
 inline std::vector<std::uint8_t> randomBytes(std::size_t n, unsigned seed)
 {
     std::mt19937 gen(seed);
@@ -147,24 +122,15 @@ inline std::vector<std::uint8_t> randomBytes(std::size_t n, unsigned seed)
 }
 
 // A fresh folder for one test's firmware files, removed afterwards.
-class FirmwareFolder {
-public:
-    explicit FirmwareFolder(const std::string& tag)
-        : dir_(std::filesystem::temp_directory_path() / ("tarvel-ui-" + tag + "-" + std::to_string(std::random_device{}())))
-    {
-        std::filesystem::create_directories(dir_);
-    }
-    ~FirmwareFolder() { std::filesystem::remove_all(dir_); }
+struct FirmwareFolder {
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("tarvel-ui-" + std::to_string(std::random_device{}()));
+    FirmwareFolder() { std::filesystem::create_directories(dir); }
+    ~FirmwareFolder() { std::filesystem::remove_all(dir); }
     std::string write(const std::string& name, const std::vector<std::uint8_t>& data) const
     {
-        std::ofstream(dir_ / name, std::ios::binary)
-            .write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
-        return (dir_ / name).string();
+        std::ofstream(dir / name, std::ios::binary).write(reinterpret_cast<const char*>(data.data()), std::streamsize(data.size()));
+        return (dir / name).string();
     }
-    std::filesystem::path path() const { return dir_; }
-
-private:
-    std::filesystem::path dir_;
 };
 
 // The progress window at its verdict: status, "<bar value>/<bar max> <count>" for both files,
@@ -281,4 +247,39 @@ struct WizardFixture : ::testing::Test {
             t.push_back(b.text);
         return t;
     }
+};
+
+// The wizard with the virtual module on the line (its services under the scripted notifier's)
+// and good firmware files: a boot file too small for any report during its transfer, so that
+// only the final fill shows it, and a larger code file.
+struct RunFixture : WizardFixture {
+    void SetUp() override
+    {
+        WizardFixture::SetUp();
+        cfg.receiver = sim::ZModemReceiver::factory({}, store);
+        harness = std::make_unique<test::ModuleHarness>(cfg, &threads);
+        gui = std::make_unique<platform::ScopedPlatform>(platform::Services{nullptr, nullptr, &notifier, nullptr});
+        settings().verifyFirst = false;
+        settings().bootFile = files.write("tarvelboot.dmf", bootData);
+        settings().codeFile = files.write("tarvel.dmf", codeData);
+    }
+    void TearDown() override
+    {
+        threads.join();
+        WizardFixture::TearDown();
+    }
+    void failOpen(bool fail)
+    {
+        sim::LineFaults f;
+        f.failOpen = fail;
+        harness->line.setFaults(f);
+    }
+
+    uitest::FirmwareFolder files;
+    std::vector<std::uint8_t> bootData = uitest::randomBytes(3000, 11), codeData = uitest::randomBytes(20000, 12);
+    uitest::JoiningThreadStarter threads;
+    sim::ModuleConfig cfg;
+    std::shared_ptr<sim::ReceivedFiles> store = std::make_shared<sim::ReceivedFiles>();
+    std::unique_ptr<test::ModuleHarness> harness;
+    std::unique_ptr<platform::ScopedPlatform> gui;
 };

@@ -1,10 +1,17 @@
-// The wizard: each page's buttons and routes, Enter with the focus on every button of every
-// page, and non-interactive mode.
+// The program's start and the wizard: the agreement (whose rejection ends everything before the
+// command line is read) and its text, the usage box, each page's buttons and routes, Enter with
+// the focus on every button of every page, and non-interactive mode.
+#include "app/AgreementText.h"
+#include "app/UsageText.h"
+#include "app/ui/CAgreementDlg.h"
+#include "app/ui/CUpgradeApp.h"
 #include "platform/ui/CFileDialog.h"
 #include "support/WindowTest.h"
 #include "upgrade/UpgradeWorker.h"
 
+#include <QScrollBar>
 #include <QTest>
+#include <QTextEdit>
 
 #include <map>
 #include <optional>
@@ -12,6 +19,70 @@
 namespace {
 
 using Wizard = WizardFixture;
+
+// Runs the program with these arguments; whenever the agreement or the wizard waits for input,
+// the handler given acts on it. Returns what happened, in order.
+std::vector<std::string> runProgram(std::vector<std::string> args, const std::function<void(CAgreementDlg&)>& onAgreement)
+{
+    platform::QtNotifier notifier;
+    platform::ScopedPlatform scope{{nullptr, nullptr, &notifier, nullptr}};
+    std::vector<std::string> events;
+    notifier.setScript([&](const platform::QtNotifier::Box& b) {
+        events.push_back(b.text == kUsageText ? "usage" : "box");
+        return platform::IDOK;
+    });
+    QTimer driver;
+    QObject::connect(&driver, &QTimer::timeout, [&] {
+        CDialog* modal = ui::qt::dialogOf(QApplication::activeModalWidget());
+        if (auto* a = dynamic_cast<CAgreementDlg*>(modal)) {
+            events.push_back("agreement");
+            onAgreement(*a);
+        } else if (auto* w = dynamic_cast<CUpgradeWizard*>(modal)) {
+            events.push_back("wizard " + w->settings.comPort + (AfxGetMainWnd() == w ? " main" : ""));
+            w->PressButton(PSBTN_CANCEL);
+        }
+    });
+    driver.start(5);
+    CUpgradeApp app;
+    args.insert(args.begin(), "upgrade");
+    app.setCommandLine(args);
+    EXPECT_EQ(app.run(), 0);
+    EXPECT_EQ(app.m_pMainWnd, nullptr);  // nothing refers to the wizard afterwards
+    return events;
+}
+
+TEST(Program, AcceptingShowsTheUsageBoxAndThenTheWizardRejectingEndsEverything)
+{
+    guiApp();
+    EXPECT_EQ(runProgram({"-h", "-o", "COM2"}, [](CAgreementDlg& a) { item<QPushButton>(a, 1)->click(); }),
+              (std::vector<std::string>{"agreement", "usage", "wizard COM2 main"}));
+    const std::function<void(CAgreementDlg&)> rejections[] = {
+        [](CAgreementDlg& a) { QTest::mouseClick(itemWidget(a, 2), Qt::LeftButton); },
+        [](CAgreementDlg& a) { QTest::keyClick(widgetOf(a), Qt::Key_Escape); },
+        [](CAgreementDlg& a) { widgetOf(a)->close(); }};
+    for (const auto& reject : rejections)  // no usage box: -h was never read
+        EXPECT_EQ(runProgram({"-h", "-n"}, reject), std::vector<std::string>{"agreement"});
+}
+
+TEST(Program, AgreementShowsTheSixteenBlocksJoinedAndARepaintReturnsToTheTop)
+{
+    guiApp();
+    CAgreementDlg dlg;
+    ASSERT_TRUE(dlg.Create());
+    widgetOf(dlg)->show();
+    pumpEvents();
+    std::string joined;
+    for (const auto& b : agreementBlocks())
+        joined += b;
+    EXPECT_EQ(dlg.GetDlgItemText(CAgreementDlg::kAgreementControl), joined);
+    QScrollBar* bar = item<QTextEdit>(dlg, CAgreementDlg::kAgreementControl)->verticalScrollBar();
+    bar->setValue(bar->maximum());
+    pumpEvents();
+    EXPECT_GT(bar->value(), 0);  // scrolling is no repaint of the dialog
+    dlg.invalidate();
+    pumpEvents();
+    EXPECT_EQ(bar->value(), 0);
+}
 
 TEST_F(Wizard, PagesSetTheirButtonsAndNextAndBackFollowTheRoutes)
 {
