@@ -6,8 +6,6 @@
 // progress window showed at its verdict and then ends it.
 
 #include "app/ui/CUpgradeWizard.h"
-#include "platform/IThreadStarter.h"
-#include "platform/Platform.h"
 #include "platform/qt/QtAccess.h"
 #include "platform/qt/QtNotifier.h"
 #include "platform/ui/CWinApp.h"
@@ -16,8 +14,6 @@
 #include "upgrade/ui/CDownloadDlg.h"
 
 #include <QApplication>
-#include <QDialog>
-#include <QEventLoop>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
@@ -26,25 +22,17 @@
 
 #include <filesystem>
 #include <fstream>
-#include <functional>
-#include <initializer_list>
-#include <memory>
 #include <random>
-#include <string>
 #include <thread>
-#include <vector>
 
 using ui::qt::item;
 using ui::qt::itemWidget;
 using ui::qt::widgetOf;
 
-class GuiAppEnvironment : public ::testing::Environment {
-public:
-    explicit GuiAppEnvironment(QApplication* app) : app_(app) {}
-    void TearDown() override { delete app_; }
-
-private:
-    QApplication* app_;
+struct GuiAppEnvironment : ::testing::Environment {
+    QApplication* app;
+    explicit GuiAppEnvironment(QApplication* a) : app(a) {}
+    void TearDown() override { delete app; }
 };
 
 inline QApplication& guiApp()
@@ -79,8 +67,7 @@ namespace uitest {
 
 // Threads joined by join() and at destruction. A gate runs on the new thread before the
 // procedure (to hold a run back); a replacement runs instead of it; refuse fails the start.
-class JoiningThreadStarter final : public platform::IThreadStarter {
-public:
+struct JoiningThreadStarter final : platform::IThreadStarter {
     ~JoiningThreadStarter() override { join(); }
     bool start(platform::ThreadProcedure procedure, void* parameter) override
     {
@@ -90,10 +77,7 @@ public:
         threads_.emplace_back([=, gate = gate, replacement = replacement] {
             if (gate)
                 gate();
-            if (replacement)
-                replacement(parameter);
-            else
-                procedure(parameter);
+            (replacement ? replacement : std::function<void(void*)>(procedure))(parameter);
         });
         return true;
     }
@@ -107,8 +91,6 @@ public:
     std::function<void(void*)> replacement;
     int started = 0;
     bool refuse = false;
-
-private:
     std::vector<std::thread> threads_;
 };
 
@@ -137,23 +119,21 @@ struct FirmwareFolder {
 // the button, and whether the status is bold.
 struct FinalView {
     std::string status, boot, code, button;
-    bool buttonEnabled = false;
-    bool bold = false;
+    bool buttonEnabled = false, bold = false;
 };
 
 // Watches for a progress window (on its own timer, so it works inside nested modal loops); once
 // one has shown its verdict, records the view and ends it: a click on its button unless told.
-class FinishClicker {
-public:
+struct FinishClicker {
     explicit FinishClicker(std::function<void(CDownloadDlg&)> finish = {}) : finish_(std::move(finish))
     {
-        timer_.setInterval(2);
         QObject::connect(&timer_, &QTimer::timeout, [this] { poll(); });
-        timer_.start();
+        timer_.start(2);
     }
     std::vector<FinalView> views;
+    std::function<void(CDownloadDlg&)> finish_;
+    QTimer timer_;
 
-private:
     void poll()
     {
         for (QWidget* w : QApplication::topLevelWidgets()) {
@@ -167,15 +147,10 @@ private:
             views.push_back({d->GetDlgItemText(CDownloadDlg::kStatus), bar(CDownloadDlg::kBootBar, CDownloadDlg::kBootCount),
                              bar(CDownloadDlg::kCodeBar, CDownloadDlg::kCodeCount), d->GetDlgItemText(CDownloadDlg::kButton),
                              d->isItemEnabled(CDownloadDlg::kButton), itemWidget(*d, CDownloadDlg::kStatus)->font().bold()});
-            if (finish_)
-                finish_(*d);
-            else
-                item<QPushButton>(*d, CDownloadDlg::kButton)->click();
+            finish_ ? finish_(*d) : item<QPushButton>(*d, CDownloadDlg::kButton)->click();
             return;
         }
     }
-    std::function<void(CDownloadDlg&)> finish_;
-    QTimer timer_;
 };
 
 }  // namespace uitest
@@ -196,29 +171,19 @@ struct WizardFixture : ::testing::Test {
     void TearDown() override { wizard.reset(); }
     void makeWizard()
     {
-        wizard.reset();
+        wizard.reset();  // before the new one: the main window is cleared with the old
         wizard = std::make_unique<CUpgradeWizard>();
         wizard->SetWizardMode();
         winApp.m_pMainWnd = wizard.get();
     }
     QDialog& window() const { return *widgetOf(*wizard); }
-    void start()
-    {
-        wizard->prepare();
-        window().show();
-        pumpEvents();
-    }
+    void start() { wizard->prepare(), window().show(), pumpEvents(); }
     UpgradeSettings& settings() { return wizard->settings; }
     int active() const { return wizard->GetActivePage()->templateId(); }
     CPropertyPage& page() const { return *wizard->GetActivePage(); }
     QWidget* control(int id) const { return itemWidget(page(), id); }
-    void press(int psbtn)
-    {
-        wizard->PressButton(psbtn);
-        pumpEvents();
-    }
-    void next() { press(PSBTN_NEXT); }
-    void back() { press(PSBTN_BACK); }
+    void next() { wizard->PressButton(PSBTN_NEXT), pumpEvents(); }
+    void back() { wizard->PressButton(PSBTN_BACK), pumpEvents(); }
     // Presses Next ('N') or Back ('B') for each step and checks the page it leads to.
     void walk(std::initializer_list<std::pair<char, int>> steps)
     {
@@ -235,11 +200,7 @@ struct WizardFixture : ::testing::Test {
         pumpEvents();
     }
     // The page drawn anew, as after being covered.
-    void repaint()
-    {
-        CDialog::invalidateAll();
-        pumpEvents();
-    }
+    void repaint() { CDialog::invalidateAll(), pumpEvents(); }
     std::vector<std::string> boxTexts() const
     {
         std::vector<std::string> t;
@@ -263,23 +224,13 @@ struct RunFixture : WizardFixture {
         settings().bootFile = files.write("tarvelboot.dmf", bootData);
         settings().codeFile = files.write("tarvel.dmf", codeData);
     }
-    void TearDown() override
-    {
-        threads.join();
-        WizardFixture::TearDown();
-    }
-    void failOpen(bool fail)
-    {
-        sim::LineFaults f;
-        f.failOpen = fail;
-        harness->line.setFaults(f);
-    }
+    void failOpen(bool fail) { harness->line.setFaults(sim::LineFaults{.failOpen = fail}); }
 
     uitest::FirmwareFolder files;
     std::vector<std::uint8_t> bootData = uitest::randomBytes(3000, 11), codeData = uitest::randomBytes(20000, 12);
-    uitest::JoiningThreadStarter threads;
     sim::ModuleConfig cfg;
     std::shared_ptr<sim::ReceivedFiles> store = std::make_shared<sim::ReceivedFiles>();
     std::unique_ptr<test::ModuleHarness> harness;
     std::unique_ptr<platform::ScopedPlatform> gui;
+    uitest::JoiningThreadStarter threads;  // last: joined before the module goes
 };

@@ -3,7 +3,6 @@
 // controls on the GUI thread in order, and that no way of closing it works before the worker is
 // done with it.
 #include "app/ui/CAgreementDlg.h"
-#include "platform/ui/LocalLoop.h"
 #include "serial/CSerialPort.h"
 #include "support/WindowTest.h"
 #include "upgrade/UpgradeWorker.h"
@@ -12,7 +11,6 @@
 #include <QTest>
 #include <QThread>
 
-#include <atomic>
 #include <future>
 
 namespace {
@@ -97,63 +95,6 @@ TEST_F(ProgressWindow, EveryWayOfClosingIsRefusedWithABeepUntilTheRunHasEnded)
     EXPECT_EQ(modalResult, platform::IDCANCEL);
 }
 
-TEST_F(ProgressWindow, CloseIsRefusedWhileTheVerdictIsStillOnItsWay)
-{
-    // upgradeDone is set but showFinished, the worker's last use of the window, not yet handled.
-    std::atomic<bool> closeTried{false};
-    threads.replacement = [&](void* p) {
-        auto* params = static_cast<UpgradeThreadParams*>(p);
-        params->settings->upgradeResult.store(0);
-        params->settings->upgradeDone.store(true);
-        while (!closeTried.load())
-            std::this_thread::yield();
-        params->dialog->showFinished(0);
-    };
-    bool openAfterTry = false;
-    const uitest::FinalView v = runWindow([&](CDownloadDlg& dlg) {
-        auto* poll = new QTimer(widgetOf(dlg));
-        QObject::connect(poll, &QTimer::timeout, [&, poll] {
-            if (!settings().upgradeDone.load())
-                return;
-            QTest::keyClick(widgetOf(dlg), Qt::Key_Escape);
-            openAfterTry = widgetOf(dlg)->isVisible();
-            closeTried = true;
-            poll->stop();
-        });
-        poll->start(2);
-    });
-    EXPECT_TRUE(openAfterTry);
-    EXPECT_EQ(notifier.beeps().size(), 1u);
-    EXPECT_EQ(v.status, ProgressState::kCompleted);
-}
-
-TEST_F(ProgressWindow, RefreshTakesTheMembersOfThatMomentAndAnEmptyBarStaysEmpty)
-{
-    threads.replacement = [](void*) {};  // no run: the test is the writer
-    CDownloadDlg dlg;
-    dlg.Create();
-    widgetOf(dlg)->show();
-    ui::LocalLoop loop;
-    std::thread writer([&] {
-        dlg.statusText = "first";
-        dlg.bootTotalK = 40;
-        dlg.bootSentK = 10;
-        dlg.refresh();
-        dlg.statusText = "second";  // written after refresh() and never refreshed: must not show
-        loop.quit();
-    });
-    loop.exec();
-    writer.join();
-    dlg.invalidate();  // a repaint shows what the display was given, not the half-written members
-    pumpEvents();
-    EXPECT_EQ(dlg.GetDlgItemText(CDownloadDlg::kStatus), "first");
-    EXPECT_EQ(item<QProgressBar>(dlg, CDownloadDlg::kBootBar)->value(), 10);
-    dlg.codeTotalK = 0;
-    dlg.refresh();
-    auto* code = item<QProgressBar>(dlg, CDownloadDlg::kCodeBar);
-    EXPECT_GT(code->maximum(), code->minimum());  // not the toolkit's busy bar
-}
-
 TEST_F(ProgressWindow, WithoutAWorkerOrAWizardTheWindowShowsTheFailureAndMayClose)
 {
     threads.refuse = true;
@@ -168,6 +109,10 @@ TEST_F(ProgressWindow, WithoutAWorkerOrAWizardTheWindowShowsTheFailureAndMayClos
     EXPECT_TRUE(orphan.mayClose());
     EXPECT_EQ(orphan.GetDlgItemText(CDownloadDlg::kStatus), ProgressState::kFailed);
     EXPECT_EQ(threads.started, 1);
+    orphan.codeTotalK = 0;
+    orphan.refresh();
+    auto* code = item<QProgressBar>(orphan, CDownloadDlg::kCodeBar);
+    EXPECT_GT(code->maximum(), code->minimum());  // a bar of no extent is empty, not the toolkit's busy bar
 }
 
 }  // namespace
