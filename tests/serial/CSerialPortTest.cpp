@@ -30,7 +30,6 @@ public:
     }
     std::int64_t nextEventUs() const override { return sim::TimedByteQueue::kNever; }
     sim::TimedByteQueue& output() override { return out; }
-    std::uint32_t baudRate() const override { return baud; }
 
     void say(const std::string& s, std::int64_t atUs, std::int64_t usPerByte = 0)
     {
@@ -38,7 +37,6 @@ public:
     }
     sim::TimedByteQueue out;
     std::string heard, replyToCr;
-    std::uint32_t baud = 0;
 };
 
 struct SimPort : ::testing::Test {
@@ -204,68 +202,6 @@ TEST_F(SimPort, ReadByteWaitsExactlyItsTimeout)
         EXPECT_EQ(port.readByte(t), -2);
         EXPECT_EQ(clock.nowUs() - t0, 1000);
     }
-}
-
-TEST_F(SimPort, SpeedMismatchGarblesBothWays)
-{
-    peer.baud = 115200;
-    port.writeText("AT");
-    EXPECT_NE(peer.heard, "AT");
-    peer.say("A", clock.nowUs());
-    EXPECT_NE(port.readByte(10), 'A');
-}
-
-// Records the time-outs each transfer installs, and the transfer after them.
-struct TimeoutLog final : platform::ISerialDevice {
-    explicit TimeoutLog(std::vector<std::string>& to) : log(to) {}
-    std::vector<std::string>& log;
-    bool getState(LineSettings&) override { return true; }
-    bool setState(const LineSettings&) override { return true; }
-    bool setupQueues(std::uint32_t, std::uint32_t) override { return true; }
-    bool setTimeouts(const platform::SerialTimeouts& t) override
-    {
-        std::string call = "timeouts";
-        for (auto v : {t.readInterval, t.readTotalMultiplier, t.readTotalConstant, t.writeTotalMultiplier,
-                       t.writeTotalConstant})
-            call += " " + std::to_string(v);
-        return log.push_back(call), true;
-    }
-    bool read(std::uint8_t*, std::size_t n, std::size_t& got) override
-    {
-        return got = 0, log.push_back("read " + std::to_string(n)), true;
-    }
-    bool write(const std::uint8_t*, std::size_t n, std::size_t& put) override
-    {
-        return put = n, log.push_back("write " + std::to_string(n)), true;
-    }
-    bool clearError(std::uint32_t*) override { return true; }
-};
-
-struct TimeoutLogFactory final : platform::ISerialDeviceFactory {
-    std::vector<std::string> log;
-    std::unique_ptr<platform::ISerialDevice> open(const std::string&) override
-    {
-        return std::make_unique<TimeoutLog>(log);
-    }
-};
-
-TEST(SerialTimeouts, EveryTransferInstallsItsOwnFirst)
-{
-    platform::VirtualClock clock;
-    TimeoutLogFactory devices;
-    platform::RecordingNotifier notifier;
-    platform::ScopedPlatform scope{{&clock, &devices, &notifier, nullptr}};
-    CSerialPort port;
-    ASSERT_TRUE(port.open("COM1", 38400, 4096, 4096));
-    devices.log.clear();
-    std::string text;
-    port.writeText("AT{Z}\r");
-    port.readText(text);
-    port.writeByte(0x2A);
-    port.readByte(250);
-    const std::vector<std::string> calls = {"timeouts 0 0 0 10 10", "write 6", "timeouts 200 3 500 0 0", "read 4096",
-                                            "timeouts 0 0 0 10 50", "write 1", "timeouts 0 250 0 0 0",  "read 1"};
-    EXPECT_EQ(devices.log, calls);
 }
 
 TEST(LastLine, KeepsTheLastCarriageReturnLineTrimmed)
