@@ -202,6 +202,10 @@ TEST_F(SimPort, ReadByteWaitsExactlyItsTimeout)
         EXPECT_EQ(port.readByte(t), -2);
         EXPECT_EQ(clock.nowUs() - t0, 1000);
     }
+    peer.say("q", clock.nowUs());
+    port.close();  // a closed port has nothing and reads nothing
+    EXPECT_EQ(port.bytesAvailable(), 0);
+    EXPECT_EQ(port.readByte(1), -2);
 }
 
 TEST(LastLine, KeepsTheLastCarriageReturnLineTrimmed)
