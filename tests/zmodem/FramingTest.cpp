@@ -118,6 +118,7 @@ TEST_F(FramingTest, ReadsDecodeCheckAndTimeOut)
         {Header, "\x18\x18\x18\x18", TIMEOUT, 10'000'000},
         {Header, "\x18\x18\x18\x18\x18", ZCAN, 5'000'000, 1'000'000},  // parted by silence: still counted
         {Header, "\x18\x18x\x18\x18\x18", TIMEOUT},  // any other byte starts the count afresh
+        {Header, Bytes("\x18\0\x18\x18\x18\x18", 6), TIMEOUT},  // a NUL too
         {Header, "\x18k", ERROR, 100'000},
     };
     for (const auto& c : cases) {
@@ -138,6 +139,9 @@ TEST_F(FramingTest, ReadsDecodeCheckAndTimeOut)
     EXPECT_EQ(sender->receivedPosition(), 0x01020304);
     EXPECT_EQ(sender->receiveHeader(h), ZACK);
     EXPECT_EQ(sender->receivedPosition(), 0x18181818);
+    say(zmtest::hexHeader(ZRPOS, 7));  // a hex header takes its line end along, not the XON
+    EXPECT_EQ(sender->receiveHeader(h), ZRPOS);
+    EXPECT_EQ(port.bytesAvailable(), 1);
 }
 
 TEST_F(FramingTest, GarbageLimitFollowsTheLineSpeed)
