@@ -1,13 +1,11 @@
 // The virtual module's console, driven through a real CSerialPort on the simulated line, in
 // what the console dialogue tests (which run the whole upgrade dialogue against it) do not
-// reach: refused logins and type-ahead, a cancelled reboot, a boot left to finish, and the
-// receive sessions of the two download commands.
+// reach: refused logins and type-ahead, a cancelled reboot, a boot left to finish, and a
+// download without a receiver.
 #include "serial/CSerialPort.h"
 #include "support/ModuleHarness.h"
 
 #include <gtest/gtest.h>
-
-#include <memory>
 
 namespace {
 
@@ -83,73 +81,13 @@ TEST(VirtualModule, RebootNeedsYesAndABootLeftAloneEndsAtLogin)
     EXPECT_EQ(r.module.stats().commandModeEntries, 0);
 }
 
-// A receive session that takes four bytes, answering each with '#'.
-class CountingSession : public sim::IReceiveSession {
-public:
-    CountingSession(sim::TimedByteQueue& out, std::int64_t usPerByte, std::string& got)
-        : got_(got), out_(out), usPerByte_(usPerByte) {}
-    void advance(std::int64_t) override {}
-    void receive(const std::uint8_t* d, std::size_t n, std::int64_t now) override
-    {
-        for (std::size_t i = 0; i < n && !finished(); ++i) {
-            got_ += static_cast<char>(d[i]);
-            out_.push('#', now, usPerByte_);
-        }
-    }
-    std::int64_t nextEventUs() const override { return sim::TimedByteQueue::kNever; }
-    bool finished() const override { return got_.size() >= 4; }
-
-private:
-    std::string& got_;
-    sim::TimedByteQueue& out_;
-    std::int64_t usPerByte_;
-};
-
-TEST(VirtualModule, DownloadsRunThroughASessionAtTheirSpeed)
+// Full downloads through receive sessions, at both speeds, are run by the upgrade worker's tests.
+TEST(VirtualModule, WithoutAReceiverADownloadSwallowsBytesForAWhile)
 {
-    struct Case {
-        const char* command;
-        std::uint32_t hostSpeed;
-        const char* got;  // nullptr: garbled
-        std::uint32_t moduleSpeed;
-    };
-    const Case cases[] = {{"AT{Z}\r", 38400, "WXYZ", 38400}, {"AT{.}\r", 115200, "WXYZ", 115200},
-                          {"AT{.}\r", 38400, nullptr, 115200}};  // the host still at the console speed
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.command + std::to_string(c.hostSpeed));
-        std::int64_t sessionUsPerByte = -1;
-        std::string got;
-        ModuleConfig config = at(ConsoleStart::CommandMode);
-        config.receiver = [&](sim::TimedByteQueue& out, std::int64_t usPerByte, std::int64_t) {
-            sessionUsPerByte = usPerByte;
-            return std::unique_ptr<sim::IReceiveSession>(std::make_unique<CountingSession>(out, usPerByte, got));
-        };
-        test::ModuleHarness h(config);
-        Terminal t(h);
-        t.type(c.command, 3000);
-        EXPECT_EQ(h.module.baudRate(), c.moduleSpeed);
-        EXPECT_EQ(sessionUsPerByte, sim::TimedByteQueue::usPerByteAt(c.moduleSpeed));
-        t.port.close();
-        ASSERT_TRUE(t.port.open("COM1", c.hostSpeed, 4096, 4096));
-        const std::string answer = t.type("WXYZ", 100);
-        if (c.got) {
-            EXPECT_EQ(got, c.got);
-            EXPECT_EQ(h.module.state(), State::WritingFlash);
-            EXPECT_EQ(answer == "####", c.hostSpeed == 38400);  // a fast session ends at the console speed
-        } else {
-            EXPECT_EQ(got.size(), 4u);
-            EXPECT_NE(got, "WXYZ");
-        }
-        t.type("", 2500);  // back at the console speed once the flash is written
-        EXPECT_EQ(h.module.baudRate(), 38400u);
-        EXPECT_EQ(h.module.state(), State::CommandMode);
-    }
-
-    // Without a receiver the bytes are swallowed for a while, commands included.
     test::ModuleHarness h(at(ConsoleStart::CommandMode));
     Terminal t(h);
     t.type("AT{Z}\r", 5000);
-    EXPECT_EQ(t.type("AT{P}\r", 1000), "");
+    EXPECT_EQ(t.type("AT{P}\r", 1000), "");  // commands included
     EXPECT_EQ(h.module.state(), State::Receiving);
     EXPECT_EQ(t.last("", 7000), sim::VirtualModule::kRemaining);
     EXPECT_EQ(h.module.stats().flashPrepared, 0);
