@@ -1,6 +1,6 @@
-// Whole transfers on virtual time against the test receiver: the dialogue of a small file,
-// the frame-end rules for each buffer length, resynchronisation, ZCRC, ZSKIP, flow control,
-// noise, progress texts and the failure messages.
+// Whole transfers on virtual time: one recorded dialogue through every answer path of the offer
+// and of the data phase (bytes out compared whole), the frame-end rules per buffer length,
+// receivers that misbehave, answers that must not be trusted, and the failure messages.
 #include "support/ZModemTestSupport.h"
 
 #include "zmodem/ZModemDefs.h"
@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 
 namespace {
@@ -16,46 +18,107 @@ namespace {
 using namespace zmodem;
 using ::testing::ElementsAre;
 using zmtest::Bytes;
+using zmtest::binHeader;
+using zmtest::hexHeader;
+using zmtest::subpacket;
+
+const Bytes kZrqinitSeen = "B00000000000000";
+const Bytes kZfinSeen = "B0800000000022d";
+const Bytes kInfoEnd = "\x18k";
+const std::string kFailed = "Error:ZModem transfer failed.";
 
 class TransferTest : public zmtest::SenderFixture {
 protected:
-    // Sends a file of n pattern bytes to a fresh receiver (new store, no messages yet) with the
-    // given options; returns sendFile's result.
-    int sendPattern(std::size_t n, const sim::ZModemReceiverOptions& o = {}, const std::string& name = "f.bin")
+    // Sends a file of n pattern bytes to a fresh receiver with the given options.
+    int sendPattern(std::size_t n, const sim::ZModemReceiverOptions& o = {})
     {
         content = zmtest::patternBytes(n);
-        path = dir.write(name, content);
+        path = dir.write("f.bin", content);
         store = std::make_shared<sim::ReceivedFiles>();
         notifier.clear();
+        line.clearRecords();
         useReceiver(o);
         return sender->sendFile(path);
+    }
+    // A fresh script at the far end, answering ZRQINIT with ZRINIT (CRC-32, no buffer limit).
+    void scripted()
+    {
+        script = zmtest::ScriptedPeer();
+        line.setPeer(script);
+        line.clearRecords();
+        notifier.clear();
+        script.step(kZrqinitSeen, zmtest::zrinit(0, true));
     }
     int count(const std::string& event) const
     {
         const auto e = store->events();
         return static_cast<int>(std::count(e.begin(), e.end(), event));
     }
+    Bytes part(std::size_t from, std::size_t to) const { return Bytes(content.begin() + from, content.begin() + to); }
     std::vector<std::uint8_t> content;
     std::string path;
 };
 
-TEST_F(TransferTest, SmallFileGoesThroughTheUsualDialogue)
+TEST_F(TransferTest, RecordedDialogueThroughEveryAnswerPath)
 {
-    ASSERT_EQ(sendPattern(100), 0);
-    const auto f = onlyFile();
-    const Bytes info = path + Bytes(1, '\0') + "100 0 0 0 0 0";
-    EXPECT_EQ(f.info, info);
-    EXPECT_EQ(f.name, path);
-    EXPECT_EQ(f.data, content);
-    EXPECT_TRUE(f.complete);
-    EXPECT_TRUE(f.crc32);
-    EXPECT_THAT(store->events(),
-                ElementsAre("<ZRQINIT 0", ">ZRINIT", "<ZFILE 0", "<data k " + std::to_string(info.size()), ">ZRPOS 0",
-                            "<ZDATA 0", "<data h 100", "<ZEOF 100", ">ZRINIT", "<ZFIN 0", ">ZFIN 0", "<OO"));
-    EXPECT_EQ(host().substr(host().size() - 2), "OO");
+    content.resize(10000);
+    for (std::size_t i = 0; i < content.size(); ++i)
+        content[i] = static_cast<std::uint8_t>('a' + i * 7 % 26);
+    path = dir.write("d.bin", content);
+    const std::uint32_t crc8999 = zmtest::crc32Of(content.data(), 8999);
+    const auto changeFile = [&] {
+        content[0] = 'Z';
+        std::fstream(path, std::ios::in | std::ios::out | std::ios::binary).put('Z');
+    };
+    Bytes garbled = hexHeader(ZRPOS, 0);
+    garbled[10] = '1';
+    scripted();
+    script.step(kInfoEnd, garbled);  // offered again
+    script.step(kInfoEnd, hexHeader(ZCRC, 9000));
+    // Asked again for the same position after the file changed: the value already computed.
+    script.step(binHeader(ZCRC, crc8999, true), hexHeader(ZCRC, 9000), changeFile);
+    script.step(binHeader(ZCRC, crc8999, true), hexHeader(ZCRC, 0));
+    // Back at its start, then a NUL: offered again at once, not after five quiet seconds.
+    script.step("*\x18" "C\x0d", zmtest::zrinit(0, true) + Bytes(1, '\0'));
+    script.step(kInfoEnd, hexHeader(ZRPOS, 0));
+    script.step("\x18i", hexHeader(ZRPOS, 512));  // after the first subpacket
+    script.step("\x18k", hexHeader(ZACK, 1536));
+    script.step(binHeader(ZEOF, 10000, true), zmtest::zrinit(0, true));
+    script.step(kZfinSeen, hexHeader(ZFIN, 0));
+
+    ASSERT_EQ(sender->sendFile(path), 0);
+    const Bytes offer = binHeader(ZFILE, 0, true) + subpacket(path + Bytes(1, '\0') + "10000 0 0 0 0 0", ZCRCW, true) + "\x11";
+    Bytes expected =
+        hexHeader(ZRQINIT, 0) + offer + offer + binHeader(ZCRC, crc8999, true) + binHeader(ZCRC, crc8999, true) +
+        binHeader(ZCRC, zmtest::crc32Of(content.data(), 10000), true) + offer +
+        binHeader(ZDATA, 0, true) + subpacket(part(0, 1024), ZCRCG, true) + subpacket("", ZCRCE, true) +
+        binHeader(ZDATA, 512, true) + subpacket(part(512, 1536), ZCRCW, true) + "\x11" + binHeader(ZDATA, 1536, true);
+    for (std::size_t at = 1536; at < 10000; at += 1024)
+        expected += subpacket(part(at, std::min<std::size_t>(at + 1024, 10000)), at + 1024 < 10000 ? ZCRCG : ZCRCE, true);
+    expected += binHeader(ZEOF, 10000, true) + hexHeader(ZFIN, 0) + "OO";
+    EXPECT_EQ(host(), expected);
+    EXPECT_LT(clock.nowUs(), 5'000'000);
     EXPECT_TRUE(notifier.texts().empty());
     EXPECT_FALSE(sender->fileOpen());
-    EXPECT_EQ(store->sessionsAborted(), 0);
+    EXPECT_THAT(progress.bootTexts(), ElementsAre("4K of 9K", "8K of 9K"));
+    EXPECT_EQ(progress.bootTotalK, 9);
+    EXPECT_EQ(progress.codeTotalK, 100);  // the other phase untouched
+}
+
+TEST_F(TransferTest, ZcrcPositionsOutsideTheFileCoverWhatItHas)
+{
+    const std::pair<std::uint32_t, std::size_t> cases[] = {{0xFFFFFFFFu, 500}, {550u, 500}, {501u, 500}, {1u, 0}, {2u, 1}};
+    for (const auto& [position, covered] : cases) {
+        SCOPED_TRACE(position);
+        content = zmtest::patternBytes(500, 7);
+        path = dir.write("h.bin", content);
+        scripted();
+        script.step(kInfoEnd, hexHeader(ZCRC, position));
+        script.step("*\x18" "C\x0d", hexHeader(ZSKIP, 0));
+        script.step(kZfinSeen, hexHeader(ZFIN, 0));
+        EXPECT_EQ(sender->sendFile(path), 0);
+        EXPECT_NE(host().find(binHeader(ZCRC, zmtest::crc32Of(content.data(), covered), true)), Bytes::npos);
+    }
 }
 
 TEST_F(TransferTest, FrameEndsFollowTheReceiverBufferLength)
@@ -76,25 +139,20 @@ TEST_F(TransferTest, FrameEndsFollowTheReceiverBufferLength)
         o.bufferLength = c.buffer;
         ASSERT_EQ(sendPattern(c.size, o), 0);
         const auto f = onlyFile();
-        EXPECT_EQ(f.info, path + Bytes(1, '\0') + std::to_string(c.size) + " 0 0 0 0 0");
         EXPECT_EQ(f.frameEnds, c.ends);
         EXPECT_EQ(f.data, content);
-        EXPECT_TRUE(f.complete);
         // After every ZCRCW the sender waits for the ZACK and starts a new frame there.
-        EXPECT_EQ(count("<ZDATA 0"), 1);
-        EXPECT_EQ(count("<ZEOF " + std::to_string(c.size)), 1);
         std::size_t at = 0;
         for (std::size_t i = 0; i < f.frameEnds.size(); ++i) {
             at += f.subpacketSizes[i];
             if (f.frameEnds[i] == 'k') {
-                EXPECT_EQ(count(">ZACK " + std::to_string(at)), 1);
                 EXPECT_EQ(count("<ZDATA " + std::to_string(at)), 1);
             }
         }
     }
 }
 
-TEST_F(TransferTest, ReceiversThatMisbehaveStillGetTheFile)
+TEST_F(TransferTest, ReceiversThatMisbehaveStillGetTheFileOrSkipIt)
 {
     using Options = sim::ZModemReceiverOptions;
     using File = sim::ReceivedFile;
@@ -104,50 +162,40 @@ TEST_F(TransferTest, ReceiversThatMisbehaveStillGetTheFile)
         std::function<void(Options&)> set;
         std::function<void(const File&, std::int64_t elapsedUs)> check;
     };
+    const auto arrived = [&](const File& f) {
+        EXPECT_EQ(f.data, content);
+        EXPECT_TRUE(f.complete);
+    };
     const Case cases[] = {
+        {"noise", 20000, [](Options& o) { o.corruptEvery = 3001; },
+         [&](const File& f, std::int64_t) { arrived(f); EXPECT_GT(f.crcErrors, 0); }},
         {"CRC-16 only", 5000, [](Options& o) { o.crc32 = false; },
          [&](const File& f, std::int64_t) {
+             arrived(f);
              EXPECT_FALSE(f.crc32);
-             EXPECT_NE(host().find("*\x18" "A\x04"), Bytes::npos);
              EXPECT_EQ(host().find("*\x18" "C"), Bytes::npos);
          }},
-        {"resend asked for mid-stream", 6000, [](Options& o) { o.rewindAt = 3072, o.rewindTo = 1024; },
-         [&](const File& f, std::int64_t) {
-             // Three subpackets before the request; the first one after it ends with ZCRCW.
-             EXPECT_EQ(f.frameEnds, "iiikiiih");
-             const auto e = store->events();
-             const auto ask = std::find(e.begin(), e.end(), ">ZRPOS 1024");
-             ASSERT_NE(ask, e.end());
-             EXPECT_NE(std::find(ask, e.end(), "<ZDATA 1024"), e.end());
-         }},
-        // The CRC of the first P - 1 bytes; the CRC pass leaves the file position at the start.
-        {"ZCRC 100", 5000, [](Options& o) { o.crcChallenge = 100; },
-         [&](const File& f, std::int64_t) {
-             ASSERT_TRUE(f.crcAnswer);
-             EXPECT_EQ(*f.crcAnswer, zmtest::crc32Of(content.data(), 99));
-         }},
-        {"ZCRC 0", 5000, [](Options& o) { o.crcChallenge = 0; },
-         [&](const File& f, std::int64_t) {
-             ASSERT_TRUE(f.crcAnswer);
-             EXPECT_EQ(*f.crcAnswer, zmtest::crc32Of(content.data(), content.size()));
-         }},
-        {"noise", 20000, [](Options& o) { o.corruptEvery = 3001; },
-         [](const File& f, std::int64_t) { EXPECT_GT(f.crcErrors, 0); }},
-        // Four XOFFs count as junk: the next subpacket waits for an acknowledgement.
+        // An XOFF every 3 KiB: the fourth makes the next subpacket wait for an acknowledgement.
         {"XOFF", 20000, [](Options& o) { o.xoffAt = 3072, o.xoffPauseUs = 1'000'000; },
-         [](const File& f, std::int64_t elapsedUs) {
-             EXPECT_NE(f.frameEnds.find('k'), std::string::npos);
+         [&](const File& f, std::int64_t elapsedUs) {
+             arrived(f);
+             EXPECT_EQ(f.frameEnds, "iiiiiiiiiikiiiiiiiih");
              EXPECT_GT(elapsedUs, 4'000'000);  // it did wait for each XON
          }},
         {"chatter in replies", 5000, [](Options& o) { o.replyNoise = "garbage\r\n", o.bufferLength = 2048; },
-         [](const File&, std::int64_t) {}},
+         [&](const File& f, std::int64_t) { arrived(f); }},
         // ZRINIT instead of an answer to the offer, then five seconds of silence: offered again.
         {"ZRINIT for ZFILE", 100, [](Options& o) { o.zrinitForZfile = 1; },
-         [&](const File&, std::int64_t elapsedUs) {
+         [&](const File& f, std::int64_t elapsedUs) {
+             arrived(f);
              EXPECT_EQ(count("<ZFILE 0"), 2);
              EXPECT_GE(elapsedUs, 5'000'000);
              EXPECT_LT(elapsedUs, 5'500'000);
          }},
+        {"skipped at the offer", 20000, [](Options& o) { o.skipFiles = true; },
+         [&](const File& f, std::int64_t) { EXPECT_TRUE(f.skipped); EXPECT_EQ(count("<ZDATA 0"), 0); }},
+        {"skipped during the data", 20000, [](Options& o) { o.skipAt = 2048; },
+         [&](const File& f, std::int64_t) { EXPECT_TRUE(f.skipped); EXPECT_EQ(count("<ZEOF 20000"), 0); }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -155,113 +203,110 @@ TEST_F(TransferTest, ReceiversThatMisbehaveStillGetTheFile)
         c.set(o);
         const auto t0 = clock.nowUs();
         ASSERT_EQ(sendPattern(c.size, o), 0);
-        const auto f = onlyFile();
-        EXPECT_EQ(f.data, content);
-        EXPECT_TRUE(f.complete);
-        EXPECT_TRUE(notifier.texts().empty());
-        EXPECT_FALSE(sender->fileOpen());
-        c.check(f, clock.nowUs() - t0);
-    }
-}
-
-TEST_F(TransferTest, SkipIsSuccessAndEndsTheSession)
-{
-    for (bool atOffer : {true, false}) {
-        SCOPED_TRACE(atOffer ? "skipped at the offer" : "skipped during the data");
-        sim::ZModemReceiverOptions o;
-        o.skipFiles = atOffer;
-        o.skipAt = atOffer ? o.skipAt : 2048;
-        ASSERT_EQ(sendPattern(20000, o), 0);
-        EXPECT_TRUE(onlyFile().skipped);
-        EXPECT_EQ(count("<ZDATA 0"), atOffer ? 0 : 1);
-        EXPECT_EQ(count("<ZEOF 20000"), 0);
         EXPECT_EQ(store->events().back(), "<OO");
         EXPECT_TRUE(notifier.texts().empty());
         EXPECT_FALSE(sender->fileOpen());
+        c.check(onlyFile(), clock.nowUs() - t0);
     }
-}
-
-TEST_F(TransferTest, ProgressGoesToThePhaseMembers)
-{
-    ASSERT_EQ(sendPattern(10000), 0);
-    EXPECT_THAT(progress.bootTexts(), ElementsAre("4K of 9K", "8K of 9K"));
-    EXPECT_EQ(progress.bootSentK, 8);
-    EXPECT_EQ(progress.bootTotalK, 9);
-    EXPECT_EQ(progress.codeTotalK, 100);
-    EXPECT_TRUE(progress.codeProgressText.empty());
-    sender->reportProgress(9 * 1024);
-    EXPECT_EQ(progress.bootProgressText, "9K of 9K");
-
-    progress.clear();
-    progress.bootPhase = false;
-    ASSERT_EQ(sendPattern(10000), 0);
-    EXPECT_THAT(progress.codeTexts(), ElementsAre("4K of 9K", "8K of 9K"));
-    EXPECT_EQ(progress.codeSentK, 8);
-    EXPECT_EQ(progress.bootProgressText, "9K of 9K");  // untouched
-    EXPECT_EQ(progress.bootSentK, 9);
 }
 
 TEST_F(TransferTest, FailuresAreReportedInOrderAndNothingFollows)
 {
+    struct Case {
+        const char* what;
+        std::function<std::string()> setUp;  // the path to send
+        std::vector<std::string> texts;
+        std::function<void(std::int64_t elapsedUs)> check;
+    };
+    const auto receiver = [&](std::function<void(sim::ZModemReceiverOptions&)> set, std::size_t n) {
+        return [=, this] {
+            sim::ZModemReceiverOptions o;
+            set(o);
+            store = std::make_shared<sim::ReceivedFiles>();
+            useReceiver(o);
+            return dir.write("f.bin", zmtest::patternBytes(n));
+        };
+    };
+    // A position outside the file, answering the offer (no data may follow) or after the data.
+    const auto outside = [&](std::uint32_t pos, bool afterData) {
+        return Case{"position outside the file", [=, this] {
+                        scripted();
+                        script.step(kInfoEnd, hexHeader(ZRPOS, afterData ? 0 : pos));
+                        script.step(binHeader(ZEOF, 3000, true), hexHeader(ZRPOS, pos));
+                        return dir.write("h.bin", zmtest::patternBytes(afterData ? 3000 : 100));
+                    },
+                    {kFailed}, [=, this](std::int64_t) { EXPECT_EQ(host().find("*\x18" "C\x0a") != Bytes::npos, afterData); }};
+    };
+    // The information text and its terminating zero must fit 1024 bytes: 1011 + 1 + "5 0 0 0 0 0".
+    dir.write("x", {1, 2, 3, 4, 5});
+    const auto pathOfLength = [&](std::size_t total) {
+        std::string p = dir.path() + "/";
+        while (p.size() + 2 < total)
+            p += "./";
+        return (p.size() + 1 < total ? p + "/" : p) + "x";
+    };
+    const std::string big = dir.path() + "/big.dmf";
+    const std::string init = "Error:Unable to initialize ZModem transfer.";
+    const Case cases[] = {
+        {"no such file", [&] { return useReceiver(), std::string("C:\\x.dmf"); },
+         {"Error:Failed to open C:\\x.dmf", kFailed}, [&](std::int64_t) { EXPECT_TRUE(store->files().empty()); }},
+        {"silent receiver: 10 s after the ZRQINIT",
+         receiver([](auto& o) { o.silentFrom = sim::ReceiverStage::Init; }, 100), {init},
+         [](std::int64_t elapsedUs) { EXPECT_EQ(elapsedUs, 21 * 260 + 10'000'000); }},
+        {"ten headers without ZRINIT, even with one to follow",
+         [&] {
+             script = zmtest::ScriptedPeer();
+             line.setPeer(script);
+             Bytes noise;
+             for (int i = 0; i < 10; ++i)
+                 noise += hexHeader(ZFERR, 0);
+             script.step(kZrqinitSeen, noise + zmtest::zrinit(0, true));
+             return dir.write("a", {1, 2, 3});
+         },
+         {init}, nullptr},
+        {"cancelled in the data", receiver([](auto& o) { o.cancelAt = 2048; }, 20000), {kFailed},
+         [&](std::int64_t) { EXPECT_EQ(count("<OO"), 0); }},
+        {"ZEOF unanswered", receiver([](auto& o) { o.silentFrom = sim::ReceiverStage::Eof; }, 3000), {kFailed},
+         [&](std::int64_t) { EXPECT_EQ(count("<ZFIN 0"), 0); }},
+        outside(0xFFFFFFF0u, false), outside(0x80000000u, false), outside(101u, false), outside(999999u, true),
+        outside(0xFFFFFFFFu, true),
+        {"path too long", [&] { return pathOfLength(1012); },
+         {"Error:File path too long for ZModem transfer.", kFailed}, nullptr},
+        {"file beyond 2 GiB",
+         [&] {
+             std::filesystem::resize_file(dir.write("big.dmf", {}), std::uintmax_t{1} << 31);  // sparse
+             return big;
+         },
+         {"Error:File too large for ZModem transfer: " + big, kFailed}, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        store = std::make_shared<sim::ReceivedFiles>();
+        useReceiver();
+        notifier.clear();
+        const std::string p = c.setUp();
+        const auto t0 = clock.nowUs();
+        EXPECT_EQ(sender->sendFile(p), -1);
+        EXPECT_EQ(notifier.texts(), c.texts);
+        EXPECT_FALSE(sender->fileOpen());
+        if (c.check)
+            c.check(clock.nowUs() - t0);
+    }
+    // The longest path that fits is sent.
+    store = std::make_shared<sim::ReceivedFiles>();
     useReceiver();
-    EXPECT_EQ(sender->sendFile("C:\\x.dmf"), -1);
-    EXPECT_THAT(notifier.texts(), ElementsAre("Error:Failed to open C:\\x.dmf", "Error:ZModem transfer failed."));
-    EXPECT_EQ(count("<ZFIN 0"), 0);
-    EXPECT_EQ(count("<ZFILE 0"), 0);
-
-    // A silent receiver: the transfer gives up 10 s after the ZRQINIT.
-    sim::ZModemReceiverOptions o;
-    o.silentFrom = sim::ReceiverStage::Init;
-    const auto t0 = clock.nowUs();
-    EXPECT_EQ(sendPattern(100, o), -1);
-    EXPECT_THAT(notifier.texts(), ElementsAre("Error:Unable to initialize ZModem transfer."));
-    EXPECT_EQ(clock.nowUs() - t0, 21 * 260 + 10'000'000);
-
-    // Cancelled by the receiver in the middle of the data.
-    o = {};
-    o.cancelAt = 2048;
-    EXPECT_EQ(sendPattern(20000, o), -1);
-    EXPECT_THAT(notifier.texts(), ElementsAre("Error:ZModem transfer failed."));
-    EXPECT_FALSE(sender->fileOpen());
-    const Bytes tail = host().substr(host().size() - 2);
-    EXPECT_NE(tail, "OO");
-
-    // Silence after the data: ZEOF unanswered.
-    o = {};
-    o.silentFrom = sim::ReceiverStage::Eof;
-    EXPECT_EQ(sendPattern(3000, o), -1);
-    EXPECT_THAT(notifier.texts(), ElementsAre("Error:ZModem transfer failed."));
-    EXPECT_EQ(count("<ZFIN 0"), 0);
-    EXPECT_FALSE(sender->fileOpen());
+    ASSERT_EQ(sender->sendFile(pathOfLength(1011)), 0);
+    EXPECT_EQ(onlyFile().info.size(), 1023u);
 }
 
-TEST_F(TransferTest, TenHeadersWithoutZrinitGiveUp)
+TEST_F(TransferTest, ProgressOfTheCodePhaseGoesToItsMembers)
 {
-    Bytes noise;
-    for (int i = 0; i < 10; ++i)
-        noise += zmtest::hexHeader(ZFERR, 0);
-    script.step("B00000000000000", noise);
-    EXPECT_EQ(sender->sendFile(dir.write("a", {1, 2, 3})), -1);
-    EXPECT_THAT(notifier.texts(), ElementsAre("Error:Unable to initialize ZModem transfer."));
-    const Bytes nak = zmtest::hexHeader(ZNAK, 0);
-    int naks = 0;
-    for (std::size_t at = host().find(nak); at != Bytes::npos; at = host().find(nak, at + 1))
-        ++naks;
-    EXPECT_EQ(naks, 10);
-}
-
-TEST_F(TransferTest, OneSenderServesFilesInTurn)
-{
-    ASSERT_EQ(sendPattern(3000), 0);
-    EXPECT_EQ(onlyFile().data, content);
-    sim::ZModemReceiverOptions o;
-    o.crc32 = false;
-    o.bufferLength = 1024;
-    ASSERT_EQ(sendPattern(2500, o, "g.bin"), 0);
-    const auto f = onlyFile();
-    EXPECT_EQ(f.data, content);
-    EXPECT_FALSE(f.crc32);
-    EXPECT_EQ(f.frameEnds, "kkh");
+    progress.bootPhase = false;
+    ASSERT_EQ(sendPattern(10000), 0);
+    EXPECT_THAT(progress.codeTexts(), ElementsAre("4K of 9K", "8K of 9K"));
+    EXPECT_EQ(progress.codeSentK, 8);
+    EXPECT_EQ(progress.codeTotalK, 9);
+    EXPECT_TRUE(progress.bootProgressText.empty());
 }
 
 }  // namespace

@@ -60,29 +60,16 @@ public:
     // Returns the exit status (0..255), or -1 when it was killed or died of a signal.
     int wait(int timeoutMs)
     {
-        if (pid_ <= 0)
-            return exit_;
-        for (int waited = 0;; waited += 10) {
-            int status = 0;
-            rusage ru{};
-            const pid_t r = ::wait4(pid_, &status, WNOHANG, &ru);
-            if (r == pid_) {
-                pid_ = -1;
-                cpuSeconds_ = static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
-                              static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
-                exit_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-                return exit_;
-            }
+        for (int waited = 0; !finished(); waited += 10) {
             if (waited >= timeoutMs) {
                 ::kill(pid_, SIGKILL);
                 ::waitpid(pid_, nullptr, 0);
                 pid_ = -1;
-                killed_ = true;
-                exit_ = -1;
-                return exit_;
+                return exit_ = -1;
             }
             ::usleep(10'000);
         }
+        return exit_;
     }
 
     // True once the program has ended (its status is then kept for wait()); never waits.
@@ -106,14 +93,12 @@ public:
         if (pid_ > 0)
             ::kill(pid_, SIGKILL);
     }
-    bool killed() const { return killed_; }
     // User + system CPU time of the finished program.
     double cpuSeconds() const { return cpuSeconds_; }
 
 private:
     pid_t pid_ = -1;
     int exit_ = -1;
-    bool killed_ = false;
     double cpuSeconds_ = 0;
 };
 

@@ -6,9 +6,9 @@
 
 namespace zmtest {
 
-void ScriptedPeer::step(Bytes trigger, Bytes reply, std::int64_t delayUs)
+void ScriptedPeer::step(Bytes trigger, Bytes reply, std::function<void()> action)
 {
-    steps_.push_back({std::move(trigger), std::move(reply), delayUs});
+    steps_.push_back({std::move(trigger), std::move(reply), std::move(action)});
 }
 
 void ScriptedPeer::sayAt(const Bytes& bytes, std::int64_t atUs, std::int64_t usPerByte)
@@ -39,7 +39,9 @@ void ScriptedPeer::fire(std::int64_t nowUs)
             at += s.trigger.size();
         }
         matchedTo_ = at;
-        out.push(reinterpret_cast<const std::uint8_t*>(s.reply.data()), s.reply.size(), nowUs + s.delayUs);
+        if (s.action)
+            s.action();
+        out.push(reinterpret_cast<const std::uint8_t*>(s.reply.data()), s.reply.size(), nowUs);
         ++next_;
     }
 }

@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -24,11 +25,11 @@
 namespace zmtest {
 
 // Plays answers: each step waits until the host's output (after the previous step's match)
-// contains its trigger, then queues its reply delayUs later. An empty trigger fires at once.
-// Everything the host wrote is kept in heard.
+// contains its trigger, then runs its action (if any) and queues its reply. An empty trigger
+// fires at once. Everything the host wrote is kept in heard.
 class ScriptedPeer final : public sim::ILinePeer {
 public:
-    void step(Bytes trigger, Bytes reply, std::int64_t delayUs = 0);
+    void step(Bytes trigger, Bytes reply, std::function<void()> action = {});
     // Bytes that arrive at a fixed time, whatever the host does.
     void sayAt(const Bytes& bytes, std::int64_t atUs, std::int64_t usPerByte = 0);
 
@@ -39,13 +40,12 @@ public:
 
     sim::TimedByteQueue out;
     Bytes heard;
-    std::size_t stepsDone() const { return next_; }
 
 private:
     struct Step {
         Bytes trigger;
         Bytes reply;
-        std::int64_t delayUs;
+        std::function<void()> action;
     };
     void fire(std::int64_t nowUs);
     std::vector<Step> steps_;
