@@ -1,12 +1,18 @@
 find_package(Qt6 REQUIRED COMPONENTS Widgets Test)
 
+# The windows: the toolkit-neutral framework (platform/ui) and the pages (app/ui, verify/ui,
+# upgrade/ui) are the same on every platform; the backend that implements the framework's
+# "backend" members is platform/qt here.
+set(TARVEL_UI_BACKEND_DIR ${PROJECT_SOURCE_DIR}/platform/qt)
 file(GLOB_RECURSE _gui_srcs CONFIGURE_DEPENDS
-     ${PROJECT_SOURCE_DIR}/platform/qt/*.cpp
+     ${PROJECT_SOURCE_DIR}/platform/ui/*.cpp
+     ${TARVEL_UI_BACKEND_DIR}/*.cpp
      ${PROJECT_SOURCE_DIR}/app/ui/*.cpp
      ${PROJECT_SOURCE_DIR}/verify/ui/*.cpp
      ${PROJECT_SOURCE_DIR}/upgrade/ui/*.cpp)
 file(GLOB_RECURSE _gui_hdrs CONFIGURE_DEPENDS
-     ${PROJECT_SOURCE_DIR}/platform/qt/*.h
+     ${PROJECT_SOURCE_DIR}/platform/ui/*.h
+     ${TARVEL_UI_BACKEND_DIR}/*.h
      ${PROJECT_SOURCE_DIR}/app/ui/*.h
      ${PROJECT_SOURCE_DIR}/verify/ui/*.h
      ${PROJECT_SOURCE_DIR}/upgrade/ui/*.h)

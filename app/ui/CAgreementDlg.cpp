@@ -2,7 +2,7 @@
 
 #include "app/ui/Resources.h"
 
-CAgreementDlg::CAgreementDlg(QWidget* parent) : CDialog(res::IDD_AGREEMENT, parent), agreementBlocks(::agreementBlocks()) {}
+CAgreementDlg::CAgreementDlg(CDialog* parent) : CDialog(res::IDD_AGREEMENT, parent), agreementBlocks(::agreementBlocks()) {}
 
 void CAgreementDlg::OnPaint()
 {

@@ -6,17 +6,16 @@
 // rich-edit control 1079 (which also returns its view to the top).
 
 #include "app/AgreementText.h"
-#include "platform/qt/CDialog.h"
+#include "platform/ui/CDialog.h"
 
 #include <array>
 #include <string>
 
 class CAgreementDlg : public CDialog {
-    Q_OBJECT
 public:
     static constexpr int kAgreementControl = 1079;
 
-    explicit CAgreementDlg(QWidget* parent = nullptr);
+    explicit CAgreementDlg(CDialog* parent = nullptr);
     void OnPaint() override;
 
     std::array<std::string, kAgreementBlockCount> agreementBlocks;

@@ -5,7 +5,7 @@
 // window, the command line is parsed into its settings, the usage text is shown when -h asked
 // for it, and the wizard runs modally; its result is not examined.
 
-#include "platform/qt/CWinApp.h"
+#include "platform/ui/CWinApp.h"
 
 class CUpgradeApp : public CWinApp {
 public:

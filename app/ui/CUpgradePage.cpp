@@ -2,8 +2,8 @@
 
 #include "app/ui/CUpgradeWizard.h"
 #include "platform/Platform.h"
-#include "platform/qt/CPropertySheet.h"
-#include "platform/qt/Fonts.h"
+#include "platform/ui/CPropertySheet.h"
+#include "platform/ui/Font.h"
 
 #include <stdexcept>
 
@@ -36,7 +36,7 @@ void CUpgradePage::OnPaint()
 
 CUpgradeWizard* CUpgradePage::wizard() const
 {
-    return qobject_cast<CUpgradeWizard*>(sheet());
+    return dynamic_cast<CUpgradeWizard*>(sheet());
 }
 
 UpgradeSettings& CUpgradePage::settings() const

@@ -13,16 +13,14 @@
 // Operator messages go through failureBox(): asterisk beep, then a box with the exclamation icon.
 
 #include "app/UpgradeSettings.h"
-#include "platform/qt/CPropertyPage.h"
-
-#include <QFont>
+#include "platform/ui/CPropertyPage.h"
+#include "platform/ui/Font.h"
 
 #include <string>
 
 class CUpgradeWizard;
 
 class CUpgradePage : public CPropertyPage {
-    Q_OBJECT
 public:
     static constexpr int kTitleId = 1009;
 
@@ -36,7 +34,7 @@ public:
     UpgradeSettings& settings() const;
     unsigned wizardButtonSet() const { return buttons_; }
 
-    QFont titleFont;
+    ui::Font titleFont;
     bool hasTitleFont() const { return titleFontCreated_; }
 
 protected:

@@ -16,13 +16,12 @@
 #include "app/ui/CWizPage7.h"
 #include "app/ui/CWizPage8.h"
 #include "app/ui/CWizPage9.h"
-#include "platform/qt/CPropertySheet.h"
+#include "platform/ui/CPropertySheet.h"
 #include "verify/ui/CWizPage4.h"
 #include "verify/ui/CWizPage5.h"
 #include "verify/ui/CWizPage6.h"
 
 class CUpgradeWizard : public CPropertySheet {
-    Q_OBJECT
 public:
     static constexpr int kAutomaticPresses = 6;
 

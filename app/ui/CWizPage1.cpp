@@ -1,6 +1,6 @@
 #include "app/ui/CWizPage1.h"
 
 #include "app/ui/Resources.h"
-#include "platform/qt/CPropertySheet.h"
+#include "platform/ui/CPropertySheet.h"
 
 CWizPage1::CWizPage1() : CUpgradePage(res::IDD_WELCOME, PSWIZB_NEXT) {}

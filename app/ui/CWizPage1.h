@@ -5,7 +5,6 @@
 #include "app/ui/CUpgradePage.h"
 
 class CWizPage1 : public CUpgradePage {
-    Q_OBJECT
 public:
     CWizPage1();
 };

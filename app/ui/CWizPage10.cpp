@@ -1,7 +1,7 @@
 #include "app/ui/CWizPage10.h"
 
 #include "app/ui/Resources.h"
-#include "platform/qt/CPropertySheet.h"
+#include "platform/ui/CPropertySheet.h"
 #include "upgrade/UpgradeMessages.h"
 
 CWizPage10::CWizPage10() : CUpgradePage(res::IDD_UPGRADE_DONE, PSWIZB_BACK | PSWIZB_FINISH) {}

@@ -6,7 +6,6 @@
 #include "app/ui/CUpgradePage.h"
 
 class CWizPage10 : public CUpgradePage {
-    Q_OBJECT
 public:
     static constexpr int kResult = 1058;
 

@@ -3,7 +3,7 @@
 #include "app/StringTable.h"
 #include "app/ui/Resources.h"
 #include "platform/Platform.h"
-#include "platform/qt/CPropertySheet.h"
+#include "platform/ui/CPropertySheet.h"
 
 CWizPage2::CWizPage2() : CUpgradePage(res::IDD_PORT, PSWIZB_BACK | PSWIZB_NEXT) {}
 

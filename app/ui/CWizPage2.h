@@ -10,7 +10,6 @@
 #include "app/ui/CUpgradePage.h"
 
 class CWizPage2 : public CUpgradePage {
-    Q_OBJECT
 public:
     static constexpr int kCom1 = 1007;
     static constexpr int kCom2 = 1008;

@@ -2,8 +2,8 @@
 
 #include "app/VersionRule.h"
 #include "app/ui/Resources.h"
-#include "platform/qt/CDataExchange.h"
-#include "platform/qt/CPropertySheet.h"
+#include "platform/ui/CDataExchange.h"
+#include "platform/ui/CPropertySheet.h"
 
 CWizPage3::CWizPage3() : CUpgradePage(res::IDD_VERSION, PSWIZB_BACK | PSWIZB_NEXT) {}
 

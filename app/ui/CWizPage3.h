@@ -10,7 +10,6 @@
 #include <string>
 
 class CWizPage3 : public CUpgradePage {
-    Q_OBJECT
 public:
     static constexpr int kVersion = 1020;
     static constexpr int kUsername = 1018;

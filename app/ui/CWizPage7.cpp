@@ -1,9 +1,9 @@
 #include "app/ui/CWizPage7.h"
 
 #include "app/ui/Resources.h"
-#include "platform/qt/CDataExchange.h"
-#include "platform/qt/CFileDialog.h"
-#include "platform/qt/CPropertySheet.h"
+#include "platform/ui/CDataExchange.h"
+#include "platform/ui/CFileDialog.h"
+#include "platform/ui/CPropertySheet.h"
 
 CWizPage7::CWizPage7() : CUpgradePage(res::IDD_FILES, PSWIZB_BACK | PSWIZB_NEXT)
 {
@@ -67,7 +67,7 @@ bool CWizPage7::browse(const char* filter, const char* title, std::string& path)
     // The page was covered by the file dialog and repaints from the settings. The repaint is
     // delivered now rather than from the event queue, so that the chosen path is in its edit
     // box before a click on Next, which reads the edit boxes, can be handled.
-    deliverPaint();
+    paintNow();
     return chosen;
 }
 

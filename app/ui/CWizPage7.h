@@ -15,7 +15,6 @@
 #include <string>
 
 class CWizPage7 : public CUpgradePage {
-    Q_OBJECT
 public:
     static constexpr int kBootEdit = 1042;
     static constexpr int kBootBrowse = 1043;

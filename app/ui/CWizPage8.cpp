@@ -1,7 +1,7 @@
 #include "app/ui/CWizPage8.h"
 
 #include "app/ui/Resources.h"
-#include "platform/qt/CPropertySheet.h"
+#include "platform/ui/CPropertySheet.h"
 #include "upgrade/ui/CDownloadDlg.h"
 
 CWizPage8::CWizPage8() : CUpgradePage(res::IDD_ERASE, PSWIZB_BACK | PSWIZB_NEXT) {}

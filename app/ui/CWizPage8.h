@@ -9,7 +9,6 @@
 #include "app/ui/CUpgradePage.h"
 
 class CWizPage8 : public CUpgradePage {
-    Q_OBJECT
 public:
     static constexpr int kErase = 1050;
     static constexpr int kKeep = 1051;

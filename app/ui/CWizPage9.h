@@ -8,7 +8,6 @@
 #include "app/ui/CUpgradePage.h"
 
 class CWizPage9 : public CUpgradePage {
-    Q_OBJECT
 public:
     static constexpr int kResult = 1054;
     static constexpr int kDetails = 1056;

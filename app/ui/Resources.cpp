@@ -2,7 +2,7 @@
 // (x, y, width, height); texts are the program's own, byte for byte.
 #include "app/ui/Resources.h"
 
-#include "platform/qt/Resources.h"
+#include "platform/ui/Resources.h"
 
 #include <map>
 

@@ -1,7 +1,7 @@
 #pragma once
 // Resource ids of the program's windows. The templates and the bitmap themselves are data in
 // Resources.cpp and SideBitmap.cpp, found through res::findDialog / res::loadBitmap
-// (platform/qt/Resources.h).
+// (platform/ui/Resources.h).
 
 namespace res {
 

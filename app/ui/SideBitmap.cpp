@@ -2,91 +2,74 @@
 // standard VGA palette. Drawn here rather than loaded, so the program carries no image files.
 #include "app/ui/Resources.h"
 
-#include "platform/qt/Resources.h"
-
-#include <QPainter>
-#include <QPainterPath>
-#include <QPolygon>
+#include "platform/ui/Resources.h"
 
 namespace {
 
-const QList<QRgb>& vgaPalette()
+// Indices into the VGA palette below.
+enum Vga : std::uint8_t {
+    kBlack = 0, kGreen = 2, kNavy = 4, kTeal = 6, kSilver = 7, kGrey = 8,
+    kLime = 10, kYellow = 11, kBlue = 12, kAqua = 14, kWhite = 15,
+};
+
+std::vector<ui::Rgb> vgaPalette()
 {
-    static const QList<QRgb> p = {
-        qRgb(0, 0, 0),       qRgb(128, 0, 0),   qRgb(0, 128, 0),   qRgb(128, 128, 0),
-        qRgb(0, 0, 128),     qRgb(128, 0, 128), qRgb(0, 128, 128), qRgb(192, 192, 192),
-        qRgb(128, 128, 128), qRgb(255, 0, 0),   qRgb(0, 255, 0),   qRgb(255, 255, 0),
-        qRgb(0, 0, 255),     qRgb(255, 0, 255), qRgb(0, 255, 255), qRgb(255, 255, 255),
-    };
-    return p;
+    return {{0, 0, 0},       {128, 0, 0},   {0, 128, 0},   {128, 128, 0}, {0, 0, 128},   {128, 0, 128},
+            {0, 128, 128},   {192, 192, 192}, {128, 128, 128}, {255, 0, 0}, {0, 255, 0}, {255, 255, 0},
+            {0, 0, 255},     {255, 0, 255}, {0, 255, 255}, {255, 255, 255}};
 }
 
-QImage drawSidePicture()
+ui::Bitmap drawSidePicture()
 {
     const int w = res::kSideBitmapWidth, h = res::kSideBitmapHeight;
-    QImage img(w, h, QImage::Format_RGB32);
-    QPainter p(&img);
-    p.setRenderHint(QPainter::Antialiasing, false);
+    ui::Bitmap img(w, h, vgaPalette());
 
     // Sky of horizontal bands, dark at the top.
-    const QColor bands[] = {QColor(0, 0, 128), QColor(0, 0, 255), QColor(0, 128, 128)};
+    const Vga bands[] = {kNavy, kBlue, kTeal};
     for (int i = 0; i < 3; ++i)
-        p.fillRect(0, i * h / 3, w, h / 3 + 1, bands[i]);
-    p.setPen(QColor(0, 255, 255));
+        img.fillRect(0, i * h / 3, w, h / 3 + 1, bands[i]);
     for (int y = h / 3; y < h; y += 12)
-        p.drawLine(0, y, w, y);
+        img.line(0, y, w, y, kAqua);
 
     // The router module: a grey case with its LEDs and a console port.
-    const QRect box(14, 30, 93, 42);
-    p.fillRect(box, QColor(192, 192, 192));
-    p.setPen(QColor(255, 255, 255));
-    p.drawLine(box.topLeft(), box.topRight());
-    p.drawLine(box.topLeft(), box.bottomLeft());
-    p.setPen(QColor(128, 128, 128));
-    p.drawLine(box.bottomLeft(), box.bottomRight());
-    p.drawLine(box.topRight(), box.bottomRight());
+    const int left = 14, top = 30, right = 14 + 93 - 1, bottom = 30 + 42 - 1;
+    img.fillRect(left, top, 93, 42, kSilver);
+    img.line(left, top, right, top, kWhite);
+    img.line(left, top, left, bottom, kWhite);
+    img.line(left, bottom, right, bottom, kGrey);
+    img.line(right, top, right, bottom, kGrey);
     for (int i = 0; i < 4; ++i)
-        p.fillRect(22 + i * 10, 40, 5, 4, i == 0 ? QColor(0, 255, 0) : QColor(0, 128, 0));
-    p.fillRect(78, 54, 20, 9, QColor(0, 0, 0));  // the console port
-    p.fillRect(80, 56, 16, 5, QColor(128, 128, 128));
+        img.fillRect(22 + i * 10, 40, 5, 4, i == 0 ? kLime : kGreen);
+    img.fillRect(78, 54, 20, 9, kBlack);  // the console port
+    img.fillRect(80, 56, 16, 5, kGrey);
 
     // The null-modem cable down to the computer.
-    p.setPen(QPen(QColor(255, 255, 0), 3));
-    p.drawLine(88, 72, 88, 120);
-    p.drawLine(88, 120, 60, 150);
-    p.drawLine(60, 150, 60, 190);
+    img.line(88, 72, 88, 120, kYellow, 3);
+    img.line(88, 120, 60, 150, kYellow, 3);
+    img.line(60, 150, 60, 190, kYellow, 3);
 
     // The computer: a monitor and its stand.
-    const QRect screen(24, 190, 72, 46);
-    p.fillRect(screen, QColor(192, 192, 192));
-    p.fillRect(screen.adjusted(6, 5, -6, -9), QColor(0, 0, 128));
-    p.fillRect(50, 236, 20, 6, QColor(128, 128, 128));
-    p.fillRect(38, 242, 44, 5, QColor(192, 192, 192));
-    p.setPen(QColor(0, 255, 255));
+    img.fillRect(24, 190, 72, 46, kSilver);
+    img.fillRect(30, 195, 60, 32, kNavy);
+    img.fillRect(50, 236, 20, 6, kGrey);
+    img.fillRect(38, 242, 44, 5, kSilver);
     for (int y = 200; y < 224; y += 5)
-        p.drawLine(36, y, 36 + (y * 7) % 40, y);
+        img.line(36, y, 36 + (y * 7) % 40, y, kAqua);
 
     // The upgrade: an arrow from the computer up to the module.
-    QPolygon arrow;
-    arrow << QPoint(30, 92) << QPoint(44, 110) << QPoint(36, 110) << QPoint(36, 170) << QPoint(24, 170)
-          << QPoint(24, 110) << QPoint(16, 110);
-    p.setPen(QColor(0, 0, 0));
-    p.setBrush(QColor(255, 255, 255));
-    p.drawPolygon(arrow);
-    p.end();
-
-    return img.convertToFormat(QImage::Format_Indexed8, vgaPalette(), Qt::ThresholdDither | Qt::AvoidDither);
+    img.fillPolygon({{30, 92}, {44, 110}, {36, 110}, {36, 170}, {24, 170}, {24, 110}, {16, 110}}, kWhite, kBlack);
+    return img;
 }
 
 }  // namespace
 
 namespace res {
 
-QImage loadBitmap(int id)
+ui::Bitmap loadBitmap(int id)
 {
     if (id != IDB_SIDE)
-        return QImage();
-    static const QImage side = drawSidePicture();
+        return {};
+    static const ui::Bitmap side = drawSidePicture();
     return side;
 }
 

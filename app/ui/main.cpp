@@ -3,7 +3,7 @@
 #include "app/ui/CUpgradeApp.h"
 #include "platform/Platform.h"
 #include "platform/qt/QtNotifier.h"
-#include "platform/qt/UiReport.h"
+#include "platform/ui/UiReport.h"
 
 #include <QApplication>
 

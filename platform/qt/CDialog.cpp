@@ -1,10 +1,11 @@
-#include "platform/qt/CDialog.h"
+#include "platform/ui/CDialog.h"
 
-#include "platform/qt/CDataExchange.h"
-#include "platform/qt/CWinApp.h"
 #include "platform/qt/ControlFactory.h"
-#include "platform/qt/Resources.h"
-#include "platform/qt/UiReport.h"
+#include "platform/qt/DialogFont.h"
+#include "platform/qt/DialogImpl.h"
+#include "platform/qt/QtAccess.h"
+#include "platform/ui/CWinApp.h"
+#include "platform/ui/UiReport.h"
 
 #include <QAbstractButton>
 #include <QCloseEvent>
@@ -33,61 +34,162 @@ QString fromBytes(const std::string& s)
     return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
 }
 
-}  // namespace
-
-CDialog::CDialog(int templateId, QWidget* parent)
-    : QDialog(parent ? parent : AfxGetMainWnd()), templateId_(0), template_(nullptr)
+void connectButton(CDialog* dialog, QWidget* w)
 {
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-    bindTemplate(templateId);
-    liveDialogs().push_back(this);
+    if (auto* b = qobject_cast<QPushButton*>(w)) {
+        const int id = ui::controlId(w);
+        QObject::connect(b, &QPushButton::clicked, b, [dialog, id] { dialog->handleCommand(id); });
+    }
 }
 
-void CDialog::bindTemplate(int templateId)
+}  // namespace
+
+namespace ui::qt {
+
+DialogWidget::DialogWidget(CDialog* owner, QWidget* parent, bool page) : QDialog(parent), owner_(owner), page_(page)
 {
-    templateId_ = templateId;
-    template_ = templateId != 0 ? res::findDialog(templateId) : nullptr;
-    const ui::DialogTemplate* t = template_;
-    units_ = std::make_unique<ui::DialogUnits>(t ? ui::dialogUnits(t->fontFace, t->fontPoints)
-                                                 : ui::dialogUnits("MS Sans Serif", 8));
-    if (t) {
-        setWindowTitle(fromBytes(t->caption));
-        setFixedSize(units_->toPixels(t->width, t->height));
+    if (page)
+        setWindowFlags(Qt::Widget);
+    else
+        setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+}
+
+void DialogWidget::accept()
+{
+    if (owner_)
+        owner_->OnOK();
+}
+
+void DialogWidget::reject()
+{
+    if (owner_)
+        owner_->OnCancel();
+}
+
+void DialogWidget::showEvent(QShowEvent* e)
+{
+    QDialog::showEvent(e);
+    if (isWindow() && !exposeFilterInstalled_ && windowHandle()) {
+        windowHandle()->installEventFilter(this);
+        exposeFilterInstalled_ = true;
     }
+    if (owner_)
+        owner_->invalidate();
+}
+
+void DialogWidget::keyPressEvent(QKeyEvent* e)
+{
+    const int key = e->key();
+    const bool enter = key == Qt::Key_Return || key == Qt::Key_Enter;
+    if (page_ && (enter || key == Qt::Key_Escape)) {
+        e->ignore();  // to the sheet: default button, or Cancel
+        return;
+    }
+    const bool plain = e->modifiers() == Qt::NoModifier || (e->modifiers() == Qt::KeypadModifier && key == Qt::Key_Enter);
+    if (owner_ && plain && enter) {
+        // A push button with the focus is pressed; anywhere else Enter means the default
+        // button, which OnOK stands for.
+        if (auto* b = qobject_cast<QPushButton*>(focusWidget()); b && b->isEnabled() && b->isVisible())
+            b->click();
+        else
+            owner_->OnOK();
+        return;
+    }
+    if (owner_ && plain && key == Qt::Key_Escape) {
+        owner_->OnCancel();
+        return;
+    }
+    QDialog::keyPressEvent(e);
+}
+
+void DialogWidget::closeEvent(QCloseEvent* e)
+{
+    // The close box asks; OnClose decides (EndDialog or stay).
+    e->ignore();
+    if (owner_)
+        owner_->OnClose();
+}
+
+bool DialogWidget::eventFilter(QObject* watched, QEvent* e)
+{
+    if (owner_ && watched == windowHandle() && e->type() == QEvent::Expose && windowHandle()->isExposed())
+        owner_->invalidate();
+    return QDialog::eventFilter(watched, e);
+}
+
+QDialog* widgetOf(const CDialog& dialog)
+{
+    return dialog.impl().widget.data();
+}
+
+QWidget* itemWidget(const CDialog& dialog, int id)
+{
+    return controlById(widgetOf(dialog), id);
+}
+
+CDialog* dialogOf(const QWidget* widget)
+{
+    const auto* w = dynamic_cast<const DialogWidget*>(widget);
+    return w ? w->owner() : nullptr;
+}
+
+QFont templateFont(const CDialog& dialog)
+{
+    const DialogTemplate* t = dialog.dialogTemplate();
+    return t ? dialogFont(t->fontFace, t->fontPoints) : dialogFont("MS Sans Serif", 8);
+}
+
+}  // namespace ui::qt
+
+using ui::qt::itemWidget;
+
+CDialog::CDialog(int templateId, CDialog* parent) : impl_(std::make_unique<Impl>())
+{
+    parent_ = parent ? parent : AfxGetMainWnd();
+    impl_->widget = new ui::qt::DialogWidget(this, parent_ ? ui::qt::widgetOf(*parent_) : nullptr, false);
+    bindTemplate(templateId);
+    liveDialogs().push_back(this);
 }
 
 CDialog::~CDialog()
 {
     auto& all = liveDialogs();
     all.erase(std::remove(all.begin(), all.end(), this), all.end());
+    if (CWinApp* app = CWinApp::instance(); app && app->m_pMainWnd == this)
+        app->m_pMainWnd = nullptr;
+    if (impl_->widget) {
+        impl_->widget->detach();
+        delete impl_->widget.data();
+    }
 }
 
-QFont CDialog::templateFont() const
+void CDialog::bindTemplate(int templateId)
 {
-    return template_ ? ui::dialogFont(template_->fontFace, template_->fontPoints) : ui::dialogFont("MS Sans Serif", 8);
+    lookUpTemplate(templateId);
+    if (const ui::DialogTemplate* t = dialogTemplate()) {
+        const ui::PixelSize size = units().toPixels(t->width, t->height);
+        impl_->widget->setWindowTitle(fromBytes(t->caption));
+        impl_->widget->setFixedSize(size.width, size.height);
+    }
 }
 
 bool CDialog::Create()
 {
     if (created_)
         return true;
-    if (!template_) {
-        if (templateId_ != 0)
+    if (!dialogTemplate()) {
+        if (templateId() != 0)
             return false;
-        created_ = true;
+        markCreated();
         OnInitDialog();
         return true;
     }
-    setFont(templateFont());
-    const auto widgets = ui::createControls(this, *template_, *units_, templateFont());
-    for (QWidget* w : widgets) {
-        auto* b = qobject_cast<QPushButton*>(w);
-        if (!b)
-            continue;
-        const int id = ui::controlId(w);
-        connect(b, &QPushButton::clicked, this, [this, id] { handleCommand(id); });
-    }
-    created_ = true;
+    QWidget* w = impl_->widget;
+    const QFont font = ui::qt::templateFont(*this);
+    w->setFont(font);
+    for (QWidget* c : ui::createControls(w, *dialogTemplate(), units(), font))
+        connectButton(this, c);
+    markCreated();
     OnInitDialog();
     return true;
 }
@@ -96,49 +198,22 @@ int CDialog::DoModal()
 {
     if (!Create())
         return -1;
-    return exec();
+    return impl_->widget->exec();
 }
 
 void CDialog::EndDialog(int result)
 {
-    done(result);
+    impl_->widget->done(result);
 }
 
-void CDialog::onCommand(int id, std::function<void()> handler)
+bool CDialog::hasItem(int id) const
 {
-    commands_[id] = std::move(handler);
-}
-
-void CDialog::DoDataExchange(CDataExchange&) {}
-
-bool CDialog::UpdateData(bool saveAndValidate)
-{
-    CDataExchange dx{this, saveAndValidate};
-    DoDataExchange(dx);
-    return true;
-}
-
-void CDialog::handleCommand(int id)
-{
-    auto it = commands_.find(id);
-    if (it != commands_.end()) {
-        it->second();
-        return;
-    }
-    if (id == platform::IDOK)
-        OnOK();
-    else if (id == platform::IDCANCEL)
-        OnCancel();
-}
-
-QWidget* CDialog::GetDlgItem(int id) const
-{
-    return ui::controlById(this, id);
+    return itemWidget(*this, id) != nullptr;
 }
 
 void CDialog::SetDlgItemText(int id, const std::string& text)
 {
-    QWidget* w = GetDlgItem(id);
+    QWidget* w = itemWidget(*this, id);
     if (w && ui::UiReport::enabled() && GetDlgItemText(id) != text)
         ui::UiReport::controlText(id, text);
     const QString t = fromBytes(text);
@@ -159,7 +234,7 @@ void CDialog::SetDlgItemText(int id, const std::string& text)
 
 std::string CDialog::GetDlgItemText(int id) const
 {
-    QWidget* w = GetDlgItem(id);
+    QWidget* w = itemWidget(*this, id);
     QString t;
     if (auto* l = qobject_cast<QLabel*>(w))
         t = l->text();
@@ -175,7 +250,7 @@ std::string CDialog::GetDlgItemText(int id) const
 
 void CDialog::CheckDlgButton(int id, int state)
 {
-    auto* b = item<QAbstractButton>(id);
+    auto* b = ui::qt::item<QAbstractButton>(*this, id);
     if (!b)
         return;
     const bool check = state == BST_CHECKED;
@@ -190,14 +265,15 @@ void CDialog::CheckDlgButton(int id, int state)
 
 int CDialog::IsDlgButtonChecked(int id) const
 {
-    auto* b = item<QAbstractButton>(id);
+    auto* b = ui::qt::item<QAbstractButton>(*this, id);
     return b && b->isChecked() ? BST_CHECKED : BST_UNCHECKED;
 }
 
-void CDialog::setItemFont(int id, const QFont& f)
+void CDialog::setItemFont(int id, const ui::Font& font)
 {
-    if (QWidget* w = GetDlgItem(id)) {
-        w->setFont(f);
+    QWidget* w = itemWidget(*this, id);
+    if (w && font.valid()) {
+        w->setFont(ui::qt::toQFont(font));
         w->update();
     }
 }
@@ -206,95 +282,83 @@ void CDialog::setProgressRange(int id, int low, int high)
 {
     // The range travels as two 16-bit halves: keep each within 0..65535 rather than wrapping.
     auto clamp16 = [](int v) { return std::clamp(v, 0, 65535); };
-    if (auto* p = item<QProgressBar>(id))
+    if (auto* p = ui::qt::item<QProgressBar>(*this, id))
         p->setRange(clamp16(low), clamp16(high));
 }
 
 void CDialog::setProgressPos(int id, int pos)
 {
-    if (auto* p = item<QProgressBar>(id))
+    if (auto* p = ui::qt::item<QProgressBar>(*this, id))
         p->setValue(std::clamp(pos, p->minimum(), p->maximum()));
 }
 
 void CDialog::setItemFocus(int id)
 {
-    if (QWidget* w = GetDlgItem(id)) {
+    if (QWidget* w = itemWidget(*this, id)) {
         w->setFocus(Qt::OtherFocusReason);
         if (auto* e = qobject_cast<QLineEdit*>(w))
             e->selectAll();
     }
 }
 
+void CDialog::enableItem(int id, bool enable)
+{
+    if (QWidget* w = itemWidget(*this, id))
+        w->setEnabled(enable);
+}
+
+void CDialog::showItem(int id, bool show)
+{
+    if (QWidget* w = itemWidget(*this, id))
+        w->setVisible(show);
+}
+
+bool CDialog::isItemEnabled(int id) const
+{
+    const QWidget* w = itemWidget(*this, id);
+    return w && w->isEnabled();
+}
+
+bool CDialog::isItemVisible(int id) const
+{
+    // The control's own state: whether the dialog itself is on screen is not asked.
+    const QWidget* w = itemWidget(*this, id);
+    return w && !w->isHidden();
+}
+
+bool CDialog::addControl(const ui::ControlTemplate& control)
+{
+    if (!created_ || (control.id != ui::kStaticId && hasItem(control.id)))
+        return false;
+    connectButton(this, ui::createControl(impl_->widget, control, units(), ui::qt::templateFont(*this)));
+    return true;
+}
+
+bool CDialog::isWindowVisible() const
+{
+    return impl_->widget && impl_->widget->isVisible();
+}
+
 void CDialog::invalidate()
 {
-    if (!paintQueued_) {
-        paintQueued_ = true;
-        QMetaObject::invokeMethod(this, [this] { deliverPaint(); }, Qt::QueuedConnection);
+    ui::qt::DialogWidget* w = impl_->widget;
+    if (!w)
+        return;
+    if (!impl_->paintQueued) {
+        impl_->paintQueued = true;
+        QMetaObject::invokeMethod(w, [this] {
+            impl_->paintQueued = false;
+            paintNow();
+        }, Qt::QueuedConnection);
     }
-    for (CDialog* child : findChildren<CDialog*>())
-        if (child->isVisible())
-            child->invalidate();
+    for (auto* child : w->findChildren<ui::qt::DialogWidget*>())
+        if (child->isVisible() && child->owner())
+            child->owner()->invalidate();
 }
 
 void CDialog::invalidateAll()
 {
     for (CDialog* d : liveDialogs())
-        if (d->isVisible() && d->isWindow())
+        if (d->isWindowVisible() && d->impl_->widget->isWindow())
             d->invalidate();
-}
-
-void CDialog::deliverPaint()
-{
-    paintQueued_ = false;
-    if (!created_ || !isVisible())
-        return;
-    ++paintCount_;
-    OnPaint();
-}
-
-void CDialog::showEvent(QShowEvent* e)
-{
-    QDialog::showEvent(e);
-    if (isWindow() && !exposeFilterInstalled_ && windowHandle()) {
-        windowHandle()->installEventFilter(this);
-        exposeFilterInstalled_ = true;
-    }
-    invalidate();
-}
-
-void CDialog::keyPressEvent(QKeyEvent* e)
-{
-    if (e->modifiers() == Qt::NoModifier || (e->modifiers() == Qt::KeypadModifier && e->key() == Qt::Key_Enter)) {
-        switch (e->key()) {
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-            // A push button with the focus is pressed; anywhere else Enter means the default
-            // button, which OnOK stands for.
-            if (auto* b = qobject_cast<QPushButton*>(focusWidget()); b && b->isEnabled() && b->isVisible())
-                b->click();
-            else
-                OnOK();
-            return;
-        case Qt::Key_Escape:
-            OnCancel();
-            return;
-        default:
-            break;
-        }
-    }
-    QDialog::keyPressEvent(e);
-}
-
-void CDialog::closeEvent(QCloseEvent* e)
-{
-    // The close box asks; OnClose decides (EndDialog or stay).
-    e->ignore();
-    OnClose();
-}
-
-bool CDialog::eventFilter(QObject* watched, QEvent* e)
-{
-    if (watched == windowHandle() && e->type() == QEvent::Expose && windowHandle()->isExposed())
-        invalidate();
-    return QDialog::eventFilter(watched, e);
 }

@@ -1,8 +1,7 @@
-#include "platform/qt/CFileDialog.h"
+#include "platform/ui/CFileDialog.h"
 
-#include "platform/IUserNotifier.h"
-#include "platform/qt/CDialog.h"
-#include "platform/qt/CWinApp.h"
+#include "platform/qt/QtAccess.h"
+#include "platform/ui/CDialog.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -10,12 +9,6 @@
 #include <QMessageBox>
 
 namespace {
-
-CFileDialog::Script& script()
-{
-    static CFileDialog::Script s;
-    return s;
-}
 
 QString fromBytes(const std::string& s)
 {
@@ -28,75 +21,43 @@ std::string toBytes(const QString& s)
     return std::string(b.constData(), static_cast<std::size_t>(b.size()));
 }
 
-}  // namespace
-
-CFileDialog::CFileDialog(bool, const char* defaultExt, const char* fileName, unsigned flags, const char* filter,
-                         QWidget* parent)
-    : parent_(parent)
-{
-    QString ext = QString::fromLatin1(defaultExt ? defaultExt : "");
-    while (ext.startsWith(QLatin1Char('*')) || ext.startsWith(QLatin1Char('.')))
-        ext.remove(0, 1);
-    request_.defaultSuffix = ext;
-    request_.initialFile = fileName ? fileName : "";
-    request_.flags = flags;
-    request_.filters = toQtFilters(filter ? filter : "");
-}
-
-QStringList CFileDialog::toQtFilters(const std::string& filter)
+// Qt's "Description (pattern pattern)" form, from which the dialog takes the patterns.
+QStringList qtFilters(const std::vector<CFileDialog::FileType>& types)
 {
     QStringList out;
-    const QStringList parts = fromBytes(filter).split(QLatin1Char('|'));
-    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        const QString desc = parts[i];
-        QString patterns = parts[i + 1];
-        if (desc.isEmpty() && patterns.isEmpty())
-            break;
+    for (const auto& t : types) {
+        QString patterns = fromBytes(t.patterns);
         patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
-        out << QStringLiteral("%1 (%2)").arg(desc, patterns);
+        out << QStringLiteral("%1 (%2)").arg(fromBytes(t.description), patterns);
     }
     return out;
 }
 
-void CFileDialog::setScript(Script s)
-{
-    script() = std::move(s);
-}
+}  // namespace
 
-int CFileDialog::DoModal()
+std::optional<std::string> CFileDialog::runDialog(const Request& request)
 {
-    std::optional<std::string> chosen;
-    if (script()) {
-        chosen = script()(request_);
-    } else {
-        QWidget* owner = parent_ ? parent_ : AfxGetMainWnd();
-        for (;;) {
-            QFileDialog dlg(owner, fromBytes(request_.title));
-            dlg.setOption(QFileDialog::DontUseNativeDialog);
-            dlg.setAcceptMode(QFileDialog::AcceptOpen);
-            dlg.setFileMode((request_.flags & OFN_FILEMUSTEXIST) ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
-            // The descriptions already say what they list: show them as they are, without the
-            // pattern the toolkit would append a second time.
-            dlg.setOption(QFileDialog::HideNameFilterDetails);
-            dlg.setNameFilters(request_.filters);
-            dlg.setDefaultSuffix(request_.defaultSuffix);
-            if (!request_.initialFile.empty())
-                dlg.selectFile(fromBytes(request_.initialFile));
-            if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
-                break;
-            const QString path = dlg.selectedFiles().first();
-            if ((request_.flags & OFN_PATHMUSTEXIST) && !QFileInfo(path).absoluteDir().exists()) {
-                QMessageBox::warning(&dlg, fromBytes(request_.title),
-                                     QStringLiteral("%1\nPath does not exist.\nCheck the path and try again.").arg(path));
-                continue;
-            }
-            chosen = toBytes(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()));
-            break;
+    QWidget* owner = request.owner ? ui::qt::widgetOf(*request.owner) : nullptr;
+    for (;;) {
+        QFileDialog dlg(owner, fromBytes(request.title));
+        dlg.setOption(QFileDialog::DontUseNativeDialog);
+        dlg.setAcceptMode(QFileDialog::AcceptOpen);
+        dlg.setFileMode((request.flags & OFN_FILEMUSTEXIST) ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+        // The descriptions already say what they list: show them as they are, without the
+        // pattern the toolkit would append a second time.
+        dlg.setOption(QFileDialog::HideNameFilterDetails);
+        dlg.setNameFilters(qtFilters(request.fileTypes));
+        dlg.setDefaultSuffix(fromBytes(request.defaultSuffix));
+        if (!request.initialFile.empty())
+            dlg.selectFile(fromBytes(request.initialFile));
+        if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
+            return std::nullopt;
+        const QString path = dlg.selectedFiles().first();
+        if ((request.flags & OFN_PATHMUSTEXIST) && !QFileInfo(path).absoluteDir().exists()) {
+            QMessageBox::warning(&dlg, fromBytes(request.title),
+                                 QStringLiteral("%1\nPath does not exist.\nCheck the path and try again.").arg(path));
+            continue;
         }
+        return toBytes(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()));
     }
-    CDialog::invalidateAll();
-    if (!chosen)
-        return platform::IDCANCEL;
-    path_ = *chosen;
-    return platform::IDOK;
 }

@@ -1,47 +1,16 @@
-#include "platform/qt/CPropertyPage.h"
+#include "platform/ui/CPropertyPage.h"
 
-#include "platform/qt/CPropertySheet.h"
-
-#include <QKeyEvent>
+#include "platform/qt/DialogImpl.h"
 
 CPropertyPage::CPropertyPage() : CDialog(0, nullptr)
 {
+    // A page is a child window of the sheet that adds it, never a window of its own.
     setParent(nullptr);
-    setWindowFlags(Qt::Widget);
+    delete impl_->widget.data();
+    impl_->widget = new ui::qt::DialogWidget(this, nullptr, true);
 }
 
 CPropertyPage::CPropertyPage(int templateId) : CPropertyPage()
 {
     Construct(templateId);
-}
-
-void CPropertyPage::Construct(int templateId)
-{
-    bindTemplate(templateId);
-}
-
-CPropertySheet* CPropertyPage::sheet() const
-{
-    for (QObject* p = parent(); p; p = p->parent())
-        if (auto* s = qobject_cast<CPropertySheet*>(p))
-            return s;
-    return nullptr;
-}
-
-std::string CPropertyPage::caption() const
-{
-    return dialogTemplate() ? dialogTemplate()->caption : std::string();
-}
-
-void CPropertyPage::keyPressEvent(QKeyEvent* e)
-{
-    switch (e->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-    case Qt::Key_Escape:
-        e->ignore();  // to the sheet: default button, or Cancel
-        return;
-    default:
-        QDialog::keyPressEvent(e);
-    }
 }

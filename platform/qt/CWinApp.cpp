@@ -1,23 +1,6 @@
-#include "platform/qt/CWinApp.h"
-
-#include "app/CommandLineParser.h"
+#include "platform/ui/CWinApp.h"
 
 #include <QApplication>
-
-namespace {
-CWinApp* g_app = nullptr;
-}
-
-CWinApp::CWinApp()
-{
-    g_app = this;
-}
-
-CWinApp::~CWinApp()
-{
-    if (g_app == this)
-        g_app = nullptr;
-}
 
 int CWinApp::run()
 {
@@ -26,27 +9,6 @@ int CWinApp::run()
     return QApplication::exec();
 }
 
-void CWinApp::setCommandLine(int argc, const char* const* argv)
-{
-    argv_.clear();
-    for (int i = 0; i < argc; ++i)
-        argv_.emplace_back(argv[i] ? argv[i] : "");
-}
-
-void CWinApp::ParseCommandLine(CCommandLineInfo& info)
-{
-    if (argv_.size() > 1)
-        parseCommandLine(std::vector<std::string>(argv_.begin() + 1, argv_.end()), info);
-}
-
-CWinApp* CWinApp::instance()
-{
-    return g_app;
-}
-
-QWidget* AfxGetMainWnd()
-{
-    return g_app ? g_app->m_pMainWnd.data() : nullptr;
-}
-
+// The toolkit's text control needs no registration: this only marks the point in start-up
+// where the rich-edit control must have become available.
 void AfxInitRichEdit() {}

@@ -1,6 +1,7 @@
 #include "platform/qt/ControlFactory.h"
 
-#include "platform/qt/Resources.h"
+#include "platform/qt/QtAccess.h"
+#include "platform/ui/Resources.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -51,14 +52,15 @@ QWidget* makeWidget(QWidget* parent, const ControlTemplate& c)
         return new QGroupBox(text, parent);
     case ControlKind::Picture: {
         auto* l = new QLabel(parent);
-        l->setPixmap(QPixmap::fromImage(res::loadBitmap(c.bitmapId)));
+        l->setPixmap(QPixmap::fromImage(qt::toQImage(res::loadBitmap(c.bitmapId))));
         l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         return l;
     }
     case ControlKind::ProgressBar: {
         auto* p = new QProgressBar(parent);
         p->setTextVisible(false);
-        p->setRange(0, 100);
+        // A marquee bar is the toolkit's busy bar, which an empty range gives.
+        p->setRange(0, (c.style & kMarquee) ? 0 : 100);
         p->setValue(0);
         return p;
     }
@@ -78,34 +80,39 @@ QWidget* makeWidget(QWidget* parent, const ControlTemplate& c)
 
 }  // namespace
 
+QWidget* createControl(QWidget* parent, const ControlTemplate& c, const DialogUnits& units, const QFont& font)
+{
+    QWidget* w = makeWidget(parent, c);
+    w->setFont(font);
+    const PixelRect px = units.toPixels(c.rect);
+    QRect r(px.x, px.y, px.width, px.height);
+    if (c.kind == ControlKind::Picture) {
+        // A picture control takes the size of its bitmap, whatever the template says.
+        const auto* l = static_cast<QLabel*>(w);
+        r.setSize(l->pixmap().size());
+    }
+    w->setGeometry(r);
+    w->setProperty(kControlIdProperty, c.id);
+    if (c.id != kStaticId)
+        w->setObjectName(QString::number(c.id));
+    const bool tab = (c.style & kTabStop) != 0;
+    if (c.kind == ControlKind::Static || c.kind == ControlKind::Picture || c.kind == ControlKind::GroupBox ||
+        c.kind == ControlKind::ProgressBar)
+        w->setFocusPolicy(Qt::NoFocus);
+    else if (!tab && (c.kind == ControlKind::Edit || c.kind == ControlKind::RichEdit))
+        w->setFocusPolicy(Qt::ClickFocus);
+    w->setEnabled((c.style & kDisabled) == 0);
+    w->setVisible((c.style & kHidden) == 0);
+    return w;
+}
+
 std::vector<QWidget*> createControls(QWidget* parent, const DialogTemplate& tpl, const DialogUnits& units,
                                      const QFont& font)
 {
     std::vector<QWidget*> made;
     made.reserve(tpl.controls.size());
-    for (const auto& c : tpl.controls) {
-        QWidget* w = makeWidget(parent, c);
-        w->setFont(font);
-        QRect r = units.toPixels(c.rect);
-        if (c.kind == ControlKind::Picture) {
-            // A picture control takes the size of its bitmap, whatever the template says.
-            const auto* l = static_cast<QLabel*>(w);
-            r.setSize(l->pixmap().size());
-        }
-        w->setGeometry(r);
-        w->setProperty(kControlIdProperty, c.id);
-        if (c.id != kStaticId)
-            w->setObjectName(QString::number(c.id));
-        const bool tab = (c.style & kTabStop) != 0;
-        if (c.kind == ControlKind::Static || c.kind == ControlKind::Picture || c.kind == ControlKind::GroupBox ||
-            c.kind == ControlKind::ProgressBar)
-            w->setFocusPolicy(Qt::NoFocus);
-        else if (!tab && (c.kind == ControlKind::Edit || c.kind == ControlKind::RichEdit))
-            w->setFocusPolicy(Qt::ClickFocus);
-        w->setEnabled((c.style & kDisabled) == 0);
-        w->show();
-        made.push_back(w);
-    }
+    for (const auto& c : tpl.controls)
+        made.push_back(createControl(parent, c, units, font));
     return made;
 }
 

@@ -7,13 +7,16 @@
 //
 // Kinds → widgets: Static → QLabel (word wrap, top-left); Edit → QLineEdit; PushButton →
 // QPushButton; AutoRadio → QRadioButton (auto-exclusive among siblings); GroupBox → QGroupBox;
-// Picture → QLabel with the bitmap at its own pixel size; ProgressBar → QProgressBar without text;
+// Picture → QLabel with the bitmap at its own pixel size; ProgressBar → QProgressBar without text
+// (kMarquee: the toolkit's busy bar);
 // RichEdit → read-only QTextEdit, plain text, vertical scroll bar always shown.
 // Every control gets the dialog's font at its one size: no text is shrunk to fit its box.
+// kHidden controls are created hidden, kDisabled ones disabled.
 
-#include "platform/qt/DialogTemplate.h"
-#include "platform/qt/DialogUnits.h"
+#include "platform/ui/DialogTemplate.h"
+#include "platform/ui/DialogUnits.h"
 
+#include <QFont>
 #include <QWidget>
 
 #include <vector>
@@ -22,6 +25,7 @@ namespace ui {
 
 inline constexpr const char* kControlIdProperty = "controlId";
 
+QWidget* createControl(QWidget* parent, const ControlTemplate& c, const DialogUnits& units, const QFont& font);
 std::vector<QWidget*> createControls(QWidget* parent, const DialogTemplate& tpl, const DialogUnits& units,
                                      const QFont& font);
 

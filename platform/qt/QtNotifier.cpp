@@ -1,9 +1,10 @@
 #include "platform/qt/QtNotifier.h"
 
-#include "platform/qt/CDialog.h"
-#include "platform/qt/CWinApp.h"
-#include "platform/qt/GuiThread.h"
-#include "platform/qt/UiReport.h"
+#include "platform/qt/QtAccess.h"
+#include "platform/ui/CDialog.h"
+#include "platform/ui/CWinApp.h"
+#include "platform/ui/GuiThread.h"
+#include "platform/ui/UiReport.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -56,8 +57,8 @@ int QtNotifier::show(Box box)
         answer = script(box);
     } else {
         QWidget* owner = QApplication::activeModalWidget();
-        if (!owner)
-            owner = AfxGetMainWnd();
+        if (!owner && AfxGetMainWnd())
+            owner = ui::qt::widgetOf(*AfxGetMainWnd());
         QMessageBox mb(box.icon, caption(),
                        QString::fromLatin1(box.text.data(), static_cast<qsizetype>(box.text.size())),
                        QMessageBox::Ok, owner);
@@ -73,7 +74,7 @@ void QtNotifier::beep(unsigned type)
         std::lock_guard lock(mutex_);
         beeps_.push_back(type);
     }
-    ui::UiReport::line("beep");
+    ui::UiReport::beep();
     runOnGuiThread([] { QApplication::beep(); });
 }
 

@@ -3,17 +3,15 @@
 #include "app/ui/CUpgradeWizard.h"
 #include "app/ui/Resources.h"
 #include "platform/Platform.h"
-#include "platform/qt/Fonts.h"
-#include "platform/qt/GuiThread.h"
+#include "platform/ui/Font.h"
+#include "platform/ui/GuiThread.h"
 #include "upgrade/UpgradeWorker.h"
 
-#include <QPushButton>
-
-CDownloadDlg::CDownloadDlg(QWidget* parent) : CDialog(res::IDD_DOWNLOAD, parent)
+CDownloadDlg::CDownloadDlg(CDialog* parent) : CDialog(res::IDD_DOWNLOAD, parent)
 {
     // The owner is the wizard (the main window when no parent was given); it holds the settings.
-    for (QWidget* w = parentWidget(); w; w = w->parentWidget())
-        if (auto* wizard = qobject_cast<CUpgradeWizard*>(w)) {
+    for (CDialog* w = GetParent(); w; w = w->GetParent())
+        if (auto* wizard = dynamic_cast<CUpgradeWizard*>(w)) {
             settings_ = &wizard->settings;
             break;
         }
@@ -106,10 +104,8 @@ void CDownloadDlg::showVerdict()
     SetDlgItemText(kStatus, shown_.statusText);
     setItemFont(kStatus, boldFont);
     SetDlgItemText(kButton, kFinishedLabel);
-    if (QWidget* b = GetDlgItem(kButton)) {
-        b->setEnabled(true);
-        b->setFocus(Qt::OtherFocusReason);
-    }
+    enableItem(kButton, true);
+    setItemFocus(kButton);
 }
 
 void CDownloadDlg::OnPaint()

@@ -21,16 +21,14 @@
 // to run: the window shows the failure verdict at once and may be closed.
 
 #include "app/UpgradeSettings.h"
-#include "platform/qt/CDialog.h"
+#include "platform/ui/CDialog.h"
+#include "platform/ui/Font.h"
 #include "upgrade/ProgressState.h"
-
-#include <QFont>
 
 #include <cstdint>
 #include <string>
 
 class CDownloadDlg : public CDialog, public ProgressState {
-    Q_OBJECT
 public:
     static constexpr int kStatus = 1061;
     static constexpr int kBootPath = 1063;
@@ -44,7 +42,7 @@ public:
     // upgradeResult when no worker thread could be started.
     static constexpr int kNoWorker = -1;
 
-    explicit CDownloadDlg(QWidget* parent = nullptr);
+    explicit CDownloadDlg(CDialog* parent = nullptr);
     ~CDownloadDlg() override;
 
     bool OnInitDialog() override;
@@ -63,7 +61,7 @@ public:
     // A close is honoured now.
     bool mayClose() const;
 
-    QFont boldFont;
+    ui::Font boldFont;
 
 private:
     // The progress members as last handed to the display (GUI thread only).

@@ -1,13 +1,10 @@
 #include "verify/ui/CWizPage4.h"
 
 #include "app/ui/Resources.h"
-#include "platform/qt/CPropertySheet.h"
-#include "platform/qt/CWaitCursor.h"
+#include "platform/ui/CPropertySheet.h"
+#include "platform/ui/CWaitCursor.h"
+#include "platform/ui/LocalLoop.h"
 #include "verify/Verification.h"
-
-#include <QEventLoop>
-#include <QLabel>
-#include <QProgressBar>
 
 #include <thread>
 
@@ -20,14 +17,8 @@ bool CWizPage4::OnInitDialog()
 {
     CUpgradePage::OnInitDialog();
     // The busy indication sits below the template's last line, hidden until a verification runs.
-    busyText_ = new QLabel(QStringLiteral("Interrogating the Tarvel, please wait..."), this);
-    busyText_->setFont(templateFont());
-    busyText_->setGeometry(units().toPixels(ui::DuRect{85, 118, 235, 10}));
-    busyText_->hide();
-    busyBar_ = new QProgressBar(this);
-    busyBar_->setTextVisible(false);
-    busyBar_->setGeometry(units().toPixels(ui::DuRect{85, 130, 150, 9}));
-    busyBar_->hide();
+    addControl({kBusyText, ui::ControlKind::Static, {85, 118, 235, 10}, kBusyMessage, ui::kHidden, 0});
+    addControl({kBusyBar, ui::ControlKind::ProgressBar, {85, 130, 150, 9}, "", ui::kMarquee | ui::kHidden, 0});
     return true;
 }
 
@@ -58,15 +49,10 @@ int CWizPage4::OnWizardBack()
 
 void CWizPage4::showBusy(bool busy)
 {
-    if (busyBar_) {
-        busyBar_->setRange(0, busy ? 0 : 100);  // 0..0: the toolkit's moving busy bar
-        busyBar_->setVisible(busy);
-        busyText_->setVisible(busy);
-    }
-    if (QWidget* w = GetDlgItem(kYes))
-        w->setEnabled(!busy);
-    if (QWidget* w = GetDlgItem(kNo))
-        w->setEnabled(!busy);
+    showItem(kBusyText, busy);
+    showItem(kBusyBar, busy);
+    enableItem(kYes, !busy);
+    enableItem(kNo, !busy);
 }
 
 int CWizPage4::runVerificationBusy()
@@ -80,11 +66,10 @@ int CWizPage4::runVerificationBusy()
 
     int code = 0;
     UpgradeSettings& target = settings();
-    QEventLoop loop;
+    ui::LocalLoop loop;
     std::thread worker([&] {
         code = verification_(target);
-        // Delivered only once the loop runs, so an early finish cannot be missed.
-        QMetaObject::invokeMethod(&loop, "quit", Qt::QueuedConnection);
+        loop.quit();
     });
     loop.exec();
     worker.join();

@@ -5,25 +5,25 @@
 // Next with 1027: verifyFirst := 1, the verification runs (runVerification), verifyResult := its
 // code, then 139 (passed, code 0) or 138 (failed). Next with 1028: verifyFirst := 0, go to 140,
 // verifyResult unchanged. Back: verifyFirst := whether 1027 is checked, go to 136.
-// The verification runs on a thread of its own while this page waits in a local event loop, so
+// The verification runs on a thread of its own while this page waits in a LocalLoop, so
 // the window keeps painting; meanwhile the wait cursor is up, a busy bar moves on the page, the
 // radios are disabled and the wizard refuses Back, Next, Cancel, Escape and the close box.
 // Nothing on the GUI thread reads the settings fields the verification writes (programSize,
 // deviceVersion) until the thread has been joined. Message boxes the verification raises are
-// shown on the GUI thread (QtNotifier) while the page waits.
+// shown on the GUI thread (the notifier) while the page waits.
 
 #include "app/ui/CUpgradePage.h"
 
 #include <functional>
 
-class QLabel;
-class QProgressBar;
-
 class CWizPage4 : public CUpgradePage {
-    Q_OBJECT
 public:
     static constexpr int kYes = 1027;
     static constexpr int kNo = 1028;
+    // The busy indication added below the template's controls while a verification runs.
+    static constexpr int kBusyText = 1101;
+    static constexpr int kBusyBar = 1102;
+    static constexpr const char* kBusyMessage = "Interrogating the Tarvel, please wait...";
 
     using Verification = std::function<int(UpgradeSettings&)>;
 
@@ -45,6 +45,4 @@ private:
 
     Verification verification_;
     bool running_ = false;
-    QLabel* busyText_ = nullptr;
-    QProgressBar* busyBar_ = nullptr;
 };

@@ -1,7 +1,7 @@
 #include "verify/ui/CWizPage5.h"
 
 #include "app/ui/Resources.h"
-#include "platform/qt/CPropertySheet.h"
+#include "platform/ui/CPropertySheet.h"
 #include "verify/Verification.h"
 
 CWizPage5::CWizPage5() : CUpgradePage(res::IDD_VERIFY_FAILED, PSWIZB_BACK | PSWIZB_FINISH)

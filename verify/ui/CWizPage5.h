@@ -7,7 +7,6 @@
 #include "app/ui/CUpgradePage.h"
 
 class CWizPage5 : public CUpgradePage {
-    Q_OBJECT
 public:
     static constexpr int kVerdict = 1030;
     static constexpr int kDetails = 1032;

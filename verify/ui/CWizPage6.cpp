@@ -1,7 +1,7 @@
 #include "verify/ui/CWizPage6.h"
 
 #include "app/ui/Resources.h"
-#include "platform/qt/CPropertySheet.h"
+#include "platform/ui/CPropertySheet.h"
 #include "verify/Verification.h"
 
 CWizPage6::CWizPage6() : CUpgradePage(res::IDD_VERIFY_PASSED, PSWIZB_BACK | PSWIZB_NEXT) {}

@@ -6,7 +6,6 @@
 #include "app/ui/CUpgradePage.h"
 
 class CWizPage6 : public CUpgradePage {
-    Q_OBJECT
 public:
     static constexpr int kText = 1035;
 

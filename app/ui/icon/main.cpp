@@ -2,7 +2,8 @@
 // it as a PNG file: tarvel-icon SIZE FILE. The build runs it for each installed icon size, so the
 // icon is always the picture the wizard shows and no image file is kept in the sources.
 #include "app/ui/Resources.h"
-#include "platform/qt/Resources.h"
+#include "platform/qt/QtAccess.h"
+#include "platform/ui/Resources.h"
 
 #include <QImage>
 #include <QString>
@@ -18,7 +19,7 @@ constexpr int kCropTop = 20;
 
 QImage renderIcon(int size)
 {
-    const QImage side = res::loadBitmap(res::IDB_SIDE).convertToFormat(QImage::Format_RGB32);
+    const QImage side = ui::qt::toQImage(res::loadBitmap(res::IDB_SIDE)).convertToFormat(QImage::Format_RGB32);
     const QImage square = side.copy(0, kCropTop, res::kSideBitmapWidth, res::kSideBitmapWidth);
     // Smooth scaling: the picture's one-pixel lines would vanish or double with nearest-pixel scaling.
     return square.scaled(size, size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);

@@ -1,6 +1,6 @@
-#include "platform/qt/CDataExchange.h"
+#include "platform/ui/CDataExchange.h"
 
-#include "platform/qt/CDialog.h"
+#include "platform/ui/CDialog.h"
 
 void DDX_Text(CDataExchange& dx, int controlId, std::string& value)
 {

@@ -1,18 +1,17 @@
 #pragma once
 // CWinApp: the application object stand-in. A program derives one class, constructs one
-// instance, and main() calls run() once a QApplication exists: run() calls InitInstance(), and
+// instance, and main() calls run() once the toolkit is set up: run() calls InitInstance(), and
 // because InitInstance returns false when the whole program has taken place inside it, run()
 // then ends (no further message loop). AfxGetMainWnd() is the main window (m_pMainWnd): windows
-// constructed without a parent are owned by it. It is a QPointer, so it clears itself when the
-// main window is destroyed. main() hands the arguments over with setCommandLine().
-
-#include <QPointer>
-#include <QWidget>
+// constructed without a parent are owned by it; a dialog clears it when it is destroyed while
+// being the main window. main() hands the arguments over with setCommandLine().
+// run() and AfxInitRichEdit are the backend's; the rest is platform/ui/CWinApp.cpp.
 
 #include <string>
 #include <vector>
 
 class CCommandLineInfo;
+class CDialog;
 
 class CWinApp {
 public:
@@ -24,10 +23,10 @@ public:
     // Returns true to enter a message loop afterwards, false to end the program.
     virtual bool InitInstance() { return false; }
 
-    // Calls InitInstance; with true, runs the application's event loop. Returns the exit code.
-    int run();
+    // Calls InitInstance; with true, runs the application's message loop. Returns the exit code.
+    int run();  // backend
 
-    // The three-dimensional control look: the toolkit's styles have it already.
+    // The three-dimensional control look: the toolkits' styles have it already.
     void Enable3dControls() {}
 
     // The program's arguments (argv, program name first), kept for ParseCommandLine.
@@ -36,7 +35,7 @@ public:
     // Hands every argument after the program name to info.ParseParam (app/CommandLineParser.h).
     void ParseCommandLine(CCommandLineInfo& info);
 
-    QPointer<QWidget> m_pMainWnd;
+    CDialog* m_pMainWnd = nullptr;
 
     static CWinApp* instance();
 
@@ -45,7 +44,6 @@ private:
 };
 
 // The application's main window, or nullptr.
-QWidget* AfxGetMainWnd();
-// Makes the rich-edit control available; QTextEdit needs no registration, so this only marks
-// the point in start-up where it must have happened.
+CDialog* AfxGetMainWnd();
+// Makes the rich-edit control available before the first dialog that has one (backend).
 void AfxInitRichEdit();

@@ -2,8 +2,8 @@
 // DialogTemplate: a dialog resource as data. One DialogTemplate per template id (caption, size in
 // dialog units, font) with its controls in creation order (id, kind, rectangle in dialog units,
 // text, style flags). The resources themselves live in app/ui/Resources.cpp and are found by id
-// through res::findDialog (platform/qt/Resources.h). createControls() (ControlFactory.h) turns a
-// template into widgets; every widget keeps its control id (see ControlFactory.h).
+// through res::findDialog (platform/ui/Resources.h). Each window backend turns a template into
+// its own controls, every one reachable again by its control id (CDialog's item calls).
 
 #include <string>
 #include <vector>
@@ -35,6 +35,8 @@ enum ControlStyle : unsigned {
     kMultiLine = 1u << 7,
     kVScroll = 1u << 8,
     kDisableNoScroll = 1u << 9,  // scroll bar always shown, disabled when not needed
+    kMarquee = 1u << 10,         // progress bar: a moving busy indication instead of a position
+    kHidden = 1u << 11,          // created hidden (the template's missing WS_VISIBLE)
 };
 
 struct DuRect {

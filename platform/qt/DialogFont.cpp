@@ -1,4 +1,6 @@
-#include "platform/qt/DialogUnits.h"
+#include "platform/qt/DialogFont.h"
+
+#include "platform/ui/DialogUnits.h"
 
 #include <QFontMetrics>
 #include <QStringList>
@@ -8,14 +10,6 @@
 namespace ui {
 
 namespace {
-
-// MulDiv: a * b / c rounded half away from zero, as the window system converts its units.
-int mulDiv(int a, int b, int c)
-{
-    const long long p = static_cast<long long>(a) * b;
-    const long long half = c / 2;
-    return static_cast<int>(p >= 0 ? (p + half) / c : (p - half) / c);
-}
 
 // The stand-in for the original dialog face at 8 points: its pixel em and base units.
 constexpr int kStandInPoints = 8;
@@ -35,20 +29,7 @@ int positivePoints(int points)
 
 }  // namespace
 
-int DialogUnits::toPixelsX(int du) const { return mulDiv(du, baseX_, 4); }
-int DialogUnits::toPixelsY(int du) const { return mulDiv(du, baseY_, 8); }
-
-QRect DialogUnits::toPixels(const DuRect& r) const
-{
-    return QRect(toPixelsX(r.x), toPixelsY(r.y), toPixelsX(r.width), toPixelsY(r.height));
-}
-
-QSize DialogUnits::toPixels(int widthDu, int heightDu) const
-{
-    return QSize(toPixelsX(widthDu), toPixelsY(heightDu));
-}
-
-QFont dialogFont(const std::string& face, int points)
+QFont qt::dialogFont(const std::string& face, int points)
 {
     const int pt = positivePoints(points);
     QFont f;
@@ -74,7 +55,7 @@ DialogUnits dialogUnits(const std::string& face, int points)
                            std::max(1, mulDiv(pt, kStandInBaseY, kStandInPoints)));
     // A face used as named: the window system's own rule, the average width of the letters
     // "A".."Z" "a".."z" (rounded) and the font's height.
-    const QFontMetrics fm(dialogFont(face, pt));
+    const QFontMetrics fm(qt::dialogFont(face, pt));
     const int width52 = fm.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
     return DialogUnits(std::max(1, (width52 / 26 + 1) / 2), std::max(1, fm.height()));
 }

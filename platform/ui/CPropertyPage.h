@@ -10,20 +10,23 @@
 //   OnWizardFinish() Finish pressed: true ends the sheet. Default true.
 //   OnPaint()       as for CDialog: the page's area is drawn anew (the sheet shows the page,
 //                   uncovering, after a message box or file dialog, invalidate()).
-// The page's parent window is the sheet; sheet() returns it. Enter and Escape go to the sheet.
+// The page's parent window is the sheet (from AddPage on); sheet() returns it. Enter and Escape
+// go to the sheet. The constructors are the backend's (a page is a child window, not a dialog
+// of its own).
 
-#include "platform/qt/CDialog.h"
+#include "platform/ui/CDialog.h"
+
+#include <string>
 
 class CPropertySheet;
 
 class CPropertyPage : public CDialog {
-    Q_OBJECT
 public:
-    CPropertyPage();
-    explicit CPropertyPage(int templateId);
+    CPropertyPage();                       // backend
+    explicit CPropertyPage(int templateId);  // backend
 
     // Binds the page to its template (before it is added to a sheet).
-    void Construct(int templateId);
+    void Construct(int templateId) { bindTemplate(templateId); }
 
     virtual bool OnSetActive() { return true; }
     virtual bool OnKillActive() { return true; }
@@ -33,12 +36,9 @@ public:
 
     CPropertySheet* sheet() const;
     // The caption of the page's template (the sheet's title while the page is shown).
-    std::string caption() const;
+    std::string caption() const { return dialogTemplate() ? dialogTemplate()->caption : std::string(); }
 
     // A page never ends itself; the sheet does.
     void OnOK() override {}
     void OnCancel() override {}
-
-protected:
-    void keyPressEvent(QKeyEvent* e) override;
 };
