@@ -2,7 +2,8 @@
 # The windowed utility on a real X server: starts Xvfb on a free display with the openbox window
 # manager and runs tests/x11/x11_suite.py, which drives build/test/upgrade with real key and mouse
 # events (xdotool) against tarvel-sim in real time. Fails (never skips) when a tool is missing.
-# Usage: scripts/test-x11.sh [build-dir]   (default build/test; the programs must be built)
+# Usage: scripts/test-x11.sh [build-dir [suite options and cases]]   (default build/test; the
+# programs must be built)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build/test}
@@ -11,7 +12,9 @@ missing=()
 for tool in Xvfb xauth openbox xdotool python3; do
   command -v "$tool" >/dev/null 2>&1 || missing+=("$tool")
 done
-for exe in "$build/upgrade" "$build/sim/tool/tarvel-sim"; do
+programs=("$build/sim/tool/tarvel-sim")
+[[ " ${*:2} " == *" --program "* ]] || programs+=("$build/upgrade")  # else the program is given
+for exe in "${programs[@]}"; do
   [ -x "$exe" ] || missing+=("$exe")
 done
 if [ ${#missing[@]} -gt 0 ]; then

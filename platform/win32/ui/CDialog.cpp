@@ -36,6 +36,15 @@ bool isPushButton(HWND h)
     return type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON;
 }
 
+bool sameFont(const ui::Font& a, const ui::Font& b)
+{
+    return a.height == b.height && a.width == b.width && a.escapement == b.escapement &&
+           a.orientation == b.orientation && a.weight == b.weight && a.italic == b.italic &&
+           a.underline == b.underline && a.strikeOut == b.strikeOut && a.charset == b.charset &&
+           a.outPrecision == b.outPrecision && a.clipPrecision == b.clipPrecision && a.quality == b.quality &&
+           a.pitchAndFamily == b.pitchAndFamily && a.face == b.face;
+}
+
 // Rich-edit and multi-line edit boxes break lines at "\r\n"; the program's texts use "\n".
 std::string withCarriageReturns(const std::string& text)
 {
@@ -180,8 +189,8 @@ CDialog::~CDialog()
     all.erase(std::remove(all.begin(), all.end(), this), all.end());
     if (impl_->hwnd && !impl_->isPage)
         ::DestroyWindow(impl_->hwnd);
-    for (HFONT f : impl_->fonts)
-        ::DeleteObject(f);
+    for (const auto& f : impl_->fonts)
+        ::DeleteObject(f.second);
     for (HBITMAP b : impl_->bitmaps)
         ::DeleteObject(b);
     if (CWinApp* app = CWinApp::instance(); app && app->m_pMainWnd == this)
@@ -228,7 +237,7 @@ int CDialog::DoModal()
     ui::UiReport::dialogOpen(templateId());
     ::ShowWindow(hwnd, SW_SHOW);
     if (ui::UiReport::enabled())
-        ui::win32::reportButtons(hwnd);
+        ui::win32::reportShown(hwnd);
     MSG msg;
     while (!impl_->ended) {
         const BOOL got = ::GetMessageA(&msg, nullptr, 0, 0);
@@ -314,12 +323,19 @@ void CDialog::setItemFont(int id, const ui::Font& font)
     HWND item = itemOf(*this, id);
     if (!item || !font.valid())
         return;
-    HFONT f = ::CreateFontA(font.height, font.width, font.escapement, font.orientation, font.weight, font.italic,
-                            font.underline, font.strikeOut, font.charset, font.outPrecision, font.clipPrecision,
-                            font.quality, font.pitchAndFamily, font.face.c_str());
-    if (!f)
-        return;
-    impl_->fonts.push_back(f);
+    // Pages set their fonts again on every repaint: one system font per logical font.
+    HFONT f = nullptr;
+    for (const auto& [made, handle] : impl_->fonts)
+        if (sameFont(made, font))
+            f = handle;
+    if (!f) {
+        f = ::CreateFontA(font.height, font.width, font.escapement, font.orientation, font.weight, font.italic,
+                          font.underline, font.strikeOut, font.charset, font.outPrecision, font.clipPrecision,
+                          font.quality, font.pitchAndFamily, font.face.c_str());
+        if (!f)
+            return;
+        impl_->fonts.emplace_back(font, f);
+    }
     ::SendMessageA(item, WM_SETFONT, reinterpret_cast<WPARAM>(f), TRUE);
 }
 

@@ -39,6 +39,13 @@ bool usable(HWND button)
     return button && ::IsWindowEnabled(button) && ::IsWindowVisible(button);
 }
 
+// Finish where it is shown, else Next; nullptr when that one is disabled.
+HWND defaultButton(const CPropertySheet& sheet)
+{
+    HWND b = sheetButton(sheet, sheet.isButtonVisible(PSBTN_FINISH) ? PSBTN_FINISH : PSBTN_NEXT);
+    return usable(b) ? b : nullptr;
+}
+
 INT_PTR CALLBACK pageProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_INITDIALOG) {
@@ -77,12 +84,15 @@ LONG_PTR pageNotification(CDialog& dialog, const NMHDR& note)
     const bool locked = sheet->navigationLocked();
     switch (note.code) {
     case PSN_SETACTIVE: {
-        if (!page.OnSetActive())
-            return -1;
+        // Where the focus is before anything of the change happens (the page's OnSetActive may
+        // already disable the button that has it).
         HWND focus = ::GetFocus();
         const CPropertyPage* old = sheet->GetPage(s.activeIndex);
+        s.focusBefore = focus;
         s.focusWasOnPage = !focus || !::IsChild(s.hwnd, focus) ||
                            (old && old->impl().hwnd && ::IsChild(old->impl().hwnd, focus));
+        if (!page.OnSetActive())
+            return -1;
         for (int i = 0; i < sheet->GetPageCount(); ++i)
             if (sheet->GetPage(i) == &page)
                 s.activeIndex = s.activated = i;
@@ -139,7 +149,7 @@ bool CPropertySheet::SetActivePage(int index)
         return false;
     prepare();
     PropSheet_SetCurSel(impl_->hwnd, nullptr, index);
-    Impl::settle(*this);
+    Backend::settle(*this);
     return active_ == index;
 }
 
@@ -158,7 +168,7 @@ void CPropertySheet::prepare()
             pi.binary = std::make_unique<ui::win32::InMemoryTemplate>(*p->dialogTemplate(),
                                                                       ui::win32::InMemoryTemplate::Use::PropertyPage);
         PROPSHEETPAGEA psp{};
-        psp.dwSize = PROPSHEETPAGEA_V1_SIZE;  // every field used here is in the first version
+        psp.dwSize = sizeof psp;  // also the stride by which the sheet walks the array
         psp.dwFlags = PSP_DLGINDIRECT;
         psp.hInstance = ::GetModuleHandleA(nullptr);
         psp.pResource = pi.binary ? static_cast<LPCDLGTEMPLATEA>(pi.binary->data()) : nullptr;
@@ -177,12 +187,12 @@ void CPropertySheet::prepare()
     HWND hwnd = reinterpret_cast<HWND>(::PropertySheetA(&psh));
     if (hwnd && !impl_->hwnd)
         ui::win32::attachWindow(*this, hwnd);
-    CDialog::Impl::settle(*this);
+    Backend::settle(*this);
 }
 
-void CDialog::Impl::settle(CPropertySheet& sheet)
+void CPropertySheet::Backend::settle(CPropertySheet& sheet)
 {
-    Impl& s = sheet.impl();
+    CDialog::Impl& s = sheet.impl();
     sheet.active_ = s.activeIndex;
     const int index = s.activated;
     if (index < 0)
@@ -192,15 +202,21 @@ void CDialog::Impl::settle(CPropertySheet& sheet)
     if (!page || !s.hwnd)
         return;
     // A focus that was on the old page (hidden now) or nowhere goes to the new page's first tab
-    // stop, else to the default button; a focus on a sheet button stays there.
+    // stop, else to the default button; a focus on a sheet button stays there (the system's
+    // sheet may have moved it to the page) unless that button is no longer there to press.
+    HWND target = nullptr;
     if (s.focusWasOnPage) {
         HWND pageWindow = page->impl().hwnd;
-        HWND target = pageWindow ? ::GetNextDlgTabItem(pageWindow, nullptr, FALSE) : nullptr;
-        if (!target || !::IsChild(pageWindow, target))
-            target = sheetButton(sheet, sheet.isButtonVisible(PSBTN_FINISH) ? PSBTN_FINISH : PSBTN_NEXT);
-        if (target)
-            ::SendMessageA(s.hwnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(target), TRUE);
+        target = pageWindow ? ::GetNextDlgTabItem(pageWindow, nullptr, FALSE) : nullptr;
+        if (target && !::IsChild(pageWindow, target))
+            target = nullptr;
+    } else if (usable(s.focusBefore)) {
+        target = s.focusBefore;
     }
+    if (!target)
+        target = defaultButton(sheet);
+    if (target && ::GetFocus() != target)
+        ::SendMessageA(s.hwnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(target), TRUE);
     ui::UiReport::page(page->templateId());
     if (ui::UiReport::enabled())
         ui::win32::reportButtons(s.hwnd);
@@ -217,6 +233,8 @@ int CPropertySheet::DoModal()
     impl_->finished = false;
     ui::UiReport::dialogOpen(0);
     ::ShowWindow(hwnd, SW_SHOW);
+    if (ui::UiReport::enabled())
+        ui::win32::reportShown(hwnd);
     // The idle notification comes once the queue is empty after something has happened, and
     // not again until something else has: the loop then waits in GetMessage.
     bool idleDue = true;
@@ -226,7 +244,7 @@ int CPropertySheet::DoModal()
             idleDue = false;
             ++idleCount_;
             OnKickIdle(0, 0);
-            CDialog::Impl::settle(*this);
+            Backend::settle(*this);
             continue;
         }
         const BOOL got = ::GetMessageA(&msg, nullptr, 0, 0);
@@ -235,7 +253,7 @@ int CPropertySheet::DoModal()
             break;
         }
         ui::win32::dispatchMessage(msg);
-        CDialog::Impl::settle(*this);
+        Backend::settle(*this);
         if (msg.message != WM_PAINT && msg.message != WM_TIMER && msg.message != 0x0118 /* caret blink */)
             idleDue = true;
     }
@@ -254,13 +272,14 @@ void CPropertySheet::SetWizardButtons(unsigned flags)
     if (!hwnd)
         return;
     HWND focus = ::GetFocus();
-    HWND next = sheetButton(*this, PSBTN_NEXT), finish = sheetButton(*this, PSBTN_FINISH);
-    PropSheet_SetWizButtons(hwnd, flags);
-    // Next and Finish share one place: a focus on the one that goes passes to the one that comes.
-    if (focus && focus == next && !::IsWindowVisible(next) && usable(finish))
-        ::SendMessageA(hwnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(finish), TRUE);
-    else if (focus && focus == finish && !::IsWindowVisible(finish) && usable(next))
-        ::SendMessageA(hwnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(next), TRUE);
+    // Sent, not posted as the PropSheet_SetWizButtons macro does: the buttons are as asked when
+    // this returns, so that Enter and PressButton right after it find them so.
+    ::SendMessageA(hwnd, PSM_SETWIZBUTTONS, 0, static_cast<LPARAM>(flags));
+    // A sheet button that had the focus and is gone or disabled now hands it to the default
+    // button: Next to Finish when Finish takes its place, and back.
+    if (focus && ::GetParent(focus) == hwnd && !usable(focus))
+        if (HWND target = defaultButton(*this))
+            ::SendMessageA(hwnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(target), TRUE);
 }
 
 void CPropertySheet::PressButton(int button)
@@ -271,7 +290,7 @@ void CPropertySheet::PressButton(int button)
     // A click as the button itself reports it: the sheet handles it before SendMessage returns
     // (PSM_PRESSBUTTON may be queued instead).
     ::SendMessageA(impl_->hwnd, WM_COMMAND, MAKEWPARAM(controlIdOf(button), BN_CLICKED), reinterpret_cast<LPARAM>(b));
-    CDialog::Impl::settle(*this);
+    Backend::settle(*this);
 }
 
 bool CPropertySheet::isButtonEnabled(int button) const

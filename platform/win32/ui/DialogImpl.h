@@ -12,6 +12,7 @@
 #include "platform/win32/ui/WindowsHeaders.h"
 
 #include <memory>
+#include <utility>
 #include <vector>
 
 struct CDialog::Impl {
@@ -21,14 +22,15 @@ struct CDialog::Impl {
     bool ended = false;   // EndDialog was called during DoModal
     int result = 0;
     std::unique_ptr<ui::win32::InMemoryTemplate> binary;
-    std::vector<HFONT> fonts;      // made by setItemFont, deleted with the dialog
+    std::vector<std::pair<ui::Font, HFONT>> fonts;  // made by setItemFont, one per font, deleted with the dialog
     std::vector<HBITMAP> bitmaps;  // pictures' bitmaps, deleted with the dialog
 
     // The sheet's own state (isSheet).
     std::vector<PROPSHEETPAGEA> pageSheets;
     int activeIndex = -1;        // the page the sheet shows
     int activated = -1;          // a page activated since the last look (report, focus, callback)
-    bool focusWasOnPage = false; // at that activation the focus was on the old page or nowhere
+    HWND focusBefore = nullptr;  // the focus when that activation began
+    bool focusWasOnPage = false; // ... on the old page or nowhere
     bool finished = false;       // Finish was accepted
 
     // Becomes created and runs OnInitDialog (WM_INITDIALOG, or Create of a window-less dialog).
@@ -37,6 +39,9 @@ struct CDialog::Impl {
         dialog.markCreated();
         dialog.OnInitDialog();
     }
+};
+
+struct CPropertySheet::Backend {
     // After anything that may have changed the sheet's page: the active index, and for a page
     // just activated the focus, the report and pageActivated.
     static void settle(CPropertySheet& sheet);
@@ -65,5 +70,8 @@ LONG_PTR pageNotification(CDialog& page, const NMHDR& note);
 ui::UiReport::Control describeControl(HWND control);
 // "control" lines for the visible buttons of a top-level window.
 void reportButtons(HWND top);
+// A window just shown: its buttons, and where the focus is (the dialog manager put it there
+// while the window was still hidden).
+void reportShown(HWND top);
 
 }  // namespace ui::win32

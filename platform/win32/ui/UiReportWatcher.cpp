@@ -80,4 +80,11 @@ void reportButtons(HWND top)
     ::EnumChildWindows(top, reportIfButton, 0);
 }
 
+void reportShown(HWND top)
+{
+    reportButtons(top);
+    if (HWND focus = ::GetFocus(); focus && (focus == top || ::IsChild(top, focus)))
+        UiReport::focus(describeControl(focus));
+}
+
 }  // namespace ui::win32
