@@ -92,7 +92,9 @@ for exe in "$out"/tarvel/tests/*_tests.exe; do
   name=$(basename "$exe" .exe)
   log=$run/logs/$name.log
   status=0
-  TARVEL_TEST_PORT=COM2 timeout 600 wine "$exe" --gtest_filter="$filter" > "$log" 2>&1 || status=$?
+  runner=()
+  [[ $name == *_ui_tests ]] && runner=(xvfb-run -a)  # the window backend's tests need a display
+  TARVEL_TEST_PORT=COM2 timeout 600 "${runner[@]}" wine "$exe" --gtest_filter="$filter" > "$log" 2>&1 || status=$?
   p=$(sed -n 's/^\[  PASSED  \] \([0-9]*\) tests\{0,1\}\..*/\1/p' "$log")
   f=$(sed -n 's/^\[  FAILED  \] \([0-9]*\) tests\{0,1\}, listed below:.*/\1/p' "$log")
   p=${p:-0}
