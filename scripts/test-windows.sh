@@ -134,9 +134,12 @@ echo "== upgrade.exe by keys on Xvfb, COM1 on tarvel-sim"
 # The suite's module makes the link that Wine's COM1 leads to ($run/com1, see above).
 rm -f "$run/com1"
 status=0
-bash scripts/test-x11.sh build/test --program "wine $gui" --com1-link "$run/com1" --path-prefix Z: \
-  enter_on_each_button_then_an_upgrade_by_keys | tee "$run/logs/x11.log" || status=$?
+rm -rf "$run/x11"
+TARVEL_X11_KEEP=$run/x11 bash scripts/test-x11.sh build/test --program "wine $gui" --com1-link "$run/com1" \
+  --path-prefix Z: enter_on_each_button_then_an_upgrade_by_keys | tee "$run/logs/x11.log" || status=$?
 wineserver -k 2>/dev/null || true
+echo "-- what upgrade.exe showed at the end ($run/x11/keys.report)"
+grep -E "^(page 15[234]|text 1061 Download|dialog 0 close)" "$run/x11/keys.report" || true
 if [ "$status" -eq 0 ] && tail -n 1 "$run/logs/x11.log" | grep -qx "1 passed, 0 failed"; then
   passed=$((passed + 1))
 else

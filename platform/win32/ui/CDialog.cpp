@@ -8,6 +8,7 @@
 #include "platform/win32/ui/DialogImpl.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -103,6 +104,12 @@ void attachWindow(CDialog& dialog, HWND hwnd)
     }
 }
 
+void detachWindow(CDialog& dialog)
+{
+    if (HWND h = std::exchange(dialog.impl().hwnd, nullptr))
+        ::RemovePropA(h, kDialogProperty);
+}
+
 INT_PTR CALLBACK dialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_INITDIALOG) {
@@ -139,8 +146,7 @@ INT_PTR CALLBACK dialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
         d->OnClose();
         return TRUE;
     case WM_NCDESTROY:
-        ::RemovePropA(hwnd, kDialogProperty);
-        d->impl().hwnd = nullptr;
+        detachWindow(*d);
         return FALSE;
     default:
         return FALSE;
@@ -259,10 +265,9 @@ int CDialog::DoModal()
 
 void CDialog::EndDialog(int result)
 {
+    // DoModal's loop ends on this and takes the window down, its owner enabled first.
     impl_->ended = true;
     impl_->result = result;
-    if (impl_->hwnd)
-        ::ShowWindow(impl_->hwnd, SW_HIDE);
 }
 
 bool CDialog::hasItem(int id) const

@@ -39,6 +39,15 @@ bool usable(HWND button)
     return button && ::IsWindowEnabled(button) && ::IsWindowVisible(button);
 }
 
+// The sheet's window is the system's: it is untied here, not by the dialog procedure.
+void destroyWindow(CDialog& sheet)
+{
+    HWND h = sheet.impl().hwnd;
+    ui::win32::detachWindow(sheet);
+    if (h)
+        ::DestroyWindow(h);
+}
+
 // Finish where it is shown, else Next; nullptr when that one is disabled.
 HWND defaultButton(const CPropertySheet& sheet)
 {
@@ -133,8 +142,7 @@ CPropertySheet::CPropertySheet() : CDialog(0, nullptr)
 
 CPropertySheet::~CPropertySheet()
 {
-    if (impl_->hwnd)
-        ::DestroyWindow(impl_->hwnd);
+    destroyWindow(*this);
 }
 
 void CPropertySheet::AddPage(CPropertyPage* page)
@@ -259,8 +267,7 @@ int CPropertySheet::DoModal()
     }
     const int result = impl_->finished ? ID_WIZFINISH : IDCANCEL;
     ui::UiReport::dialogClose(0, result);
-    if (impl_->hwnd)
-        ::DestroyWindow(impl_->hwnd);
+    destroyWindow(*this);
     active_ = impl_->activeIndex = -1;
     return result;
 }

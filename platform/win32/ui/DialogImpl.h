@@ -53,6 +53,8 @@ namespace ui::win32 {
 CDialog* dialogOf(HWND hwnd);
 // Ties a created dialog window to its dialog (WM_INITDIALOG): property, pictures, created state.
 void attachWindow(CDialog& dialog, HWND hwnd);
+// Unties it again (the window is being destroyed).
+void detachWindow(CDialog& dialog);
 // The dialog procedure of every dialog and page of the program.
 INT_PTR CALLBACK dialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 // The top-level window of a dialog (its own window, or for a page the sheet's), or nullptr.
