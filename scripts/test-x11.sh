@@ -1,26 +1,21 @@
 #!/usr/bin/env bash
-# The windowed utility on a real X server: starts Xvfb on a free display with the openbox window
-# manager and runs tests/x11/x11_suite.py, which drives build/test/upgrade with real key and mouse
-# events (xdotool) against tarvel-sim in real time. Fails (never skips) when a tool is missing.
-# Usage: scripts/test-x11.sh [build-dir [suite options and cases]]   (default build/test; the
-# programs must be built)
+# The windowed utility on a real X server: Xvfb with openbox on a free display, and the suite
+# tests/x11/x11_suite.py driving build/test/upgrade (or the program its --program names) by real
+# keys against tarvel-sim in real time. Fails (never skips) when a tool is missing.
+# Usage: scripts/test-x11.sh [build-dir [suite option or case ...]]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build/test}
 
 missing=()
-for tool in Xvfb xauth openbox xdotool python3; do
-  command -v "$tool" >/dev/null 2>&1 || missing+=("$tool")
-done
-programs=("$build/sim/tool/tarvel-sim")
-[[ " ${*:2} " == *" --program "* ]] || programs+=("$build/upgrade")  # else the program is given
-for exe in "${programs[@]}"; do
-  [ -x "$exe" ] || missing+=("$exe")
+program=("$build/upgrade")
+[[ " ${*:2} " == *" --program "* ]] && program=()  # the suite is told which program to run
+for need in Xvfb xauth openbox xdotool python3 "${program[@]}" "$build/sim/tool/tarvel-sim"; do
+  command -v "$need" >/dev/null 2>&1 || missing+=("$need")
 done
 if [ ${#missing[@]} -gt 0 ]; then
   echo "test-x11: missing: ${missing[*]} (scripts/install-deps.sh installs the tools)" >&2
-  echo "0 passed, 1 failed"
-  exit 1
+  echo "0 passed, 1 failed"; exit 1
 fi
 
 unset QT_QPA_PLATFORM WAYLAND_DISPLAY
@@ -34,25 +29,21 @@ cleanup() {
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM HUP
+# Waits up to 10 s for a command to succeed; else shows the log and fails.
+await() {
+  local log=$1; shift
+  for _ in $(seq 100); do "$@" >/dev/null 2>&1 && return 0; sleep 0.1; done
+  cat "$log" >&2; echo "test-x11: $* did not succeed"; echo "0 passed, 1 failed"; exit 1
+}
 
 # The server takes the first free display itself (-displayfd) and admits only holders of the
 # cookie; the cookie is written for a placeholder display first and for the real one once known.
 export XAUTHORITY="$work/Xauthority"
 cookie=$(python3 -c 'import secrets; print(secrets.token_hex(16))')
 xauth -q -f "$XAUTHORITY" add :0 . "$cookie" 2>/dev/null
-Xvfb -displayfd 3 -auth "$XAUTHORITY" -nolisten tcp -screen 0 1280x1024x24 \
-  3>"$work/display" 2>"$work/xvfb.log" &
+Xvfb -displayfd 3 -auth "$XAUTHORITY" -nolisten tcp -screen 0 1280x1024x24 3>"$work/display" 2>"$work/xvfb.log" &
 pids+=($!)
-for _ in $(seq 100); do
-  [ -s "$work/display" ] && break
-  kill -0 "${pids[0]}" 2>/dev/null || break
-  sleep 0.1
-done
-if [ ! -s "$work/display" ]; then
-  cat "$work/xvfb.log" >&2
-  echo "test-x11: Xvfb did not start"; echo "0 passed, 1 failed"
-  exit 1
-fi
+await "$work/xvfb.log" test -s "$work/display"
 export DISPLAY=":$(head -n 1 "$work/display")"
 xauth -q -f "$XAUTHORITY" add "$DISPLAY" . "$cookie"
 
@@ -68,19 +59,10 @@ cat > "$work/rc.xml" <<'XML'
 XML
 openbox --sm-disable --config-file "$work/rc.xml" >"$work/openbox.log" 2>&1 &
 pids+=($!)
-for _ in $(seq 100); do
-  xdotool get_num_desktops >/dev/null 2>&1 && break
-  sleep 0.1
-done
-if ! xdotool get_num_desktops >/dev/null 2>&1; then
-  cat "$work/openbox.log" >&2
-  echo "test-x11: openbox did not start on $DISPLAY"; echo "0 passed, 1 failed"
-  exit 1
-fi
+await "$work/openbox.log" xdotool get_num_desktops
 
 echo "== windows on a real X server ($DISPLAY, openbox)"
-# In the background, so that a signal to this script is handled at once; the suite ends its own
-# programs when it is stopped.
+# In the background, so that a signal is handled at once; the suite ends its programs when stopped.
 python3 tests/x11/x11_suite.py --build "$build" --work "$work" ${TARVEL_X11_KEEP:+--keep "$TARVEL_X11_KEEP"} \
   "${@:2}" &
 pids+=($!)

@@ -1,0 +1,215 @@
+// The program's start and the wizard: the agreement (its text, and its rejection, which ends
+// everything before the command line is read), the usage box, each page's buttons and routes, Enter with
+// the focus on every button of every page, and non-interactive mode.
+#include "app/AgreementText.h"
+#include "app/UsageText.h"
+#include "app/ui/CAgreementDlg.h"
+#include "app/ui/CUpgradeApp.h"
+#include "platform/ui/CFileDialog.h"
+#include "support/WindowTest.h"
+#include "upgrade/UpgradeWorker.h"
+
+#include <QTest>
+
+#include <map>
+#include <optional>
+
+namespace {
+
+using Wizard = WizardFixture;
+
+// Runs the program with these arguments; whenever the agreement or the wizard waits for input,
+// the handler given acts on it. Returns what happened, in order.
+std::vector<std::string> runProgram(std::vector<std::string> args, const std::function<void(CAgreementDlg&)>& onAgreement)
+{
+    platform::QtNotifier notifier;
+    platform::ScopedPlatform scope{{nullptr, nullptr, &notifier, nullptr}};
+    std::vector<std::string> events;
+    notifier.setScript([&](const platform::QtNotifier::Box& b) {
+        events.push_back(b.text == kUsageText ? "usage" : "box");
+        return platform::IDOK;
+    });
+    QTimer driver;
+    QObject::connect(&driver, &QTimer::timeout, [&] {
+        CDialog* modal = ui::qt::dialogOf(QApplication::activeModalWidget());
+        if (auto* a = dynamic_cast<CAgreementDlg*>(modal)) {
+            std::string joined;  // painted on showing: the sixteen blocks, joined
+            for (const auto& block : agreementBlocks())
+                joined += block;
+            events.push_back(a->GetDlgItemText(CAgreementDlg::kAgreementControl) == joined ? "agreement" : "agreement text?");
+            onAgreement(*a);
+        } else if (auto* w = dynamic_cast<CUpgradeWizard*>(modal)) {
+            events.push_back("wizard " + w->settings.comPort + (AfxGetMainWnd() == w ? " main" : ""));
+            w->PressButton(PSBTN_CANCEL);
+        }
+    });
+    driver.start(5);
+    CUpgradeApp app;
+    args.insert(args.begin(), "upgrade");
+    app.setCommandLine(args);
+    EXPECT_EQ(app.run(), 0);
+    EXPECT_EQ(app.m_pMainWnd, nullptr);  // nothing refers to the wizard afterwards
+    return events;
+}
+
+TEST(Program, AcceptingShowsTheUsageBoxAndThenTheWizardRejectingEndsEverything)
+{
+    guiApp();
+    EXPECT_EQ(runProgram({"-h", "-o", "COM2"}, [](CAgreementDlg& a) { item<QPushButton>(a, 1)->click(); }),
+              (std::vector<std::string>{"agreement", "usage", "wizard COM2 main"}));
+    const std::function<void(CAgreementDlg&)> rejections[] = {[](CAgreementDlg& a) { QTest::mouseClick(itemWidget(a, 2), Qt::LeftButton); },
+                                                              [](CAgreementDlg& a) { widgetOf(a)->close(); }};
+    for (const auto& reject : rejections)  // no usage box: -h was never read
+        EXPECT_EQ(runProgram({"-h", "-n"}, reject), std::vector<std::string>{"agreement"});
+}
+
+TEST_F(Wizard, PagesSetTheirButtonsAndNextAndBackFollowTheRoutes)
+{
+    start();
+    const unsigned backNext = PSWIZB_BACK | PSWIZB_NEXT, backFinish = PSWIZB_BACK | PSWIZB_FINISH;
+    const std::pair<int, unsigned> pages[] = {{132, PSWIZB_NEXT}, {135, backNext}, {136, backNext}, {137, backNext},
+                                              {138, backFinish},  {139, backNext}, {140, backNext}, {152, backNext},
+                                              {153, backFinish},  {154, backFinish}};
+    ASSERT_EQ(wizard->GetPageCount(), 10);
+    for (int i = 0; i < 10; ++i) {
+        EXPECT_EQ(wizard->GetPage(i)->templateId(), pages[i].first);
+        goTo(pages[i].first);
+        EXPECT_EQ(wizard->wizardButtons(), pages[i].second) << pages[i].first;
+        EXPECT_EQ(window().windowTitle(), QStringLiteral("Tarvel Verification and Upgrade Utility"));
+    }
+    int code = 0, runs = 0;
+    wizard->page4.setVerification([&](UpgradeSettings&) { return ++runs, code; });
+    goTo(132);
+    // Verified: back from the files to the passed page, from there to the choice.
+    walk({{'N', 135}, {'N', 136}, {'N', 137}, {'N', 139}, {'N', 140}, {'B', 139}, {'B', 137}});
+    code = 5;
+    walk({{'N', 138}, {'B', 137}});
+    EXPECT_EQ(settings().verifyResult, 5);
+    page().CheckDlgButton(1027, BST_UNCHECKED);
+    page().CheckDlgButton(1028, BST_CHECKED);
+    // Not verified: straight from the choice to the files and back to it.
+    walk({{'N', 140}, {'B', 137}, {'B', 136}, {'B', 135}, {'B', 132}});
+    EXPECT_EQ(runs, 2);  // Back from the result pages: the Enter table below
+}
+
+// The sheet's own buttons in the table below; any other number is a control of the page.
+enum SheetButton { kBack = -10, kNext, kFinish, kCancel };
+
+// Enter with the focus on each push button of each page presses that button; on an edit box or
+// a radio button it presses the default button (Next, or Finish). The key goes to the focused
+// widget as a real key event; further Enters go wherever the focus is then. A run started from
+// the erase page ends at once with success; Enter on its focused "Finished" button closes it.
+TEST_F(Wizard, EnterPressesTheFocusedPushButtonElseTheDefaultButton)
+{
+    struct Case {
+        int page;
+        int focus;
+        const char* outcome;
+        int enters = 1;  // more than one: the focus a page change leaves decides the next ones
+    };
+    const char* const cancel = "ended by Cancel";
+    const char* const finish = "ended by Finish";
+    // Radio buttons 1008 (COM2), 1027 (Yes), 1051 (No); edits 1020, 1019, 1042; Details 1032, 1056.
+    const Case cases[] = {
+        {132, kNext, "135"}, {132, kCancel, cancel},
+        {135, kBack, "132"}, {135, kNext, "136"}, {135, kCancel, cancel}, {135, 1008, "136"}, {135, 1008, "137", 2},
+        {136, kBack, "135"}, {136, kNext, "137"}, {136, kCancel, cancel}, {136, 1020, "137"}, {136, 1019, "137"},
+        {137, kBack, "136"}, {137, kNext, "139 verified"}, {137, kCancel, cancel}, {137, 1027, "139 verified"},
+        {138, kBack, "137"}, {138, kFinish, finish}, {138, kCancel, cancel}, {138, 1032, "138 box"},
+        {139, kBack, "137"}, {139, kNext, "140"}, {139, kCancel, cancel},
+        {140, kBack, "139"}, {140, kNext, "152"}, {140, kCancel, cancel},
+        {140, 1043, "140 file Select a Tarvel boot file."}, {140, 1047, "140 file Select a Tarvel code file."},
+        {140, 1042, "152"}, {140, 1042, "154 run", 2}, {140, 1042, "ended by Finish run", 3},
+        {152, kBack, "140"}, {152, kNext, "154 run"}, {152, kCancel, cancel}, {152, 1051, "154 run"},
+        {152, kNext, "ended by Finish run", 2},  // the focus passes from Next to Finish
+        {153, kBack, "152"}, {153, kFinish, finish}, {153, kCancel, cancel}, {153, 1056, "153 box"},
+        {154, kBack, "152"}, {154, kFinish, finish}, {154, kCancel, cancel},
+    };
+    uitest::JoiningThreadStarter threads;
+    platform::ScopedPlatform threadScope{{nullptr, nullptr, nullptr, &threads}};
+    threads.replacement = [](void* p) {
+        auto* params = static_cast<UpgradeThreadParams*>(p);
+        params->settings->upgradeResult.store(0);
+        params->settings->upgradeDone.store(true);
+        params->dialog->showFinished(0);
+    };
+    uitest::FinishClicker enterOnFinished([](CDownloadDlg& d) {
+        ASSERT_EQ(widgetOf(d)->focusWidget(), itemWidget(d, CDownloadDlg::kButton));
+        QTest::keyClick(widgetOf(d)->focusWidget(), Qt::Key_Return);
+    });
+    std::vector<std::string> fileTitles;
+    CFileDialog::setScript([&](const CFileDialog::Request& r) {
+        fileTitles.push_back(r.title);
+        return std::optional<std::string>{};
+    });
+    const std::map<int, int> sheetButtons = {{kBack, PSBTN_BACK}, {kNext, PSBTN_NEXT}, {kFinish, PSBTN_FINISH}, {kCancel, PSBTN_CANCEL}};
+    bool verified = false;
+    int ended = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.page) + " focus " + std::to_string(c.focus));
+        verified = false;
+        ended = 0;
+        makeWizard();
+        settings().bootFile = "/fw/tarvelboot.dmf";
+        settings().codeFile = "/fw/tarvel.dmf";
+        wizard->page4.setVerification([&](UpgradeSettings&) { return verified = true, 0; });
+        QObject::connect(&window(), &QDialog::finished, [&](int r) { ended = r; });
+        goTo(c.page);
+        window().activateWindow();
+        QWidget* target = c.focus < 0 ? ui::qt::sheetButton(*wizard, sheetButtons.at(c.focus)) : control(c.focus);
+        ASSERT_TRUE(target && target->isVisible() && target->isEnabled());
+        target->setFocus(Qt::TabFocusReason);
+        notifier.clear();
+        fileTitles.clear();
+        const int runsBefore = threads.started;
+        for (int i = 0; i < c.enters; ++i) {
+            ASSERT_NE(window().focusWidget(), nullptr);
+            QTest::keyClick(window().focusWidget(), Qt::Key_Return);
+            pumpEvents();
+        }
+        threads.join();
+        std::string outcome = ended == platform::IDCANCEL ? cancel : ended == ID_WIZFINISH ? finish : std::to_string(active());
+        outcome += verified ? " verified" : "";
+        outcome += notifier.boxes().empty() ? "" : " box";
+        for (const auto& title : fileTitles)
+            outcome += " file " + title;
+        outcome += threads.started != runsBefore ? " run" : "";
+        EXPECT_EQ(outcome, c.outcome);
+        // Arriving on the erase page from the file page's edit box, the focus is on the checked
+        // radio button (Space on the other would choose to erase the configuration).
+        if (c.page == 140 && c.focus == 1042 && c.enters == 1) {
+            EXPECT_EQ(window().focusWidget(), control(1051));
+        }
+    }
+    CFileDialog::setScript(nullptr);
+}
+
+TEST_F(Wizard, NonInteractiveModePressesNextSixTimesOnceShownAndOnlyOnce)
+{
+    settings().nonInteractive = true;  // as -n sets it
+    settings().verifyFirst = false;
+    settings().comPort = "COM2";
+    std::vector<int> visited;
+    bool shownAtFirstPress = false;
+    wizard->pageActivated = [&](int id) {
+        visited.push_back(id);
+        if (id == 135)
+            shownAtFirstPress = window().isVisible();
+        if (id == 136)
+            wizard->OnKickIdle(0, 0);  // an idle call inside a press starts no second round
+    };
+    later([&] {
+        EXPECT_GE(wizard->idleCount(), 2);  // later idle calls moved nothing
+        wizard->PressButton(PSBTN_CANCEL);
+    }, 90);
+    wizard->DoModal();
+    EXPECT_TRUE(shownAtFirstPress);
+    EXPECT_EQ(visited, (std::vector<int>{132, 135, 136, 137, 140}));
+    // No files given: presses five and six are refused on the file page, and no others.
+    EXPECT_EQ(boxTexts().size(), 2u);
+    EXPECT_FALSE(settings().nonInteractive);
+    EXPECT_EQ(settings().comPort, "COM2");
+    EXPECT_EQ(settings().newVersion, "2.0.10");
+}
+
+}  // namespace
