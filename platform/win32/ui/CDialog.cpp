@@ -167,7 +167,8 @@ void dispatchMessage(MSG& msg)
         // the default button, which OnOK stands for (even when that button is disabled, so that
         // a window that refuses to close says so).
         HWND focus = ::GetFocus();
-        if (focus && ::IsChild(top, focus) && isPushButton(focus) && ::IsWindowEnabled(focus) && ::IsWindowVisible(focus))
+        if (focus && ::IsChild(top, focus) && isPushButton(focus) && ::IsWindowEnabled(focus) &&
+            ::IsWindowVisible(focus))
             ::SendMessageA(::GetParent(focus), WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(focus), BN_CLICKED),
                            reinterpret_cast<LPARAM>(focus));
         else

@@ -50,7 +50,9 @@ private:
 
 std::uint32_t commonStyle(unsigned s)
 {
-    std::uint32_t style = WS_CHILD | WS_VISIBLE;
+    std::uint32_t style = WS_CHILD;
+    if (!(s & kHidden))
+        style |= WS_VISIBLE;
     if (s & kTabStop)
         style |= WS_TABSTOP;
     if (s & kGroup)
@@ -95,7 +97,7 @@ ControlClass controlClass(const ControlTemplate& c)
     case ControlKind::GroupBox:
         return {"BUTTON", kButtonAtom, style | BS_GROUPBOX};
     case ControlKind::ProgressBar:
-        return {PROGRESS_CLASSA, 0, style};
+        return {PROGRESS_CLASSA, 0, (s & kMarquee) ? style | PBS_MARQUEE : style};
     case ControlKind::RichEdit:
         style |= ES_MULTILINE | ES_READONLY;
         if (s & kDisableNoScroll)

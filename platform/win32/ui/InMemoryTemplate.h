@@ -7,7 +7,8 @@
 // strings in the program's code page (Latin-1), widened to the template's UTF-16.
 // Control kinds map to the system classes: BUTTON (push, default push, automatic radio, group
 // box), EDIT, STATIC (text, or SS_BITMAP for a picture, whose bitmap is set once the dialog
-// exists), msctls_progress32 and the rich-edit class RichEdit20A (Riched20.dll must be loaded).
+// exists), msctls_progress32 (PBS_MARQUEE for a busy bar) and the rich-edit class RichEdit20A
+// (Riched20.dll must be loaded). kHidden leaves out WS_VISIBLE.
 
 #include "platform/ui/DialogTemplate.h"
 

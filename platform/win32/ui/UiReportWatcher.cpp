@@ -49,7 +49,8 @@ UiReport::Control describeControl(HWND control)
         if (type == BS_GROUPBOX)
             c.kind = UiReport::Kind::Other;
         else
-            c.kind = type == BS_RADIOBUTTON || type == BS_AUTORADIOBUTTON ? UiReport::Kind::Radio : UiReport::Kind::Button;
+            c.kind = type == BS_RADIOBUTTON || type == BS_AUTORADIOBUTTON ? UiReport::Kind::Radio
+                                                                          : UiReport::Kind::Button;
     } else if (lstrcmpiA(cls, "Edit") == 0) {
         c.kind = UiReport::Kind::Edit;
     }

@@ -52,6 +52,7 @@ TEST_F(Win32Windows, TemplateControlsAreTheSystemsControlsInDialogUnits)
         {{5, ControlKind::Edit, {5, 60, 80, 12}, "text", ui::kReadOnly | ui::kBorder}, "Edit", ES_READONLY},
         {{6, ControlKind::Static, {90, 60, 80, 8}, "label"}, "Static", SS_LEFT},
         {{7, ControlKind::ProgressBar, {5, 80, 100, 9}, ""}, PROGRESS_CLASSA, 0},
+        {{9, ControlKind::ProgressBar, {110, 80, 80, 9}, "", ui::kMarquee | ui::kHidden}, PROGRESS_CLASSA, PBS_MARQUEE},
         {{8, ControlKind::RichEdit, {5, 92, 190, 24}, "rich", ui::kVScroll}, "RichEdit20A", ES_READONLY},
     };
     for (const Row& r : rows)
@@ -71,6 +72,7 @@ TEST_F(Win32Windows, TemplateControlsAreTheSystemsControlsInDialogUnits)
         const LONG style = ::GetWindowLongA(h, GWL_STYLE);
         EXPECT_EQ(style & (classOf(h) == "Button" ? BS_TYPEMASK : r.type), r.type);
         EXPECT_EQ((style & WS_TABSTOP) != 0, (r.c.style & ui::kTabStop) != 0);
+        EXPECT_EQ((style & WS_VISIBLE) == 0, (r.c.style & ui::kHidden) != 0);
         EXPECT_EQ(::IsWindowEnabled(h) == FALSE, (r.c.style & ui::kDisabled) != 0);
         char text[32] = {};
         ::GetWindowTextA(h, text, sizeof text);
