@@ -1,7 +1,7 @@
 #pragma once
 // Bitmap: a palette image as data, the form of a bitmap resource: width x height pixels, one
 // palette index per pixel, rows top to bottom, and the palette's RGB entries. Each window backend
-// turns it into its own image (a QImage, a device-independent bitmap).
+// turns it into its own image (Qt's indexed image, a device-independent bitmap).
 // The drawing helpers paint palette indices without blending; everything outside the bitmap is
 // clipped. fillRect fills [x, x + w) x [y, y + h); line draws both end points, `thickness`
 // pixels wide (a square pen centred on the line); fillPolygon fills the inside of a closed
