@@ -37,11 +37,19 @@ const char* const kCliUsageText =
     "  -p password   Console login password.\n"
     "  -b boot-file  Path of the boot file (tarvelboot.dmf).\n"
     "  -c code-file  Path of the code file (tarvel.dmf).\n"
+#ifdef _WIN32
+    // Windows names its ports itself.
+    "  -o com-port   COM1 (default), COM2, ... as Device Manager names the serial ports;\n"
+    "                from COM10 up also in the form \\\\.\\COM10.\n"
+    "  --list-ports  List the system's COM ports with the device behind each, and whether\n"
+    "                they can be opened now.\n"
+#else
     "  -o com-port   COM1 (default), COM2, or a device path such as /dev/ttyUSB0.\n"
     "                COM1 and COM2 are the first and second serial port found (USB adapters\n"
     "                first), unless UPGRADE_COM1 or UPGRADE_COM2 names a device.\n"
     "  --list-ports  List the serial ports, what COM1 and COM2 stand for, and whether they\n"
     "                can be opened now.\n"
+#endif
     "\n"
     "Exit status: 0 success; 1 to 8 the result code of the verification or the upgrade;\n"
     "10 agreement not accepted; 64 bad usage.\n";

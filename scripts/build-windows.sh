@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Cross build for 64-bit Windows on Debian: installs the MinGW-w64 compiler, Wine and the
 # GoogleTest sources when missing, builds GoogleTest with the cross compiler, then the programs
-# and the core tests (no windows yet: the window framework has no Windows backend) into
+# (upgrade.exe on the Win32 window backend, upgrade-cli.exe) and the core tests into
 # build/windows, statically linked, so that the .exe files need no DLL beyond the system's.
-# The last line printed is the full path of upgrade-cli.exe.
+# The last two lines printed are the full paths of upgrade.exe and upgrade-cli.exe.
 #   JOBS=N   parallel build jobs (default: the number of processors)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -38,24 +38,26 @@ if [ ! -f "$out/googletest-root/lib/cmake/GTest/GTestConfig.cmake" ]; then
   cmake --install "$out/googletest" >/dev/null
 fi
 
-echo "== upgrade-cli.exe and the core tests (build/windows/tarvel)"
+echo "== upgrade.exe, upgrade-cli.exe and the core tests (build/windows/tarvel)"
 cmake -S . -B "$out/tarvel" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
-  -DTARVEL_BUILD_GUI=OFF -DTARVEL_WERROR=ON "${launcher[@]}" \
+  -DTARVEL_BUILD_GUI=ON -DTARVEL_WERROR=ON "${launcher[@]}" \
   -DGTest_DIR="$out/googletest-root/lib/cmake/GTest" >/dev/null
 cmake --build "$out/tarvel" -j"$jobs"
 
 # Statically linked: nothing but the system's own DLLs may be imported.
+gui=$out/tarvel/upgrade.exe
 cli=$out/tarvel/cli/upgrade-cli.exe
-dlls=$(x86_64-w64-mingw32-objdump -p "$cli" | sed -n 's/^[[:space:]]*DLL Name: //p' | sort -u | tr '\n' ' ')
-echo "upgrade-cli.exe imports: $dlls"
-for dll in $dlls; do
-  case "${dll,,}" in
-    kernel32.dll | msvcrt.dll | user32.dll | advapi32.dll | ws2_32.dll) ;;
-    *) echo "upgrade-cli.exe needs $dll, which Windows does not ship" >&2; exit 1 ;;
-  esac
+for exe in "$gui" "$cli"; do
+  dlls=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^[[:space:]]*DLL Name: //p' | sort -u | tr '\n' ' ')
+  echo "$(basename "$exe") imports: $dlls"
+  for dll in $dlls; do
+    case "${dll,,}" in
+      kernel32.dll | msvcrt.dll | user32.dll | advapi32.dll | ws2_32.dll | gdi32.dll | comctl32.dll | comdlg32.dll) ;;
+      *) echo "$(basename "$exe") needs $dll, which Windows does not ship" >&2; exit 1 ;;
+    esac
+  done
 done
 
 find "$out/tarvel/tests" -maxdepth 1 -name '*_tests.exe' | sort
-# The windowed upgrade.exe needs the window framework's Windows backend, which does not exist
-# yet; only the command-line program is made.
+echo "$gui"
 echo "$cli"

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# The Windows build under Wine, no Windows machine needed: builds upgrade-cli.exe and the core
-# tests (scripts/build-windows.sh), runs the tests under Wine, then upgrades tarvel-sim (the
-# Linux build, on a pseudo-terminal) with upgrade-cli.exe through Wine's serial port emulation
-# and checks that the module received both files intact. The last line is "N passed, N failed"
-# (test cases, and the upgrade as one more).
+# The Windows build under Wine, no Windows machine needed: builds upgrade.exe, upgrade-cli.exe
+# and the core tests (scripts/build-windows.sh), runs the tests under Wine, upgrades tarvel-sim
+# (the Linux build, on a pseudo-terminal) with upgrade-cli.exe through Wine's serial port
+# emulation and checks that the module received both files intact, then drives upgrade.exe -n
+# on Xvfb by real keys from the agreement to the completed page (one case of the real-X suite,
+# tests/x11/x11_suite.py, through scripts/test-x11.sh). The last line is "N passed, N failed"
+# (test cases, the upgrade and the window case as one more each).
 #
 # Wine's COM ports: HKLM\Software\Wine\Ports maps COM1 and COM2 to the links that two tarvel-sim
 # instances make (build/windows/run/com1 and com2); Wine rebuilds the dosdevices/comN links from
@@ -24,6 +26,7 @@ wine_skips=(ComPort.SecondOpenIsRefused ComPort.RtsHandshakeIsReadBack)
 
 mkdir -p "$out"
 bash scripts/build-windows.sh | tee "$out/build.log"
+gui=$(tail -n 2 "$out/build.log" | head -n 1)
 cli=$(tail -n 1 "$out/build.log")
 
 sim=$root/build/test/sim/tool/tarvel-sim
@@ -89,7 +92,9 @@ for exe in "$out"/tarvel/tests/*_tests.exe; do
   name=$(basename "$exe" .exe)
   log=$run/logs/$name.log
   status=0
-  TARVEL_TEST_PORT=COM2 timeout 600 wine "$exe" --gtest_filter="$filter" > "$log" 2>&1 || status=$?
+  runner=()
+  [[ $name == *_ui_tests ]] && runner=(xvfb-run -a)  # the window backend's tests need a display
+  TARVEL_TEST_PORT=COM2 timeout 600 "${runner[@]}" wine "$exe" --gtest_filter="$filter" > "$log" 2>&1 || status=$?
   p=$(sed -n 's/^\[  PASSED  \] \([0-9]*\) tests\{0,1\}\..*/\1/p' "$log")
   f=$(sed -n 's/^\[  FAILED  \] \([0-9]*\) tests\{0,1\}, listed below:.*/\1/p' "$log")
   p=${p:-0}
@@ -122,6 +127,22 @@ if [ "$status" -eq 0 ] &&
   passed=$((passed + 1))
 else
   echo "The upgrade under Wine failed."
+  failed=$((failed + 1))
+fi
+
+echo "== upgrade.exe by keys on Xvfb, COM1 on tarvel-sim"
+# The suite's module makes the link that Wine's COM1 leads to ($run/com1, see above).
+rm -f "$run/com1"
+status=0
+rm -rf "$run/x11"
+TARVEL_X11_KEEP=$run/x11 bash scripts/test-x11.sh build/test --program "wine $gui" --com1-link "$run/com1" \
+  --path-prefix Z: enter_on_each_button_then_an_upgrade_by_keys | tee "$run/logs/x11.log" || status=$?
+wineserver -k 2>/dev/null || true
+echo "-- what upgrade.exe showed at the end ($run/x11/keys.report)"
+grep -E "^(page 15[234]|text 1061 Download|dialog 0 close)" "$run/x11/keys.report" || true
+if [ "$status" -eq 0 ] && tail -n 1 "$run/logs/x11.log" | grep -qx "1 passed, 0 failed"; then
+  passed=$((passed + 1))
+else
   failed=$((failed + 1))
 fi
 

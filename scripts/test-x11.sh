@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
 # The windowed utility on a real X server: Xvfb with openbox on a free display, and the suite
-# tests/x11/x11_suite.py driving build/test/upgrade by real keys against tarvel-sim in real time.
-# Fails (never skips) when a tool is missing. Usage: scripts/test-x11.sh [build-dir [case ...]]
+# tests/x11/x11_suite.py driving build/test/upgrade (or the program its --program names) by real
+# keys against tarvel-sim in real time. Fails (never skips) when a tool is missing.
+# Usage: scripts/test-x11.sh [build-dir [suite option or case ...]]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build/test}
 
 missing=()
-for need in Xvfb xauth openbox xdotool python3 "$build/upgrade" "$build/sim/tool/tarvel-sim"; do
+program=("$build/upgrade")
+[[ " ${*:2} " == *" --program "* ]] && program=()  # the suite is told which program to run
+for need in Xvfb xauth openbox xdotool python3 "${program[@]}" "$build/sim/tool/tarvel-sim"; do
   command -v "$need" >/dev/null 2>&1 || missing+=("$need")
 done
 if [ ${#missing[@]} -gt 0 ]; then

@@ -40,9 +40,10 @@ class Sim:
     def __init__(self, suite, name, *options):
         self.store = os.path.join(suite.work, name + "-received")
         self.log_path = os.path.join(suite.work, name + "-sim.log")
+        link = ["--link", suite.com1_link] if suite.com1_link else []
         with open(self.log_path, "w") as log:
             self.proc = subprocess.Popen(
-                [suite.sim, "--store", self.store, "--verbose", "--repeat-ms", "1000", *options],
+                [suite.sim, "--store", self.store, "--verbose", "--repeat-ms", "1000", *link, *options],
                 stdout=subprocess.PIPE, stderr=log, text=True)
         suite.processes.append(self.proc)
         self.tty = self.proc.stdout.readline().strip()
@@ -65,11 +66,11 @@ class App:
         self.suite = suite
         self.report = os.path.join(suite.work, name + ".report")
         open(self.report, "w").close()
-        env = dict(os.environ, TARVEL_UI_REPORT=self.report)
+        env = dict(os.environ, TARVEL_UI_REPORT=suite.prefix + self.report)
         port = sim.tty if sim else os.path.join(suite.work, "no-such-port")
         env["UPGRADE_COM1"] = env["UPGRADE_COM2"] = port
         with open(os.path.join(suite.work, name + ".log"), "w") as log:
-            self.proc = subprocess.Popen([suite.upgrade, *args], env=env, stdout=log, stderr=log)
+            self.proc = subprocess.Popen([*suite.upgrade, *args], env=env, stdout=log, stderr=log)
         suite.processes.append(self.proc)
         self.lines = []
         self.pos = 0      # lines before this one have been consumed by wait()
@@ -215,8 +216,11 @@ class App:
 
 
 class Suite:
-    def __init__(self, build, work):
-        self.upgrade = os.path.join(build, "upgrade")
+    def __init__(self, build, work, program=None, com1_link=None, prefix=""):
+        # Under Wine: program "wine .../upgrade.exe"; COM1 is the link com1_link (Wine's port
+        # mapping), which each Sim makes to its pseudo-terminal; paths are given as "Z:" + path.
+        self.upgrade = program.split() if program else [os.path.join(build, "upgrade")]
+        self.com1_link, self.prefix = com1_link, prefix
         self.sim = os.path.join(build, "sim", "tool", "tarvel-sim")
         self.work = work
         self.processes = []
@@ -228,7 +232,7 @@ class Suite:
             f.write(os.urandom(8 * 1024))
         with open(self.code, "wb") as f:
             f.write(os.urandom(20 * 1024))
-        self.files = ["-b", self.boot, "-c", self.code]
+        self.files = ["-b", prefix + self.boot, "-c", prefix + self.code]
 
     def stop_all(self):
         for p in self.processes:
@@ -369,6 +373,9 @@ def main():
     ap.add_argument("--build", required=True)
     ap.add_argument("--work", required=True)
     ap.add_argument("--keep", help="copy the report files here")
+    ap.add_argument("--program", help="command that starts the program (default BUILD/upgrade)")
+    ap.add_argument("--com1-link", help="each module is linked here, where the program's COM1 leads")
+    ap.add_argument("--path-prefix", default="", help="how the program names this machine's paths")
     ap.add_argument("cases", nargs="*", help="run only cases whose name contains one of these")
     a = ap.parse_args()
     # Stopped from outside: end the programs started so far (the finally clauses below).
@@ -377,7 +384,7 @@ def main():
         print("x11 suite: DISPLAY is not set")
         print("0 passed, 1 failed")
         return 1
-    suite = Suite(a.build, os.path.abspath(a.work))
+    suite = Suite(a.build, os.path.abspath(a.work), a.program, a.com1_link, a.path_prefix)
     passed = failed = 0
     started = time.time()
     try:

@@ -1,0 +1,169 @@
+// The Win32 window backend on the real window system (under Wine: run with a display).
+#include "app/ui/Resources.h"
+#include "platform/ui/CPropertyPage.h"
+#include "platform/ui/CPropertySheet.h"
+#include "platform/ui/CWinApp.h"
+#include "platform/ui/GuiThread.h"
+#include "platform/ui/LocalLoop.h"
+#include "platform/win32/ui/GuiThreadWindow.h"
+#include "platform/win32/ui/DialogImpl.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace {
+
+class Win32Windows : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS};
+        ::InitCommonControlsEx(&icc);
+        AfxInitRichEdit();
+        ui::win32::becomeGuiThread();
+    }
+};
+
+std::string classOf(HWND h)
+{
+    char name[64] = {};
+    ::GetClassNameA(h, name, sizeof name);
+    return name;
+}
+
+TEST_F(Win32Windows, TemplateControlsAreTheSystemsControlsInDialogUnits)
+{
+    using ui::ControlKind;
+    ui::DialogTemplate t{7, "Caption", 200, 120, "MS Sans Serif", 8, {}};
+    struct Row {
+        ui::ControlTemplate c;
+        const char* cls;
+        LONG type;  // the style bits that tell the kind (a button's whole type)
+    };
+    const std::vector<Row> rows = {
+        {{1, ControlKind::DefPushButton, {5, 5, 50, 14}, "&OK", ui::kTabStop}, "Button", BS_DEFPUSHBUTTON},
+        {{2, ControlKind::PushButton, {60, 5, 50, 14}, "Cancel", ui::kDisabled}, "Button", BS_PUSHBUTTON},
+        {{3, ControlKind::AutoRadio, {5, 25, 60, 10}, "Yes", ui::kGroup}, "Button", BS_AUTORADIOBUTTON},
+        {{4, ControlKind::GroupBox, {3, 22, 120, 30}, "Group"}, "Button", BS_GROUPBOX},
+        {{5, ControlKind::Edit, {5, 60, 80, 12}, "text", ui::kReadOnly | ui::kBorder}, "Edit", ES_READONLY},
+        {{6, ControlKind::Static, {90, 60, 80, 8}, "label"}, "Static", SS_LEFT},
+        {{7, ControlKind::ProgressBar, {5, 80, 100, 9}, ""}, PROGRESS_CLASSA, 0},
+        {{9, ControlKind::ProgressBar, {110, 80, 80, 9}, "", ui::kMarquee | ui::kHidden}, PROGRESS_CLASSA, PBS_MARQUEE},
+        {{8, ControlKind::RichEdit, {5, 92, 190, 24}, "rich", ui::kVScroll}, "RichEdit20A", ES_READONLY},
+    };
+    for (const Row& r : rows)
+        t.controls.push_back(r.c);
+    const ui::win32::InMemoryTemplate binary(t, ui::win32::InMemoryTemplate::Use::ModalDialog);
+    HWND dlg = ::CreateDialogIndirectParamA(::GetModuleHandleA(nullptr), static_cast<LPCDLGTEMPLATEA>(binary.data()),
+                                            nullptr, [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; }, 0);
+    ASSERT_NE(dlg, nullptr);
+    char caption[32] = {};
+    ::GetWindowTextA(dlg, caption, sizeof caption);
+    EXPECT_STREQ(caption, "Caption");
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.c.id);
+        HWND h = ::GetDlgItem(dlg, r.c.id);
+        ASSERT_NE(h, nullptr);
+        EXPECT_EQ(classOf(h), r.cls);
+        const LONG style = ::GetWindowLongA(h, GWL_STYLE);
+        EXPECT_EQ(style & (classOf(h) == "Button" ? BS_TYPEMASK : r.type), r.type);
+        EXPECT_EQ((style & WS_TABSTOP) != 0, (r.c.style & ui::kTabStop) != 0);
+        EXPECT_EQ((style & WS_VISIBLE) == 0, (r.c.style & ui::kHidden) != 0);
+        EXPECT_EQ(::IsWindowEnabled(h) == FALSE, (r.c.style & ui::kDisabled) != 0);
+        char text[32] = {};
+        ::GetWindowTextA(h, text, sizeof text);
+        EXPECT_EQ(text, r.c.text);
+        RECT want{r.c.rect.x, r.c.rect.y, r.c.rect.x + r.c.rect.width, r.c.rect.y + r.c.rect.height};
+        ::MapDialogRect(dlg, &want);
+        RECT got{};
+        ::GetWindowRect(h, &got);
+        ::MapWindowPoints(HWND_DESKTOP, dlg, reinterpret_cast<POINT*>(&got), 2);
+        EXPECT_EQ(got.left, want.left);
+        EXPECT_EQ(got.top, want.top);
+        EXPECT_EQ(got.right - got.left, want.right - want.left);
+        EXPECT_EQ(got.bottom - got.top, want.bottom - want.top);
+    }
+    ::DestroyWindow(dlg);
+}
+
+struct ScriptPage : CPropertyPage {
+    explicit ScriptPage(int id) : CPropertyPage(id) {}
+    int OnWizardNext() override { return next; }
+    int OnWizardBack() override { return back; }
+    int next = 0, back = 0;
+};
+
+struct ScriptSheet : CPropertySheet {
+    long OnKickIdle(long, long) override
+    {
+        if (auto run = std::exchange(onIdle, nullptr))
+            run();
+        return 0;
+    }
+    std::function<void()> onIdle;
+};
+
+void pressEnter()
+{
+    MSG m{::GetFocus(), WM_KEYDOWN, VK_RETURN, 0, 0, {}};
+    ui::win32::dispatchMessage(m);
+}
+
+TEST_F(Win32Windows, WizardGoesWhereThePagesSayAndEnterPressesTheDefaultOrFocusedButton)
+{
+    ScriptPage welcome(res::IDD_WELCOME), port(res::IDD_PORT), version(res::IDD_VERSION), verify(res::IDD_VERIFY);
+    ScriptSheet sheet;
+    for (ScriptPage* p : {&welcome, &port, &version, &verify})
+        sheet.AddPage(p);
+    std::vector<int> shown;
+    sheet.pageActivated = [&](int id) { shown.push_back(id); };
+    welcome.next = res::IDD_VERIFY;
+    verify.back = -1;
+    sheet.onIdle = [&] {
+        // Each press is handled completely before PressButton returns.
+        sheet.PressButton(PSBTN_NEXT);
+        EXPECT_EQ(sheet.GetActiveIndex(), 3);
+        sheet.setNavigationLocked(true);
+        verify.back = 0;
+        sheet.PressButton(PSBTN_BACK);
+        EXPECT_EQ(sheet.GetActiveIndex(), 3);
+        sheet.setNavigationLocked(false);
+        verify.back = -1;
+        sheet.PressButton(PSBTN_BACK);
+        EXPECT_EQ(sheet.GetActiveIndex(), 3);
+        verify.back = 0;
+        sheet.PressButton(PSBTN_BACK);
+        EXPECT_EQ(sheet.GetActiveIndex(), 2);
+        version.setItemFocus(1020);  // Enter in an edit box: Next, the default button
+        pressEnter();
+        EXPECT_EQ(sheet.GetActiveIndex(), 3);
+        HWND next = ::GetDlgItem(sheet.impl().hwnd, 0x3024), finish = ::GetDlgItem(sheet.impl().hwnd, 0x3025);
+        ::SetFocus(next);
+        sheet.SetWizardButtons(PSWIZB_BACK | PSWIZB_FINISH);
+        EXPECT_EQ(::GetFocus(), finish);
+        pressEnter();  // on the focused Finish: the sheet ends
+    };
+    EXPECT_EQ(sheet.DoModal(), ID_WIZFINISH);
+    EXPECT_EQ(shown, (std::vector<int>{res::IDD_WELCOME, res::IDD_VERIFY, res::IDD_VERSION, res::IDD_VERIFY}));
+    EXPECT_GE(sheet.idleCount(), 1);
+}
+
+TEST_F(Win32Windows, CallsFromAnotherThreadRunOnTheGuiThreadWhileALocalLoopWaits)
+{
+    ui::LocalLoop loop;
+    std::vector<bool> onGui;
+    std::thread worker([&] {
+        for (int i = 0; i < 3; ++i)
+            runOnGuiThread([&] { onGui.push_back(onGuiThread()); });
+        loop.quit();
+    });
+    loop.exec();
+    worker.join();
+    EXPECT_EQ(onGui, (std::vector<bool>{true, true, true}));
+}
+
+}  // namespace
