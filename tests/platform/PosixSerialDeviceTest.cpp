@@ -1,11 +1,9 @@
-// The POSIX serial device in real time, on a pseudo-terminal pair: CSerialPort gets the slave
-// path, the test plays the far end on the master. Bounds are loose; each case takes < 1 s but
-// the two at the line's pace (about 2 s each).
-// Also that a COM name overridden by the environment opens that device.
+// The POSIX serial device in real time, on a pseudo-terminal pair: the device (or CSerialPort on
+// it) gets the slave path, the test plays the far end on the master. Bounds are loose; each case
+// takes < 1 s but the one at the line's pace (about 2 s).
 #include "platform/Platform.h"
 #include "platform/PosixSerialDevice.h"
 #include "platform/RecordingNotifier.h"
-#include "platform/SerialDeviceFactory.h"
 #include "platform/SystemClock.h"
 #include "serial/CSerialPort.h"
 #include "support/ScopedEnv.h"
@@ -15,10 +13,10 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
 #include <random>
+#include <tuple>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
@@ -32,13 +30,14 @@ long msSince(Clock::time_point t0)
     return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t0).count());
 }
 
-using test::ScopedEnv;
+void pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 struct PtyLine : ::testing::Test {
     int master = -1;
     std::string slave;
     platform::RecordingNotifier notifier;
     platform::ScopedPlatform scope{{nullptr, nullptr, &notifier, nullptr}};  // real clock and devices
+    platform::SystemClock clock;
     CSerialPort port;
 
     void SetUp() override
@@ -61,43 +60,50 @@ struct PtyLine : ::testing::Test {
         std::string got;
         char buf[256];
         pollfd p{master, POLLIN, 0};
-        while (::poll(&p, 1, 50) > 0) {
-            const ssize_t n = ::read(master, buf, sizeof buf);
-            if (n <= 0)
-                break;
+        for (ssize_t n; ::poll(&p, 1, 50) > 0 && (n = ::read(master, buf, sizeof buf)) > 0;)
             got.append(buf, static_cast<std::size_t>(n));
-        }
         return got;
+    }
+    // The device itself at 38,400 bps with the given time-outs.
+    std::unique_ptr<platform::PosixSerialDevice> device(const platform::SerialTimeouts& t)
+    {
+        auto dev = platform::PosixSerialDevice::open(slave, clock);
+        platform::LineSettings s;
+        s.baudRate = 38400;
+        EXPECT_TRUE(dev && dev->setState(s) && dev->setTimeouts(t));
+        return dev;
     }
 };
 
-TEST_F(PtyLine, EveryByteValueCrossesUnchangedBothWays)
+TEST_F(PtyLine, EveryByteValueCrossesUnchangedBothWaysAndWaitingBytesAreCounted)
 {
-    ASSERT_TRUE(port.open(slave, 38400, 4096, 4096)) << "modem-control ioctls fail on a pty; open must not";
-    EXPECT_TRUE(notifier.boxes().empty());
+    test::ScopedEnv com2("UPGRADE_COM2", slave.c_str());
+    ASSERT_TRUE(port.open("COM2", 38400, 4096, 4096)) << "modem-control ioctls fail on a pty; open must not";
     const std::string raw("\xff\x00\x11\x13\r\n\x7f\x03\x1a\x80", 10);
     send(raw);
+    pause(20);
+    EXPECT_EQ(port.bytesAvailable(), 10);
     for (unsigned char expected : raw)
         EXPECT_EQ(port.readByte(500), static_cast<int>(expected));
+    EXPECT_EQ(port.bytesAvailable(), 0);
     EXPECT_TRUE(port.writeText(raw));
     EXPECT_EQ(heard(), raw);
+    EXPECT_TRUE(notifier.boxes().empty());
 }
 
 TEST_F(PtyLine, LineSettingsAreAppliedAndUnknownSpeedsRefused)
 {
     platform::LineSettings dcb;
-    ASSERT_TRUE(port.open(slave, 115200, 4096, 4096));
-    ASSERT_TRUE(port.getState(dcb));
-    EXPECT_EQ(dcb.baudRate, 115200u);
-    EXPECT_EQ(dcb.byteSize, 8);
-    EXPECT_EQ(dcb.parity, platform::LineSettings::Parity::None);
-    EXPECT_EQ(dcb.stopBits, 1);
-    EXPECT_TRUE(dcb.outxCtsFlow);
-    EXPECT_FALSE(dcb.outX || dcb.inX);
-    ASSERT_TRUE(port.open(slave, 38400, 4096, 4096));
-    ASSERT_TRUE(port.getState(dcb));
-    EXPECT_EQ(dcb.baudRate, 38400u);
-
+    for (std::uint32_t baud : {115200u, 38400u}) {
+        ASSERT_TRUE(port.open(slave, baud, 4096, 4096));
+        ASSERT_TRUE(port.getState(dcb));
+        EXPECT_EQ(dcb.baudRate, baud);
+        EXPECT_EQ(dcb.byteSize, 8);
+        EXPECT_EQ(dcb.parity, platform::LineSettings::Parity::None);
+        EXPECT_EQ(dcb.stopBits, 1);
+        EXPECT_TRUE(dcb.outxCtsFlow);
+        EXPECT_FALSE(dcb.outX || dcb.inX);
+    }
     EXPECT_FALSE(port.open(slave, 12345, 4096, 4096));
     EXPECT_EQ(notifier.texts(), std::vector<std::string>{"Failed to set COM port state."});
 }
@@ -107,9 +113,9 @@ TEST_F(PtyLine, ReadTextWaitsForTheFirstByteAndEndsTwoHundredMsAfterTheLast)
     ASSERT_TRUE(port.open(slave, 38400, 4096, 4096));
     std::thread farEnd([this] {
         // The gap timer runs only once the first byte is in: a late first byte is still taken.
-        std::this_thread::sleep_for(std::chrono::milliseconds(250));
+        pause(250);
         send("Log");
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));  // shorter than the gap
+        pause(100);  // shorter than the gap
         send("in: ");
     });
     const auto t0 = Clock::now();
@@ -122,14 +128,27 @@ TEST_F(PtyLine, ReadTextWaitsForTheFirstByteAndEndsTwoHundredMsAfterTheLast)
     EXPECT_LE(elapsed, 950);
 }
 
-TEST_F(PtyLine, SilentReadByteTimesOut)
+TEST_F(PtyLine, ATimedOutReadSucceedsEmptyAndAHungUpLineFailsAtOnce)
 {
-    ASSERT_TRUE(port.open(slave, 38400, 4096, 4096));
-    const auto t0 = Clock::now();
-    EXPECT_EQ(port.readByte(100), -2);
-    const long elapsed = msSince(t0);
-    EXPECT_GE(elapsed, 90);
-    EXPECT_LE(elapsed, 400);
+    auto dev = device({0, 0, 100, 0, 0});
+    ASSERT_TRUE(dev);
+    std::uint8_t buf[16];
+    std::size_t received = 99;
+    auto t0 = Clock::now();
+    EXPECT_TRUE(dev->read(buf, sizeof buf, received)) << "a time-out is no failure";
+    EXPECT_EQ(received, 0u);
+    EXPECT_GE(msSince(t0), 90);
+    EXPECT_LE(msSince(t0), 400);
+
+    send("ok");
+    pause(20);
+    ::close(master);
+    master = -1;
+    t0 = Clock::now();
+    dev->read(buf, sizeof buf, received);  // what was buffered before the hang-up may still come
+    EXPECT_FALSE(dev->read(buf, sizeof buf, received));
+    EXPECT_EQ(received, 0u);
+    EXPECT_LE(msSince(t0), 50) << "a hung-up line must neither wait out its time-outs nor spin";
 }
 
 TEST_F(PtyLine, OpenIsExclusiveAndRefusesWhatIsNoTerminal)
@@ -138,8 +157,7 @@ TEST_F(PtyLine, OpenIsExclusiveAndRefusesWhatIsNoTerminal)
     ASSERT_TRUE(port.open(slave, 38400, 4096, 4096));
     for (const std::string& path : {slave, std::string("/dev/null"), std::string("/nonexistent/ttyS9"), std::string()})
         EXPECT_FALSE(second.open(path, 38400, 4096, 4096)) << path;
-    const std::string access = "Unable to gain access to the COM port.";
-    EXPECT_EQ(notifier.texts(), (std::vector<std::string>(4, access)));
+    EXPECT_EQ(notifier.texts(), (std::vector<std::string>(4, "Unable to gain access to the COM port.")));
     port.close();
     EXPECT_TRUE(second.open(slave, 38400, 4096, 4096));
 }
@@ -149,16 +167,13 @@ TEST_F(PtyLine, TerminalSettingsFoundAtOpenComeBackAtClose)
     // A second descriptor on the slave shows the settings from outside.
     const int observer = ::open(slave.c_str(), O_RDWR | O_NOCTTY);
     ASSERT_GE(observer, 0);
-    termios before{};
+    termios before{}, during{}, after{};
     ASSERT_EQ(::tcgetattr(observer, &before), 0);
     before.c_lflag |= ICANON | ECHO;
     before.c_iflag |= ICRNL | IXON;
-    cfsetispeed(&before, B9600);
     cfsetospeed(&before, B9600);
     ASSERT_EQ(::tcsetattr(observer, TCSANOW, &before), 0);
     ASSERT_EQ(::tcgetattr(observer, &before), 0);
-
-    termios during{}, after{};
     ASSERT_TRUE(port.open(slave, 38400, 4096, 4096));
     ASSERT_EQ(::tcgetattr(observer, &during), 0);
     port.close();
@@ -167,41 +182,17 @@ TEST_F(PtyLine, TerminalSettingsFoundAtOpenComeBackAtClose)
 
     EXPECT_EQ(during.c_lflag & (ICANON | ECHO), 0u);
     EXPECT_EQ(cfgetospeed(&during), static_cast<speed_t>(B38400));
-    EXPECT_EQ(after.c_iflag, before.c_iflag);
-    EXPECT_EQ(after.c_oflag, before.c_oflag);
-    EXPECT_EQ(after.c_cflag, before.c_cflag);
-    EXPECT_EQ(after.c_lflag, before.c_lflag);
+    EXPECT_EQ(std::tie(after.c_iflag, after.c_oflag, after.c_cflag, after.c_lflag),
+              std::tie(before.c_iflag, before.c_oflag, before.c_cflag, before.c_lflag));
     EXPECT_EQ(cfgetospeed(&after), static_cast<speed_t>(B9600));
-}
-
-TEST_F(PtyLine, AHungUpFarEndEndsTransfersAtOnce)
-{
-    ASSERT_TRUE(port.open(slave, 38400, 4096, 4096));
-    send("ok");
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    ::close(master);
-    master = -1;
-    const auto t0 = Clock::now();
-    std::string text;
-    port.readText(text);  // what was buffered before the hang-up may still come
-    EXPECT_EQ(port.readByte(5000), -2);
-    EXPECT_FALSE(port.readText(text));
-    EXPECT_LE(msSince(t0), 500) << "a hung-up line must neither wait out its time-outs nor spin";
 }
 
 TEST_F(PtyLine, AWriteGetsNoFurtherAheadOfTheLineThanTheOutputQueue)
 {
     // Nobody reads, and the pty would take some 20 KB: the device itself stops at its queue plus
     // what the line has carried meanwhile, and a time-out is not a failure.
-    platform::SystemClock clock;
-    auto dev = platform::PosixSerialDevice::open(slave, clock);
-    ASSERT_TRUE(dev);
-    platform::LineSettings s;
-    ASSERT_TRUE(dev->getState(s));
-    s.baudRate = 38400;
-    ASSERT_TRUE(dev->setState(s));
-    ASSERT_TRUE(dev->setupQueues(4096, 4096));
-    ASSERT_TRUE(dev->setTimeouts({0, 0, 0, 0, 50}));
+    auto dev = device({0, 0, 0, 0, 50});
+    ASSERT_TRUE(dev && dev->setupQueues(4096, 4096));
     const std::vector<std::uint8_t> data(1 << 20, 'x');
     std::size_t written = 0;
     const auto t0 = Clock::now();
@@ -213,31 +204,29 @@ TEST_F(PtyLine, AWriteGetsNoFurtherAheadOfTheLineThanTheOutputQueue)
     EXPECT_LE(elapsed, 400);
 }
 
-// The far end of a flow-controlled line: takes bytes from the master at a steady 38,400 bps and,
-// if asked, holds the host off every 100 ms for 20 ms as CTS would (tcflow on a slave
-// descriptor: the host's writes then find no room).
+// The far end of a flow-controlled line: takes bytes from the master at a steady 38,400 bps and
+// holds the host off every 100 ms for 20 ms as CTS would (tcflow on a slave descriptor: the
+// host's writes then find no room).
 struct SteadyReader {
     std::string got;
     std::atomic<std::size_t> handedOver{0};  // bytes the host's writes have placed
     long mostAhead = 0;                      // the most placed but not yet taken
 
-    void run(int master, int slaveFd, std::size_t expected, bool ctsHolds)
+    void run(int master, int slaveFd, std::size_t expected)
     {
         const auto t0 = Clock::now();
         char buf[4096];
         bool held = false;
         while (got.size() < expected && msSince(t0) < 10'000) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            pause(5);
             const long ms = msSince(t0);
-            if (ctsHolds && held != (ms % 100 < 20)) {
+            if (held != (ms % 100 < 20)) {
                 held = !held;
                 ::tcflow(slaveFd, held ? TCOOFF : TCOON);
             }
             mostAhead = std::max(mostAhead, static_cast<long>(handedOver.load()) - static_cast<long>(got.size()));
             const long due = ms * 3840 / 1000 - static_cast<long>(got.size());
-            if (due <= 0)
-                continue;
-            const ssize_t n = ::read(master, buf, std::min<std::size_t>(sizeof buf, static_cast<std::size_t>(due)));
+            const ssize_t n = due <= 0 ? 0 : ::read(master, buf, std::min<std::size_t>(sizeof buf, static_cast<std::size_t>(due)));
             if (n > 0)
                 got.append(buf, static_cast<std::size_t>(n));
         }
@@ -245,63 +234,38 @@ struct SteadyReader {
     }
 };
 
-TEST_F(PtyLine, WriteByteLosesNothingOnALineThatTakesBytesAtItsPace)
+TEST_F(PtyLine, WriteByteKeepsThePaceOfAFlowControlledLineAndFailsOnlyWhenHeldPastItsBudget)
 {
     std::mt19937 rng(7);
     std::string sent(8192, '\0');
     for (char& c : sent)
         c = static_cast<char>(rng());
-    for (const bool ctsHolds : {false, true}) {
-        SCOPED_TRACE(ctsHolds ? "held off by CTS" : "steady reader");
-        const int slaveFd = ::open(slave.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-        ASSERT_GE(slaveFd, 0);
-        CSerialPort line;
-        ASSERT_TRUE(line.open(slave, 38400, 4096, 4096));
-        const std::int64_t droppedBefore = CSerialPort::droppedBytes();
-        SteadyReader reader;
-        std::thread far([&] { reader.run(master, slaveFd, sent.size(), ctsHolds); });
-        for (char c : sent)
-            if (line.writeByte(static_cast<std::uint8_t>(c)))
-                ++reader.handedOver;
-        far.join();
-        line.close();
-        ::close(slaveFd);
-        EXPECT_EQ(line.writeErrorCount, 0);
-        EXPECT_EQ(CSerialPort::droppedBytes(), droppedBefore);
-        EXPECT_TRUE(reader.got == sent) << reader.got.size() << " of " << sent.size() << " bytes";
-        // A cable's port is never more than its queue ahead of the line (plus the reader's lag).
-        EXPECT_LE(reader.mostAhead, 4096 + 256);
-    }
-}
-
-TEST_F(PtyLine, AByteHeldOffLongerThanItsBudgetFailsAndIsCounted)
-{
     const int slaveFd = ::open(slave.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     ASSERT_GE(slaveFd, 0);
     ASSERT_TRUE(port.open(slave, 38400, 4096, 4096));
     const std::int64_t droppedBefore = CSerialPort::droppedBytes();
+    SteadyReader reader;
+    std::thread far([&] { reader.run(master, slaveFd, sent.size()); });
+    for (char c : sent)
+        if (port.writeByte(static_cast<std::uint8_t>(c)))
+            ++reader.handedOver;
+    far.join();
+    EXPECT_EQ(port.writeErrorCount, 0);
+    EXPECT_TRUE(reader.got == sent) << reader.got.size() << " of " << sent.size() << " bytes";
+    // A cable's port is never more than its queue ahead of the line (plus the reader's lag).
+    EXPECT_LE(reader.mostAhead, 4096 + 256);
+
     ASSERT_EQ(::tcflow(slaveFd, TCOOFF), 0);
     const auto t0 = Clock::now();
     EXPECT_FALSE(port.writeByte('a'));
-    const long elapsed = msSince(t0);
-    EXPECT_GE(elapsed, 55) << "10 ms per byte + 50 ms";
-    EXPECT_LE(elapsed, 400);
+    EXPECT_GE(msSince(t0), 55) << "10 ms per byte + 50 ms";
+    EXPECT_LE(msSince(t0), 400);
     EXPECT_EQ(port.writeErrorCount, 1);
     EXPECT_EQ(CSerialPort::droppedBytes(), droppedBefore + 1);
     ASSERT_EQ(::tcflow(slaveFd, TCOON), 0);
     EXPECT_TRUE(port.writeByte('b'));
-    EXPECT_EQ(port.writeErrorCount, 1);
     EXPECT_EQ(heard(), "b");
     ::close(slaveFd);
-}
-
-TEST_F(PtyLine, ComTwoOverrideOpensThatDevice)
-{
-    ScopedEnv com2("UPGRADE_COM2", slave.c_str());
-    EXPECT_TRUE(port.open("COM2", 38400, 4096, 4096));
-    EXPECT_TRUE(port.writeText("AT{Z}\r"));
-    EXPECT_EQ(heard(), "AT{Z}\r");
-    EXPECT_TRUE(notifier.boxes().empty());
 }
 
 }  // namespace

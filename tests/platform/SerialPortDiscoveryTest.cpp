@@ -93,9 +93,17 @@ TEST_F(DeviceTree, ComPortsFollowTheAdapterAcrossReplugsAndTheEnvironmentOverrid
     EXPECT_EQ(f.devicePath("ttyUSB0"), "/dev/ttyUSB0");
 }
 
-TEST_F(DeviceTree, DescriptionsForThePortPage)
+TEST_F(DeviceTree, DescriptionsForThePortPageAndWhatIsNoPortOfThisComputer)
 {
     SerialDeviceFactory f(clock, tree.root());
+    platform::SerialPortInfo found;
+    ASSERT_TRUE(f.discovery().find(FakeDeviceTree::kById, found));
+    EXPECT_EQ(found.device, "/dev/ttyUSB0");
+    // A slot without a UART exists but is no port; a missing path is nothing at all.
+    for (const char* other : {"/dev/ttyS1", "/dev/pts/9"}) {
+        EXPECT_FALSE(f.discovery().find(other, found)) << other;
+        EXPECT_EQ(f.describe(other), other);
+    }
     EXPECT_EQ(f.describe("COM1"), "/dev/ttyUSB0 (FT232R USB UART)");
     EXPECT_EQ(f.describe("COM2"), "/dev/ttyS0");
     tree.unplug("ttyS0", "");
