@@ -68,17 +68,10 @@ TEST_F(CliRun, EachEndOfARunGivesItsCodeAndItsTexts)
     UpgradeSettings older, newer, target;
     older.deviceVersion = "2.0.10", newer.deviceVersion = "2.0.11";
     const std::string installed = "tarvel-upgrade-cli";
-    struct Case {
-        const char* name;
-        std::vector<std::string> args;
-        std::string input;
-        bool inTty;
-        std::string program;
-        std::function<void(sim::ModuleConfig&)> tweak;
-        std::function<void()> after;  // once the module is there
-        int code;
-        std::string outStart, errHas, notSent;
-    };
+    // after: once the module is there; notSent: what must not reach the line.
+    struct Case { const char* name; std::vector<std::string> args; std::string input; bool inTty; std::string program;
+                  std::function<void(sim::ModuleConfig&)> tweak; std::function<void()> after; int code;
+                  std::string outStart, errHas, notSent; };
     const Case cases[] = {
         {"help", {"-h"}, "", false, "upgrade-cli", nullptr, nullptr, 0, kCliUsageText, "", "\r"},
         // Installed under another name, the program calls itself by that name, options still aligned.
@@ -97,11 +90,7 @@ TEST_F(CliRun, EachEndOfARunGivesItsCodeAndItsTexts)
         {"failed verification", upgradeArgs({}), "", false, "upgrade-cli", [](sim::ModuleConfig& c) { c.version = "2.0.11"; },
          nullptr, 4, verificationFailedLine(newer) + "\n\n" + verificationReason(4, newer) + "\n", "", "reboot"},
         {"port held", {"-y", "-V", "-o", "COM1"}, "", false, "upgrade-cli", nullptr,
-         [this] {
-             sim::LineFaults f;
-             f.failOpen = true;
-             harness->line.setFaults(f);
-         },
+         [this] { harness->line.setFaults({true}); },
          1, verificationFailedLine(older).substr(0, 20), "\nUnable to gain access to the COM port.\n", ""},
         {"refused login without verification", upgradeArgs({"-n", "-u", "admin", "-p", "wrong"}), "", false,
          "upgrade-cli", [](sim::ModuleConfig& c) { c.start = sim::ConsoleStart::LoggedOut; }, nullptr, 2,

@@ -103,13 +103,8 @@ protected:
 
 TEST_F(WorkerRun, EachModeSendsBothFilesWithItsCommandsAndSpeeds)
 {
-    struct Mode {
-        bool fast, erase;
-        std::string before, between;
-        std::vector<std::uint32_t> speeds;
-        std::size_t bootSize, codeSize;
-        Bars bars;
-    };
+    struct Mode { bool fast, erase; std::string before, between; std::vector<std::uint32_t> speeds;
+                  std::size_t bootSize, codeSize; Bars bars; };
     const Bars full(68, 68, "68K of 68K", 146, 146, "146K of 146K");
     for (const Mode& m : {
              Mode{true, false, "AT{P}\rAT{.}\r", "AT{.}\r", {38400, 115200, 38400, 115200}, 70'000, 150'001, full},
@@ -153,23 +148,13 @@ TEST_F(WorkerRun, EveryFailureEndsTheRunWithItsCode)
     sim::LineFaults held, deaf;
     held.failOpen = true, deaf.failRead = true;
     sim::ModuleConfig loggedOut, noEscape;
-    loggedOut.start = sim::ConsoleStart::LoggedOut;
-    noEscape.ignoreEscape = true;  // the restart cannot be interrupted
+    loggedOut.start = sim::ConsoleStart::LoggedOut, noEscape.ignoreEscape = true;  // the restart cannot be interrupted
     const std::string missing = dir.file("missing.dmf");
     const std::vector<std::string> cannotOpen{"Error:Failed to open " + missing, "Error:ZModem transfer failed."};
-    struct Case {
-        const char* name;
-        sim::ModuleConfig cfg;
-        std::function<void(UpgradeSettings&)> set;
-        OnSnapshot onSnapshot;
-        sim::LineFaults faults;
-        int code;
-        std::vector<std::string> boxes;
-        bool bootReceived;
-        std::string lastStatus;
-        Bars bars;
-        std::size_t sessions;  // ZModem sessions begun: none after a failure
-    };
+    // sessions: the ZModem sessions begun (none after a failure).
+    struct Case { const char* name; sim::ModuleConfig cfg; std::function<void(UpgradeSettings&)> set; OnSnapshot onSnapshot;
+                  sim::LineFaults faults; int code; std::vector<std::string> boxes; bool bootReceived;
+                  std::string lastStatus; Bars bars; std::size_t sessions; };
     const Case cases[] = {
         {"port held by another program", {}, {}, nullptr, held, 1, {kAccess}, false, "", kUntouched, 0},
         {"wrong login", loggedOut, [](UpgradeSettings& s) { s.password = "wrong"; }, nullptr, {}, 2, {}, false, "", kUntouched, 0},
@@ -228,9 +213,7 @@ TEST(UpgradeThread, StartsThroughThePlatformAndIgnoresANullParameter)
     EXPECT_EQ(upgradeThreadProc(nullptr) + upgradeThreadProc(&empty), 0u);
     platform::InlineThreadStarter inlineThreads;
     test::ModuleHarness harness({}, &inlineThreads);
-    sim::LineFaults f;
-    f.failOpen = true;
-    harness.line.setFaults(f);
+    harness.line.setFaults({true});  // the port is held
     UpgradeSettings settings;
     RecordingProgress progress;
     ASSERT_TRUE(startUpgradeThread(settings, progress));

@@ -32,14 +32,7 @@ Tweak hangAt(std::int64_t us) { return [us](ModuleConfig& c) { c.hangAtUs = us; 
 TEST(VerifierLogin, EveryConsoleStateSendsItsPassesAtTheRightTimes)
 {
     using Check = std::function<void(test::ModuleHarness&)>;
-    struct Case {
-        const char* name;
-        ModuleConfig config;
-        std::string password;
-        int code;
-        std::string sent;
-        Check check;
-    };
+    struct Case { const char* name; ModuleConfig config; std::string password; int code; std::string sent; Check check; };
     const Case cases[] = {
         {"at the prompt: no credentials", config({}), "tarvel", 0, "\r\r", nullptr},
         {"logged out: user, then password", config({}, ConsoleStart::LoggedOut), "tarvel", 0, "\radmin\rtarvel\r\r",
@@ -103,15 +96,9 @@ TEST(RunVerification, ChecksRunInOrderAndTheFirstFailureDecides)
     };
     const auto memory = [](const char* figure) -> Tweak { return [figure](ModuleConfig& c) { c.memoryFigure = figure; }; };
     const ConsoleStart prompt = ConsoleStart::AtPrompt;
-    struct Case {
-        const char* name;
-        ModuleConfig config;
-        std::string target, password = "tarvel";
-        std::int32_t programSize = 0;  // 0: chosen by the target
-        int code;
-        std::string deviceVersion, queries;  // S(ystem), M(emory), L(ist)
-        bool unopenable = false;
-    };
+    // programSize 0: chosen by the target; queries sent: S(ystem), M(emory), L(ist).
+    struct Case { const char* name; ModuleConfig config; std::string target, password; std::int32_t programSize;
+                  int code; std::string deviceVersion, queries; bool unopenable = false; };
     const Case cases[] = {
         {"echoing", config([](ModuleConfig& c) { c.echo = true; }, ConsoleStart::LoggedOut, "2.0.1"), "2.0.10",
          "tarvel", 0, 0, "2.0.1", "SML"},
@@ -146,9 +133,7 @@ TEST(RunVerification, ChecksRunInOrderAndTheFirstFailureDecides)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         test::ModuleHarness h(c.config);
-        sim::LineFaults unopenable;
-        unopenable.failOpen = c.unopenable;
-        h.line.setFaults(unopenable);
+        h.line.setFaults({c.unopenable});
         UpgradeSettings s;
         s.newVersion = c.target, s.username = "admin", s.password = c.password;
         s.programSize = c.programSize, s.deviceVersion = "1.2.3";
