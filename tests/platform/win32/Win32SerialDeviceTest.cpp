@@ -48,18 +48,25 @@ struct ComPort : ::testing::Test {
     }
 };
 
-// Wine reads RTS handshake back as RTS enabled (while it reports the CTS handshake set with it);
-// the device reports what was set.
 TEST_F(ComPort, OpenAppliesTheConsoleLineSettingsAtEitherSpeed)
 {
     LineSettings want, dcb;
-    want.outxCtsFlow = true, want.rtsControl = LineSettings::RtsControl::Handshake;
+    want.outxCtsFlow = true;
     for (std::uint32_t baud : {115200u, 38400u}) {
         ASSERT_TRUE(port.open(name, baud, 4096, 4096));
         want.baudRate = baud;
-        EXPECT_TRUE(port.getState(dcb) && dcb == want) << baud;
+        ASSERT_TRUE(port.getState(dcb));
+        want.rtsControl = dcb.rtsControl;  // read back on its own below
+        EXPECT_EQ(dcb, want) << baud;
     }
     EXPECT_TRUE(notifier.boxes().empty());
+}
+
+// Wine reads RTS handshake back as RTS enabled (while it reports the CTS handshake set with it).
+TEST_F(ComPort, RtsHandshakeIsReadBack)
+{
+    LineSettings dcb;
+    EXPECT_TRUE(port.getState(dcb) && dcb.rtsControl == LineSettings::RtsControl::Handshake);
 }
 
 TEST_F(ComPort, TheConsoleAnswersACarriageReturnWithItsPrompt)
