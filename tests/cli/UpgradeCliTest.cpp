@@ -83,7 +83,6 @@ TEST_F(CliRun, EachEndOfARunGivesItsCodeAndItsTexts)
          "tarvel-upgrade-cli: Invalid Firmware Version entered.", "\r"},
         {"agreement without a terminal", {"-V"}, "", false, "upgrade-cli", nullptr, nullptr, 10, "", "give -y", "\r"},
         {"agreement rejected", {"-V"}, "no\n", true, "upgrade-cli", nullptr, nullptr, 10, agreementText(), "", "\r"},
-        {"agreement unanswered", {"-V"}, "", true, "upgrade-cli", nullptr, nullptr, 10, agreementText(), "", "\r"},
         {"agreement accepted", {"-V"}, " I Accept\n", true, "upgrade-cli", nullptr, nullptr, 0, agreementText(), "", "AT{"},
         {"verified only", {"-y", "-V"}, "", false, "upgrade-cli", nullptr, nullptr, 0, verificationPassedText(older) + "\n",
          "upgrade-cli: ", "AT{"},
