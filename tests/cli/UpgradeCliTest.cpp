@@ -142,11 +142,16 @@ TEST_F(CliRun, VerifiedUpgradeOnAWorkerThreadWithLiveProgress)
 
 TEST(CliProgressLine, BarRateAndTimeLeft)
 {
-    EXPECT_EQ(CliProgress::formatLine("boot file", 34, 68, 2048.0, 10),
-              "boot file  [#####-----]  34K of 68K  2.0 KB/s  0:17 left");
-    EXPECT_EQ(CliProgress::formatLine("code file", 600, 600, 4096.0, 4), "code file  [####]  600K of 600K  4.0 KB/s  0:00 left");
-    EXPECT_EQ(CliProgress::formatLine("code file", 0, 0, -1.0, 0), "code file  0K of 0K");
-    EXPECT_EQ(CliProgress::formatLine("boot file", 4, 7000, 100.0, 0), "boot file  4K of 7000K  0.1 KB/s  19:53:59 left");
+    const std::pair<std::string, std::string> lines[] = {
+        {CliProgress::formatLine("boot file", 34, 68, 2048.0, 10), "boot file  [#####-----]  34K of 68K  2.0 KB/s  0:17 left"},
+        {CliProgress::formatLine("code file", 600, 600, 4096.0, 4), "code file  [####]  600K of 600K  4.0 KB/s  0:00 left"},
+        // Under 1 K counts as complete; a rate of 0 is no rate.
+        {CliProgress::formatLine("code file", 0, 0, -1.0, 4), "code file  [####]  0K of 0K"},
+        {CliProgress::formatLine("code file", 0, 10, 0.0, 0), "code file  0K of 10K"},
+        {CliProgress::formatLine("boot file", 0, 3600, 1024.0, 0), "boot file  0K of 3600K  1.0 KB/s  1:00:00 left"},
+        {CliProgress::formatLine("boot file", 4, 7000, 100.0, 0), "boot file  4K of 7000K  0.1 KB/s  19:53:59 left"}};
+    for (const auto& [got, want] : lines)
+        EXPECT_EQ(got, want);
 }
 
 // Reports as the worker and the sender make them, at virtual times, on a plain stream: a count at
