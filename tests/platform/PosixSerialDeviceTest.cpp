@@ -169,7 +169,13 @@ TEST_F(PtyLine, AWriteGetsNoFurtherAheadOfTheLineThanTheOutputQueue)
     auto dev = device({0, 0, 0, 0, 50});
     ASSERT_TRUE(dev && dev->setupQueues(4096, 4096));
     const std::vector<std::uint8_t> data(1 << 20, 'x');
-    std::size_t written = 0;
+    std::size_t written = 9;
+    // Held back by the device itself (as by CTS), a time-out too, with nothing written.
+    const int slaveFd = ::open(slave.c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_EQ(::tcflow(slaveFd, TCOOFF), 0);
+    EXPECT_TRUE(dev->write(data.data(), 1, written));
+    EXPECT_EQ(written, 0u);
+    ::tcflow(slaveFd, TCOON), ::close(slaveFd);
     const auto t0 = Clock::now();
     EXPECT_TRUE(dev->write(data.data(), data.size(), written));
     const long elapsed = msSince(t0);
