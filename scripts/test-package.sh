@@ -18,7 +18,7 @@ pkg=$(dpkg-deb --field "$deb" Package)
 work=$(mktemp -d)
 sim_pid=""
 cleanup() {
-  [ -z "$sim_pid" ] || { kill "$sim_pid" 2>/dev/null; wait "$sim_pid" 2>/dev/null || true; }
+  [ -z "$sim_pid" ] || { kill "$sim_pid" 2>/dev/null || true; wait "$sim_pid" 2>/dev/null || true; }
   rm -rf "$work"
   # A failed check must not leave the package behind.
   if dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
