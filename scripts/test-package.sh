@@ -5,25 +5,20 @@
 # package and checks that its files are gone. Installs into /usr: run as root or with sudo.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-root=$(pwd)
-
 SUDO=""
 [ "$(id -u)" -ne 0 ] && SUDO="sudo"
 export DEBIAN_FRONTEND=noninteractive
+fail() { echo "$*" >&2; exit 1; }
 
 deb=$(bash scripts/package.sh | tail -n 1)
 echo "== package $deb"
 dpkg-deb --field "$deb" Package Version Depends
 dpkg-deb --contents "$deb"
 pkg=$(dpkg-deb --field "$deb" Package)
-
 work=$(mktemp -d)
 sim_pid=""
 cleanup() {
-  if [ -n "$sim_pid" ] && kill -0 "$sim_pid" 2>/dev/null; then
-    kill "$sim_pid" 2>/dev/null || true
-    wait "$sim_pid" 2>/dev/null || true
-  fi
+  [ -z "$sim_pid" ] || { kill "$sim_pid" 2>/dev/null || true; wait "$sim_pid" 2>/dev/null || true; }
   rm -rf "$work"
   # A failed check must not leave the package behind.
   if dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
@@ -34,42 +29,27 @@ trap cleanup EXIT
 
 echo "== apt-get install $deb"
 # apt reads a local package as its unprivileged download user; a copy in /tmp is readable.
-cp "$deb" "$work/"
-chmod 755 "$work"
+cp "$deb" "$work/" && chmod 755 "$work"
 $SUDO apt-get install -y -q --reinstall "$work/$(basename "$deb")"
-
-files=(
-  /usr/bin/tarvel-upgrade /usr/bin/tarvel-upgrade-cli /usr/bin/tarvel-sim
-  /usr/share/man/man1/tarvel-upgrade.1 /usr/share/man/man1/tarvel-upgrade-cli.1
-  /usr/share/man/man1/tarvel-sim.1
-  /usr/share/applications/tarvel-upgrade.desktop
-  /usr/share/icons/hicolor/48x48/apps/tarvel-upgrade.png
-  /usr/share/icons/hicolor/128x128/apps/tarvel-upgrade.png
-  /usr/share/bash-completion/completions/tarvel-upgrade-cli
-)
-for f in "${files[@]}"; do
-  [ -s "$f" ] || { echo "missing after install: $f" >&2; exit 1; }
-done
-for p in tarvel-upgrade tarvel-upgrade-cli tarvel-sim; do
-  [ "$(command -v "$p")" = "/usr/bin/$p" ] || { echo "$p is not on the PATH" >&2; exit 1; }
-done
+files=(/usr/bin/tarvel-upgrade /usr/bin/tarvel-upgrade-cli /usr/bin/tarvel-sim
+  /usr/share/man/man1/tarvel-upgrade.1 /usr/share/man/man1/tarvel-upgrade-cli.1 /usr/share/man/man1/tarvel-sim.1
+  /usr/share/applications/tarvel-upgrade.desktop /usr/share/bash-completion/completions/tarvel-upgrade-cli
+  /usr/share/icons/hicolor/48x48/apps/tarvel-upgrade.png /usr/share/icons/hicolor/128x128/apps/tarvel-upgrade.png)
+for f in "${files[@]}"; do [ -s "$f" ] || fail "missing after install: $f"; done
 for size in 48 128; do
   kind=$(file -b "/usr/share/icons/hicolor/${size}x$size/apps/tarvel-upgrade.png")
-  case $kind in
-    "PNG image data, $size x $size,"*) ;;
-    *) echo "icon ${size}x$size: $kind" >&2; exit 1 ;;
-  esac
+  [[ $kind == "PNG image data, $size x $size,"* ]] || fail "icon ${size}x$size: $kind"
 done
 desktop-file-validate /usr/share/applications/tarvel-upgrade.desktop
 for page in tarvel-upgrade tarvel-upgrade-cli tarvel-sim; do
   # Roff mistakes show as warnings; a page must format cleanly.
   out=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "/usr/share/man/man1/$page.1" 2>&1 >/dev/null)
-  [ -z "$out" ] || { echo "man $page: $out" >&2; exit 1; }
+  [ -z "$out" ] || fail "man $page: $out"
 done
 bash -c 'source /usr/share/bash-completion/completions/tarvel-upgrade-cli && complete -p tarvel-upgrade-cli' >/dev/null
 # Every library of the wizard comes from the package's dependencies.
 missing=$(ldd /usr/bin/tarvel-upgrade | grep "not found" || true)
-[ -z "$missing" ] || { echo "tarvel-upgrade lacks: $missing" >&2; exit 1; }
+[ -z "$missing" ] || fail "tarvel-upgrade lacks: $missing"
 echo "installed files, menu entry and man pages in place"
 
 echo "== installed tarvel-upgrade-cli against the installed tarvel-sim"
@@ -79,7 +59,7 @@ tarvel-sim --link "$work/tty" --store "$work/received" > "$work/sim.out" 2> "$wo
 sim_pid=$!
 for _ in $(seq 100); do
   [ -L "$work/tty" ] && break
-  kill -0 "$sim_pid" 2>/dev/null || { cat "$work/sim.log" >&2; echo "tarvel-sim did not start" >&2; exit 1; }
+  kill -0 "$sim_pid" 2>/dev/null || { cat "$work/sim.log" >&2; fail "tarvel-sim did not start"; }
   sleep 0.1
 done
 status=0
@@ -89,13 +69,10 @@ sleep 0.5
 kill "$sim_pid"; wait "$sim_pid" 2>/dev/null || true
 sim_pid=""
 [ "$status" -eq 0 ] || { cat "$work/sim.log" >&2; exit 1; }
-cmp "$work/tarvelboot.dmf" "$work/received/tarvelboot.dmf"
-cmp "$work/tarvel.dmf" "$work/received/tarvel.dmf"
+for f in tarvelboot.dmf tarvel.dmf; do cmp "$work/$f" "$work/received/$f"; done
 echo "the installed module received both files intact"
 
 echo "== apt-get remove $pkg"
 $SUDO apt-get remove -y -q "$pkg"
-for f in "${files[@]}"; do
-  [ ! -e "$f" ] || { echo "left behind after removal: $f" >&2; exit 1; }
-done
+for f in "${files[@]}"; do [ ! -e "$f" ] || fail "left behind after removal: $f"; done
 echo "package removed, its files are gone"

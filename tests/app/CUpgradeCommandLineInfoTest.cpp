@@ -7,8 +7,6 @@
 #include <climits>
 #include <functional>
 #include <sstream>
-#include <string>
-#include <vector>
 
 namespace {
 
@@ -16,44 +14,34 @@ namespace {
 std::string dump(const UpgradeSettings& s)
 {
     std::ostringstream o;
-    o << s.eraseConfig << s.fastDownload << s.nonInteractive << s.showUsage << ' ' << s.programSize
-      << ' ' << s.verifyFirst << s.upgradeDone << ' ' << s.verifyResult << ' ' << s.upgradeResult
-      << " [" << s.comPort << "][" << s.newVersion << "][" << s.deviceVersion << "][" << s.username
-      << "][" << s.password << "][" << s.bootFile << "][" << s.codeFile << ']';
+    o << s.eraseConfig << s.fastDownload << s.nonInteractive << s.showUsage << ' ' << s.programSize << ' '
+      << s.verifyFirst << s.upgradeDone << ' ' << s.verifyResult << ' ' << s.upgradeResult << " [" << s.comPort
+      << "][" << s.newVersion << "][" << s.deviceVersion << "][" << s.username << "][" << s.password << "]["
+      << s.bootFile << "][" << s.codeFile << ']';
     return o.str();
 }
 
-struct CommandLine : ::testing::Test {
-    UpgradeSettings s;
-    const std::string defaults = dump(UpgradeSettings{});
-};
-
-TEST_F(CommandLine, EachArgumentChangesOnlyItsSetting)
+TEST(CommandLine, EachArgumentChangesOnlyItsSetting)
 {
     using Set = std::function<void(UpgradeSettings&)>;
     const std::pair<std::vector<std::string>, Set> cases[] = {
         // Option words are single letters, case-insensitive, with "-" or "/".
+        {{}, [](UpgradeSettings&) {}},
         {{"-ne", "-ef", "-", "/"}, [](UpgradeSettings&) {}},
         {{"-N", "-e", "/F", "/h"},
          [](UpgradeSettings& e) {
              e.nonInteractive = e.eraseConfig = e.fastDownload = e.showUsage = true;
              e.verifyFirst = false;
          }},
-        {{"-s", "5000"}, [](UpgradeSettings& e) { e.programSize = 5000; }},
-        {{"-S", "5000"}, [](UpgradeSettings& e) { e.programSize = 5000; }},
-        {{"/s", "5000"}, [](UpgradeSettings& e) { e.programSize = 5000; }},
-        {{"/S", "5000"}, [](UpgradeSettings& e) { e.programSize = 5000; }},
-        {{"-s", "123abc"}, [](UpgradeSettings& e) { e.programSize = 123; }},
+        {{"-s", "7", "-S", "6", "/S", "5000"}, [](UpgradeSettings& e) { e.programSize = 5000; }},
+        {{"/s", "123abc"}, [](UpgradeSettings& e) { e.programSize = 123; }},
         {{"-s", "kilobytes"}, [](UpgradeSettings&) {}},
-        // An option word cancels a waiting value.
-        {{"-u", "-e", "-p", "-secret", "word", "-s", "-5", "-b", "/o", "-u"},
-         [](UpgradeSettings& e) { e.eraseConfig = true; }},
-        // Stray values are ignored.
+        // An option word cancels a waiting value; stray values are ignored.
+        {{"-u", "-e", "-p", "-secret", "word", "-s", "-5", "-b", "/o", "-u"}, [](UpgradeSettings& e) { e.eraseConfig = true; }},
         {{"hello", "-u", "op", "world", "COM2"}, [](UpgradeSettings& e) { e.username = "op"; }},
-        // Values are stored verbatim and the later one wins.
+        // Values are stored verbatim, absolute paths are values, and the later one wins.
         {{"-o", "com1", "-u", " Op Name ", "-p", "x", "-p", "", "-c", "first", "-c", "tarvel.dmf"},
          [](UpgradeSettings& e) { e.comPort = "com1", e.username = " Op Name ", e.codeFile = "tarvel.dmf"; }},
-        // Absolute paths are values.
         {{"-b", "/home/op/tarvelboot.dmf", "/c", "/home/op/tarvel.dmf", "-o", "/dev/ttyUSB0", "-u", "/x", "-p", "/"},
          [](UpgradeSettings& e) {
              e.bootFile = "/home/op/tarvelboot.dmf", e.codeFile = "/home/op/tarvel.dmf", e.comPort = "/dev/ttyUSB0";
@@ -63,76 +51,35 @@ TEST_F(CommandLine, EachArgumentChangesOnlyItsSetting)
     for (const auto& [args, set] : cases) {
         UpgradeSettings parsed, expected;
         CUpgradeCommandLineInfo info(&parsed);
-        parseCommandLine(args, info);
+        std::vector<const char*> argv{"-e"};  // the program's name, no argument
+        for (const auto& a : args)
+            argv.push_back(a.c_str());
+        parseCommandLine(static_cast<int>(argv.size()), argv.data(), info);
         set(expected);
         EXPECT_EQ(dump(parsed), dump(expected)) << ::testing::PrintToString(args);
     }
 }
 
-TEST(ProgramSize, ReadsLikeAtoiWithoutOverflow)
+TEST(CommandLine, ProgramSizeReadsLikeAtoiWithoutOverflow)
 {
     const std::pair<const char*, std::int32_t> cases[] = {
-        {"", 0},
-        {" \t\n42", 42},
-        {"+7", 7},
-        {" -3", -3},
-        {"- 3", 0},
-        {"2147483647", INT32_MAX},
-        {"2147483648", INT32_MAX},
-        {"99999999999999999999999999999999", INT32_MAX},
-        {" -2147483648", INT32_MIN},
-        {" -2147483649", INT32_MIN},
-        {" -99999999999999999999999999999999", INT32_MIN},
-        {"000000000000000000000000000012", 12},
-    };
+        {"", 0}, {" \t\n42", 42}, {"+7", 7}, {" -3", -3}, {"- 3", 0}, {"000000000000000000000000000012", 12},
+        {"2147483647", INT32_MAX}, {"2147483648", INT32_MAX}, {"99999999999999999999999999999999", INT32_MAX},
+        {" -2147483648", INT32_MIN}, {" -2147483649", INT32_MIN}, {" -99999999999999999999999999999999", INT32_MIN}};
     for (const auto& [text, value] : cases)
         EXPECT_EQ(CUpgradeCommandLineInfo::toInt(text), value) << '"' << text << '"';
 }
 
-TEST_F(CommandLine, NoArgumentsKeepTheDefaultsAndTheProgramNameIsSkipped)
+TEST(CommandLine, TheUsageTextNamesEveryOptionOfTheParser)
 {
-    const char* none[] = {"upgrade"};
-    CUpgradeCommandLineInfo info(&s);
-    parseCommandLine(1, none, info);
-    EXPECT_EQ(dump(s), defaults);
-    EXPECT_EQ(s.newVersion, "2.0.10");
-
-    const char* argv[] = {"-e", "-f"};
-    parseCommandLine(2, argv, info);
-    EXPECT_FALSE(s.eraseConfig);
-    EXPECT_TRUE(s.fastDownload);
-}
-
-// Records the calls, to check the walk itself.
-struct RecordingInfo : CUpgradeCommandLineInfo {
-    using CUpgradeCommandLineInfo::CUpgradeCommandLineInfo;
-    void ParseParam(const char* param, bool isFlag, bool isLast) override
-    {
-        calls.push_back(std::string(isFlag ? "flag:" : "value:") + param + (isLast ? ":last" : ""));
-    }
-    std::vector<std::string> calls;
-};
-
-TEST_F(CommandLine, WalkMarksFlagsAndTheLastArgument)
-{
-    RecordingInfo info(&s);
-    parseCommandLine({"-Sx", "/O", "/sx", "/dev/ttyS1", "-", "plain", ""}, info);
-    const std::vector<std::string> expected = {"flag:Sx",    "flag:O", "value:/sx", "value:/dev/ttyS1",
-                                               "flag:",      "value:plain", "value::last"};
-    EXPECT_EQ(info.calls, expected);
-}
-
-TEST(UsageText, NamesExactlyTheParsersOptionsAndSurvivesPrintf)
-{
+    UpgradeSettings s;
+    const CUpgradeCommandLineInfo info(&s);
     const std::string text = kUsageText;
     EXPECT_EQ(text.find('%'), std::string::npos);
-    UpgradeSettings s;
-    CUpgradeCommandLineInfo info(&s);
     std::string described;
     for (std::size_t at = text.find("\t-"); at != std::string::npos; at = text.find("\t-", at + 1)) {
-        const std::string letter = text.substr(at + 2, 1);
-        EXPECT_TRUE(info.isOptionWord(letter)) << letter;
-        described += letter;
+        described += text.substr(at + 2, 1);
+        EXPECT_TRUE(info.isOptionWord(described.substr(described.size() - 1))) << described;
     }
     EXPECT_EQ(described, "nefhsupbco");
 }

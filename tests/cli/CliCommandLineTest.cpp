@@ -1,8 +1,12 @@
 // upgrade-cli's command line: upgrade's options keep their meanings, the additions work, and
-// what a headless run cannot guess is a usage error.
+// what a headless run cannot guess is a usage error; the target-version rule's boundaries.
+#include "app/VersionRule.h"
 #include "cli/CliCommandLineInfo.h"
 
 #include <gtest/gtest.h>
+
+#include <memory>
+#include <tuple>
 
 namespace {
 
@@ -12,75 +16,46 @@ struct Parsed {
     bool ok = false;
 };
 
-std::unique_ptr<Parsed> parse(const std::vector<std::string>& args)
+std::unique_ptr<Parsed> parse(std::vector<std::string> args, bool withFiles = true)
 {
+    if (withFiles)
+        args.insert(args.end(), {"-b", "/fw/tarvelboot.dmf", "-c", "/fw/tarvel.dmf"});
     auto p = std::make_unique<Parsed>();
     p->ok = parseCliArguments(args, p->settings, p->flags);
     return p;
 }
 
-const std::vector<std::string> kFiles = {"-b", "/fw/tarvelboot.dmf", "-c", "/fw/tarvel.dmf"};
-
-std::vector<std::string> withFiles(std::vector<std::string> args)
-{
-    args.insert(args.end(), kFiles.begin(), kFiles.end());
-    return args;
-}
-
 }  // namespace
 
-TEST(CliCommandLine, UpgradeOptionsKeepTheirMeaningsAndPathsAreValues)
+TEST(CliCommandLine, OptionsDefaultsAndTheVerifyChoices)
 {
-    auto p = parse(withFiles({"-e", "/F", "-s", "5000", "-u", "admin", "-p", "secret", "-o", "/dev/ttyUSB0",
-                              "-t", "1.5.13", "-y"}));
+    auto p = parse({"-e", "/F", "-s", "5000", "-u", "admin", "-p", "secret", "-o", "/dev/ttyUSB0", "-t", "1.5.13", "-y"});
     ASSERT_TRUE(p->ok) << p->flags.error;
-    EXPECT_TRUE(p->settings.eraseConfig);
-    EXPECT_TRUE(p->settings.fastDownload);
-    EXPECT_EQ(p->settings.programSize, 5000);
-    EXPECT_EQ(p->settings.username, "admin");
-    EXPECT_EQ(p->settings.password, "secret");
-    EXPECT_EQ(p->settings.comPort, "/dev/ttyUSB0");
-    EXPECT_EQ(p->settings.bootFile, "/fw/tarvelboot.dmf");
-    EXPECT_EQ(p->settings.codeFile, "/fw/tarvel.dmf");
-    EXPECT_EQ(p->settings.newVersion, "1.5.13");
-    EXPECT_TRUE(p->flags.acceptAgreement);
-    EXPECT_TRUE(p->settings.verifyFirst);
+    const UpgradeSettings& s = p->settings;
+    EXPECT_TRUE(s.eraseConfig && s.fastDownload && s.verifyFirst && p->flags.acceptAgreement);
     EXPECT_FALSE(p->flags.verifyOnly);
-}
-
-TEST(CliCommandLine, DefaultsAndTheVerifyChoices)
-{
-    auto plain = parse(kFiles);
+    EXPECT_EQ(std::tie(s.programSize, s.username, s.password, s.comPort, s.bootFile, s.codeFile, s.newVersion),
+              std::make_tuple(5000, "admin", "secret", "/dev/ttyUSB0", "/fw/tarvelboot.dmf", "/fw/tarvel.dmf", "1.5.13"));
+    auto plain = parse({});
     ASSERT_TRUE(plain->ok);
-    EXPECT_EQ(plain->settings.newVersion, "2.0.10");
-    EXPECT_EQ(plain->settings.comPort, "COM1");
+    EXPECT_EQ(plain->settings.newVersion + " " + plain->settings.comPort, "2.0.10 COM1");
     EXPECT_FALSE(plain->flags.acceptAgreement);
-
-    auto noVerify = parse(withFiles({"-n"}));
-    ASSERT_TRUE(noVerify->ok);
-    EXPECT_FALSE(noVerify->settings.verifyFirst);
-
-    auto verifyOnly = parse({"-V"});  // no files needed
-    ASSERT_TRUE(verifyOnly->ok) << verifyOnly->flags.error;
-    EXPECT_TRUE(verifyOnly->flags.verifyOnly);
-
-    EXPECT_FALSE(parse({"-V", "-n"})->ok);
-    EXPECT_TRUE(parse({"-h", "-zz"})->flags.error.size() > 0);  // -h does not excuse an unknown option
-    EXPECT_TRUE(parse({"-h"})->ok);
+    EXPECT_FALSE(parse({"-n"})->settings.verifyFirst);
+    auto verifyOnly = parse({"-V"}, false);  // no files needed
+    EXPECT_TRUE(verifyOnly->ok && verifyOnly->flags.verifyOnly) << verifyOnly->flags.error;
+    EXPECT_TRUE(parse({"-h"}, false)->ok);
 }
 
 TEST(CliCommandLine, UsageErrors)
 {
-    struct Case {
-        std::vector<std::string> args;
-        const char* mentions;
-    };
-    const Case cases[] = {
-        {withFiles({"-t", "2.0"}), "Invalid Firmware Version entered."},
-        {withFiles({"-q"}), "unknown option -q"},
-        {withFiles({"-ne"}), "unknown option -ne"},
-        {withFiles({"stray"}), "unexpected argument \"stray\""},
-        {withFiles({"-u"}), "option -u needs a value"},       // followed by -b: the wait is cancelled
+    const std::pair<std::vector<std::string>, const char*> cases[] = {
+        {{"-t", "2.0"}, "Invalid Firmware Version entered."},
+        {{"-q"}, "unknown option -q"},
+        {{"-ne"}, "unknown option -ne"},
+        {{"-h", "-zz"}, "unknown option -zz"},  // -h does not excuse an unknown option
+        {{"-V", "-n"}, "-n"},
+        {{"stray"}, "unexpected argument \"stray\""},
+        {{"-u"}, "option -u needs a value"},  // followed by -b: the wait is cancelled
         {{"-b", "/fw/tarvelboot.dmf", "-c"}, "option -c needs a value"},
         {{"-b", "/fw/tarvelboot.dmf", "-c", "/fw/tarvel.dmf", "-t"}, "option -t needs a value"},
         {{"-c", "/fw/tarvel.dmf"}, "boot file (-b) is needed"},
@@ -88,9 +63,18 @@ TEST(CliCommandLine, UsageErrors)
         {{"-b", "/fw/TARVELBOOT.DMF", "-c", "/fw/tarvel.dmf"}, "Invalid Tarvel boot file selected."},
         {{"-b", "/fw/tarvelboot.dmf", "-c", "/fw/code.bin"}, "Invalid Tarvel code file selected."},
     };
-    for (const auto& c : cases) {
-        auto p = parse(c.args);
-        EXPECT_FALSE(p->ok) << c.mentions;
-        EXPECT_NE(p->flags.error.find(c.mentions), std::string::npos) << p->flags.error;
+    for (const auto& [args, mentions] : cases) {
+        auto p = parse(args, args.size() < 2 || (args[0] != "-b" && args[0] != "-c"));
+        EXPECT_FALSE(p->ok) << mentions;
+        EXPECT_NE(p->flags.error.find(mentions), std::string::npos) << p->flags.error;
     }
+}
+
+TEST(VersionRule, TheBoundariesOfEachCondition)
+{
+    for (const char* v : {"2.0.10", "1.5.13", "10.25.100", "1.2.345678", "2.0.", "123.45.678", "1.23.4567"})
+        EXPECT_TRUE(isValidVersion(v)) << v;
+    for (const char* v : {"", "2.0", "2..10", "1234.5.6", "2.100.1", "x2.0.10", "2.0.10x", " 2.0.10", "2.0.10 ",
+                          "1.2.3456789", ".2.0", "2.0.1.0", "2.a.1", "2.0.-1", "2.0.1\n", "123.45.67890", "1.234.5"})
+        EXPECT_FALSE(isValidVersion(v)) << '"' << v << '"';
 }

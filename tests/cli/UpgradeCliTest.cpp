@@ -1,261 +1,191 @@
 // upgrade-cli end to end against the virtual module on virtual time: exit codes, what goes to
-// each stream, and the agreement rules. The library entry point runs with in-memory streams.
+// each stream, and the agreement rules; and the progress display on its own, as the bytes it
+// writes for a recorded sequence of reports.
 #include "cli/CliProgress.h"
 #include "cli/UpgradeCli.h"
 
 #include "app/AgreementText.h"
 #include "sim/ZModemReceiver.h"
 #include "support/ModuleHarness.h"
+#include "support/TempDir.h"
 #include "upgrade/UpgradeMessages.h"
 #include "upgrade/UpgradeWorker.h"
 #include "verify/Verification.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdio>
-#include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
-#include <random>
 
 namespace {
 
-namespace fs = std::filesystem;
-
-struct Result {
-    int code = -1;
-    std::string out;
-    std::string err;
-};
-
-// A FILE* on a file of the test's folder (in-memory streams are POSIX only); take() closes it and
-// returns what was written, byte for byte.
+// A FILE* on a file of the test's folder (in-memory streams are POSIX only); take() closes it
+// and returns what was written, byte for byte.
 struct Capture {
-    explicit Capture(const fs::path& p) : path(p), file(std::fopen(p.string().c_str(), "w+b")) {}
+    explicit Capture(std::string p) : path(std::move(p)), file(std::fopen(path.c_str(), "w+b")) {}
     std::string take()
     {
         std::fclose(file);
         std::ifstream in(path, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
-    fs::path path;
+    std::string path;
     std::FILE* file;
 };
 
 class CliRun : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        dir = fs::temp_directory_path() /
-              ("tarvel-cli-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::create_directories(dir);
-        std::mt19937 gen(7);
-        auto fill = [&](std::string& text, int n) {
-            std::generate_n(std::back_inserter(text), n, [&] { return static_cast<char>(gen()); });
-        };
-        fill(boot, 20'000);
-        fill(code, 30'000);
-        bootPath = (dir / "tarvelboot.dmf").string();
-        codePath = (dir / "tarvel.dmf").string();
-        std::ofstream(bootPath, std::ios::binary) << boot;
-        std::ofstream(codePath, std::ios::binary) << code;
-    }
-    void TearDown() override { fs::remove_all(dir); }
+    test::TempDir dir{"cli"};
+    const std::string boot = test::randomText(20'000, 1), code = test::randomText(30'000, 2);
+    const std::string bootPath = dir.put("tarvelboot.dmf", boot), codePath = dir.put("tarvel.dmf", code);
+    std::shared_ptr<sim::ReceivedFiles> store = std::make_shared<sim::ReceivedFiles>();
+    std::unique_ptr<test::ModuleHarness> harness;
+    std::string out, err;
 
-    void makeModule(sim::ModuleConfig cfg = {}, platform::IThreadStarter* threads = nullptr)
+    int run(const std::vector<std::string>& args, const std::string& input = "", bool inTty = false,
+            bool errTty = false, const std::string& program = "upgrade-cli")
     {
-        cfg.receiver = sim::ZModemReceiver::factory({}, store);
-        harness = std::make_unique<test::ModuleHarness>(std::move(cfg), threads ? threads : &inlineThreads);
-    }
-
-    Result run(const std::vector<std::string>& args, const std::string& input = "", bool inTty = false,
-               bool errTty = false, const std::string& program = "upgrade-cli")
-    {
-        Capture out(dir / "out"), err(dir / "err");
-        const fs::path inPath = dir / "in";
-        std::ofstream(inPath, std::ios::binary) << input;
-        std::FILE* inFile = std::fopen(inPath.string().c_str(), "rb");
-        CliStreams streams{inFile, out.file, err.file, inTty, errTty, program};
-        Result r;
-        r.code = runUpgradeCli(args, streams);
-        std::fclose(inFile);
-        r.out = out.take();
-        r.err = err.take();
-        return r;
+        Capture o(dir.file("out")), e(dir.file("err"));
+        std::FILE* in = std::fopen(dir.put("in", input).c_str(), "rb");
+        const int exit = runUpgradeCli(args, {in, o.file, e.file, inTty, errTty, program});
+        std::fclose(in);
+        out = o.take(), err = e.take();
+        return exit;
     }
     std::vector<std::string> upgradeArgs(std::vector<std::string> extra) const
     {
         extra.insert(extra.end(), {"-y", "-b", bootPath, "-c", codePath});
         return extra;
     }
-    void expectNothingSent() { EXPECT_EQ(harness->hostText(), ""); }
-
-    fs::path dir;
-    std::string boot, code, bootPath, codePath;
-    platform::InlineThreadStarter inlineThreads;
-    std::shared_ptr<sim::ReceivedFiles> store = std::make_shared<sim::ReceivedFiles>();
-    std::unique_ptr<test::ModuleHarness> harness;
 };
-
-std::size_t occurrences(const std::string& text, const std::string& what)
-{
-    std::size_t n = 0;
-    for (std::size_t p = text.find(what); p != std::string::npos; p = text.find(what, p + what.size()))
-        ++n;
-    return n;
-}
 
 }  // namespace
 
-TEST_F(CliRun, HelpAndUsageErrorsTouchNothing)
+TEST_F(CliRun, EachEndOfARunGivesItsCodeAndItsTexts)
 {
-    makeModule();
-    const Result help = run({"-h"});
-    EXPECT_EQ(help.code, 0);
-    EXPECT_EQ(help.out, kCliUsageText);
-    // Installed under another name, the program calls itself by that name, options still aligned.
-    const Result installed = run({"-h"}, "", false, false, "tarvel-upgrade-cli");
-    EXPECT_EQ(installed.out.substr(0, installed.out.find("--list-ports")),
-              "Usage: tarvel-upgrade-cli [-e] [-f] [-n | -V] [-y] [-h] [-t version] [-s pgmSize] [-u username]\n"
-              "                          [-p password] [-o com-port] -b boot-file -c code-file\n"
-              "       tarvel-upgrade-cli ");
-    EXPECT_EQ(run({"-y", "-Q"}, "", false, false, "tarvel-upgrade-cli").err.rfind("tarvel-upgrade-cli: ", 0), 0u);
-
-    const Result badVersion = run(upgradeArgs({"-t", "2.0"}));
-    EXPECT_EQ(badVersion.code, 64);
-    EXPECT_NE(badVersion.err.find("Invalid Firmware Version entered."), std::string::npos);
-    EXPECT_EQ(run({"-y", "-Q"}).code, 64);
-    EXPECT_EQ(run({"-y", "-b", bootPath}).code, 64);  // no code file
-    EXPECT_EQ(run({"-y", "-V", "-n"}).code, 64);
-    expectNothingSent();
+    UpgradeSettings older, newer, target;
+    older.deviceVersion = "2.0.10", newer.deviceVersion = "2.0.11";
+    const std::string installed = "tarvel-upgrade-cli";
+    // after: once the module is there; notSent: what must not reach the line.
+    struct Case { const char* name; std::vector<std::string> args; std::string input; bool inTty; std::string program;
+                  std::function<void(sim::ModuleConfig&)> tweak; std::function<void()> after; int code;
+                  std::string outStart, errHas, notSent; };
+    const Case cases[] = {
+        {"help", {"-h"}, "", false, "upgrade-cli", nullptr, nullptr, 0, kCliUsageText, "", "\r"},
+        // Installed under another name, the program calls itself by that name, options still aligned.
+        {"help under another name", {"-h"}, "", false, installed, nullptr, nullptr, 0,
+         "Usage: tarvel-upgrade-cli [-e] [-f] [-n | -V] [-y] [-h] [-t version] [-s pgmSize] [-u username]\n"
+         "                          [-p password] [-o com-port] -b boot-file -c code-file\n       tarvel-upgrade-cli ",
+         "", "\r"},
+        {"usage error", upgradeArgs({"-t", "2.0"}), "", false, installed, nullptr, nullptr, 64, "",
+         "tarvel-upgrade-cli: Invalid Firmware Version entered.", "\r"},
+        {"agreement without a terminal", {"-V"}, "", false, "upgrade-cli", nullptr, nullptr, 10, "", "give -y", "\r"},
+        {"agreement rejected", {"-V"}, "no\n", true, "upgrade-cli", nullptr, nullptr, 10, agreementText(), "", "\r"},
+        {"agreement accepted", {"-V"}, " I Accept\n", true, "upgrade-cli", nullptr, nullptr, 0, agreementText(), "", "AT{"},
+        {"verified only", {"-y", "-V"}, "", false, "upgrade-cli", nullptr, nullptr, 0, verificationPassedText(older) + "\n",
+         "upgrade-cli: ", "AT{"},
+        {"failed verification", upgradeArgs({}), "", false, "upgrade-cli", [](sim::ModuleConfig& c) { c.version = "2.0.11"; },
+         nullptr, 4, verificationFailedLine(newer) + "\n\n" + verificationReason(4, newer) + "\n", "", "reboot"},
+        {"port held", {"-y", "-V", "-o", "COM1"}, "", false, "upgrade-cli", nullptr,
+         [this] { harness->line.setFaults({true}); },
+         1, verificationFailedLine(older).substr(0, 20), "\nUnable to gain access to the COM port.\n", ""},
+        {"refused login without verification", upgradeArgs({"-n", "-u", "admin", "-p", "wrong"}), "", false,
+         "upgrade-cli", [](sim::ModuleConfig& c) { c.start = sim::ConsoleStart::LoggedOut; }, nullptr, 2,
+         upgradeFailedLine(target) + "\n\n" + upgradeFailureDetails(2, target) + "\n", ProgressState::kFailed, "Show System"},
+        {"missing boot file", upgradeArgs({"-n", "-f"}), "", false, "upgrade-cli", nullptr,
+         [this] { std::remove(bootPath.c_str()); }, 7, upgradeFailedLine(target),
+         "Error:Failed to open " + bootPath + "\nError:ZModem transfer failed.\n", "Show System"},
+    };
+    platform::InlineThreadStarter threads;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        sim::ModuleConfig cfg;
+        cfg.receiver = sim::ZModemReceiver::factory({}, store);
+        if (c.tweak)
+            c.tweak(cfg);
+        harness.reset();  // its platform goes before the next one comes
+        harness = std::make_unique<test::ModuleHarness>(cfg, &threads);
+        if (c.after)
+            c.after();
+        EXPECT_EQ(run(c.args, c.input, c.inTty, false, c.program), c.code);
+        EXPECT_EQ(out.substr(0, c.outStart.size()), c.outStart);
+        EXPECT_NE(err.find(c.errHas), std::string::npos) << err;
+        EXPECT_EQ(harness->count(c.notSent), 0u) << "the line is left alone";
+        EXPECT_TRUE(harness->notifier.texts().empty()) << "the program's own notifier takes the boxes";
+    }
 }
 
-TEST_F(CliRun, AgreementIsAskedOnATerminalOnly)
-{
-    makeModule();
-    const Result noTerminal = run({"-V"});
-    EXPECT_EQ(noTerminal.code, 10);
-    EXPECT_NE(noTerminal.err.find("-y"), std::string::npos);
-    EXPECT_EQ(noTerminal.out, "");
-
-    const Result rejected = run({"-V"}, "no\n", true);
-    EXPECT_EQ(rejected.code, 10);
-    EXPECT_EQ(rejected.out.rfind(agreementText(), 0), 0u);
-    const Result endOfInput = run({"-V"}, "", true);
-    EXPECT_EQ(endOfInput.code, 10);
-    expectNothingSent();
-
-    const Result accepted = run({"-V"}, "I accept\n", true);
-    EXPECT_EQ(accepted.code, 0);
-    EXPECT_NE(accepted.out.find("The test of your Tarvel router module indicates"), std::string::npos);
-}
-
-TEST_F(CliRun, VerifyOnlyPrintsTheVerdict)
-{
-    makeModule();
-    const Result r = run({"-y", "-V"});
-    EXPECT_EQ(r.code, 0);
-    UpgradeSettings expected;
-    expected.deviceVersion = "2.0.10";
-    EXPECT_EQ(r.out, verificationPassedText(expected) + "\n");
-    EXPECT_EQ(harness->count("AT{"), 0u);
-}
-
-TEST_F(CliRun, FailedVerificationExitsWithItsCodeAndDoesNotUpgrade)
-{
-    sim::ModuleConfig cfg;
-    cfg.version = "2.0.11";
-    makeModule(cfg);
-    const Result r = run(upgradeArgs({}));
-    EXPECT_EQ(r.code, 4);
-    UpgradeSettings expected;
-    expected.deviceVersion = "2.0.11";
-    EXPECT_EQ(r.out, verificationFailedLine(expected) + "\n\n" + verificationReason(4, expected) + "\n");
-    EXPECT_EQ(harness->count("reboot"), 0u);
-    EXPECT_TRUE(store->files().empty());
-}
-
-TEST_F(CliRun, PortHeldIsReportedAsAMessageLineAndCodeOne)
-{
-    makeModule();
-    sim::LineFaults f;
-    f.failOpen = true;
-    harness->line.setFaults(f);
-    const Result r = run({"-y", "-V", "-o", "COM1"});
-    EXPECT_EQ(r.code, 1);
-    EXPECT_NE(r.err.find("\nUnable to gain access to the COM port.\n"), std::string::npos);
-    EXPECT_TRUE(harness->notifier.texts().empty());  // the CLI's own notifier took the box
-}
-
-TEST_F(CliRun, VerifiedUpgradeOnAWorkerThread)
+TEST_F(CliRun, VerifiedUpgradeOnAWorkerThreadWithLiveProgress)
 {
     platform::DetachedThreadStarter detached;
-    makeModule({}, &detached);
-    const Result r = run(upgradeArgs({}));
-    ASSERT_EQ(r.code, 0) << r.err;
-    UpgradeSettings expected;
-    EXPECT_EQ(r.out.substr(r.out.size() - upgradeCompletedLine(expected).size() - 1),
-              upgradeCompletedLine(expected) + "\n");
+    sim::ModuleConfig cfg;
+    cfg.receiver = sim::ZModemReceiver::factory({}, store);
+    harness = std::make_unique<test::ModuleHarness>(cfg, &detached);
+    ASSERT_EQ(run(upgradeArgs({}), "", false, true), 0) << err;
+    const std::string done = upgradeCompletedLine(UpgradeSettings{}) + "\n";
+    EXPECT_EQ(out.substr(out.size() - done.size()), done);
     const auto files = store->files();
     ASSERT_EQ(files.size(), 2u);
-    EXPECT_EQ(std::string(files[0].data.begin(), files[0].data.end()), boot);
-    EXPECT_EQ(std::string(files[1].data.begin(), files[1].data.end()), code);
-
-    // Status lines in order, then the verdict; progress as plain lines, throttled.
+    EXPECT_EQ(std::string(files[0].data.begin(), files[0].data.end()) + std::string(files[1].data.begin(), files[1].data.end()),
+              boot + code);
+    // Status lines in order, each live count line ended before the next status line.
     std::size_t at = 0;
-    for (const char* line : {ProgressState::kInitialStatus, kStatusPreparingFlash, kStatusBootDownload,
-                             "19K of 19K", kStatusBootDone, kStatusCodeDownload, "29K of 29K",
-                             ProgressState::kCompleted}) {
-        const std::size_t p = r.err.find(line, at);
-        ASSERT_NE(p, std::string::npos) << line << "\n" << r.err;
-        at = p;
+    for (const std::string& line : std::vector<std::string>{
+             ProgressState::kInitialStatus, kStatusPreparingFlash, kStatusBootDownload, "\rboot file  [", "19K of 19K",
+             "left\x1b[K\n" + std::string(kStatusBootDone), kStatusCodeDownload, "29K of 29K",
+             "left\x1b[K\n" + std::string(ProgressState::kCompleted)}) {
+        ASSERT_NE(at = err.find(line, at), std::string::npos) << line << "\n" << err;
     }
-    EXPECT_EQ(r.err.find('\r'), std::string::npos);
-    EXPECT_LE(occurrences(r.err, "code file  "), 3u);  // 8 reports in about 8 s of line time
-}
-
-TEST_F(CliRun, UpgradeFailureExitsWithItsCodeAndDetails)
-{
-    sim::ModuleConfig cfg;
-    cfg.start = sim::ConsoleStart::LoggedOut;
-    makeModule(cfg);
-    const Result r = run(upgradeArgs({"-n", "-u", "admin", "-p", "wrong", "-o", "COM1"}));
-    EXPECT_EQ(r.code, 2);
-    UpgradeSettings expected;
-    EXPECT_EQ(r.out, upgradeFailedLine(expected) + "\n\n" + upgradeFailureDetails(2, expected) + "\n");
-    EXPECT_NE(r.err.find(ProgressState::kFailed), std::string::npos);
-    EXPECT_EQ(harness->count("Show System"), 0u);  // -n: no verification
-}
-
-TEST_F(CliRun, MissingBootFileGivesSevenWithTheSenderMessages)
-{
-    makeModule();
-    fs::remove(bootPath);
-    const Result r = run(upgradeArgs({"-n", "-f"}));
-    EXPECT_EQ(r.code, 7);
-    EXPECT_NE(r.err.find("Error:Failed to open " + bootPath + "\nError:ZModem transfer failed.\n"),
-              std::string::npos)
-        << r.err;
-    EXPECT_NE(r.out.find("Check that the boot file \"" + bootPath + "\" is correct."), std::string::npos);
-}
-
-TEST_F(CliRun, LiveProgressOnATerminalKeepsLinesApart)
-{
-    makeModule();
-    const Result r = run(upgradeArgs({"-n", "-f"}), "", false, true);
-    ASSERT_EQ(r.code, 0);
-    EXPECT_NE(r.err.find("\rboot file  ["), std::string::npos);
-    // Each live line is ended before the next status line starts.
-    EXPECT_NE(r.err.find("left\x1b[K\n" + std::string(kStatusBootDone)), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("left\x1b[K\n" + std::string(ProgressState::kCompleted)), std::string::npos);
 }
 
 TEST(CliProgressLine, BarRateAndTimeLeft)
 {
-    EXPECT_EQ(CliProgress::formatLine("boot file", 34, 68, 2048.0, 10),
-              "boot file  [#####-----]  34K of 68K  2.0 KB/s  0:17 left");
-    EXPECT_EQ(CliProgress::formatLine("code file", 600, 600, 4096.0, 4), "code file  [####]  600K of 600K  4.0 KB/s  0:00 left");
-    EXPECT_EQ(CliProgress::formatLine("code file", 0, 0, -1.0, 0), "code file  0K of 0K");
-    EXPECT_EQ(CliProgress::formatLine("boot file", 4, 7000, 100.0, 0), "boot file  4K of 7000K  0.1 KB/s  19:53:59 left");
+    const std::pair<std::string, std::string> lines[] = {
+        {CliProgress::formatLine("boot file", 34, 68, 2048.0, 10), "boot file  [#####-----]  34K of 68K  2.0 KB/s  0:17 left"},
+        {CliProgress::formatLine("code file", 600, 600, 4096.0, 4), "code file  [####]  600K of 600K  4.0 KB/s  0:00 left"},
+        // Under 1 K counts as complete; a rate of 0 is no rate.
+        {CliProgress::formatLine("code file", 0, 0, -1.0, 4), "code file  [####]  0K of 0K"},
+        {CliProgress::formatLine("code file", 0, 10, 0.0, 0), "code file  0K of 10K"},
+        {CliProgress::formatLine("boot file", 0, 3600, 1024.0, 0), "boot file  0K of 3600K  1.0 KB/s  1:00:00 left"},
+        {CliProgress::formatLine("boot file", 4, 7000, 100.0, 0), "boot file  4K of 7000K  0.1 KB/s  19:53:59 left"}};
+    for (const auto& [got, want] : lines)
+        EXPECT_EQ(got, want);
+}
+
+// Reports as the worker and the sender make them, at virtual times, on a plain stream: a count at
+// most every 5 s and the complete one (a terminal's live lines are seen in the run above).
+TEST(CliProgressLine, ReportsBecomeLinesAsTheStreamAllows)
+{
+    test::TempDir dir{"progress"};
+    Capture err(dir.file("err"));
+    ConsoleOutput output(err.file, false);
+    platform::VirtualClock clock;
+    CliProgress p(output, clock);
+    p.begin();
+    const auto report = [&](std::int64_t atUs, const char* status, int sentK, int totalK) {
+        clock.advanceToUs(atUs);
+        p.statusText = status;
+        p.bootPhase = p.bootPhase && status != std::string(kStatusBootDone) && status != std::string(kStatusCodeDownload);
+        (p.bootPhase ? p.bootSentK : p.codeSentK) = sentK;
+        (p.bootPhase ? p.bootTotalK : p.codeTotalK) = totalK;
+        if (sentK >= 0)
+            (p.bootPhase ? p.bootProgressText : p.codeProgressText) = std::to_string(sentK) + "K of " + std::to_string(totalK) + "K";
+        p.refresh();
+    };
+    report(0, kStatusBootDownload, 1, 10);  // the rate is not known yet
+    report(1'000'000, kStatusBootDownload, 2, 10);  // within 5 s of the last line
+    report(2'500'000, kStatusBootDownload, 4, 10);
+    report(5'000'000, kStatusBootDownload, 4, 10);  // the same count again
+    report(6'000'000, kStatusBootDownload, 8, 10);
+    report(8'000'000, kStatusBootDownload, 10, 10);
+    report(9'000'000, kStatusBootDone, -1, 3);
+    report(24'000'000, kStatusCodeDownload, -1, 3);
+    report(26'000'000, kStatusCodeDownload, 3, 3);
+    p.showFinished(8);
+    EXPECT_EQ(err.take(), std::string(ProgressState::kInitialStatus) + "\n" + kStatusBootDownload +
+                              "\nboot file  1K of 10K\nboot file  8K of 10K  1.3 KB/s  0:02 left\n"
+                              "boot file  10K of 10K  1.2 KB/s  0:00 left\n" + kStatusBootDone + "\n" +
+                              kStatusCodeDownload + "\ncode file  3K of 3K  1.5 KB/s  0:00 left\n" + ProgressState::kFailed + "\n");
 }

@@ -1,24 +1,19 @@
-// The POSIX serial device in real time, on a pseudo-terminal pair: CSerialPort gets the slave
-// path, the test plays the far end on the master. Bounds are loose; each case takes < 1 s but
-// the two at the line's pace (about 2 s each).
-// Also that a COM name overridden by the environment opens that device.
+// The POSIX serial device in real time, on a pseudo-terminal pair: the device (or CSerialPort on
+// it) gets the slave path, the test plays the far end on the master. Bounds are loose; each case
+// takes < 1 s.
 #include "platform/Platform.h"
 #include "platform/PosixSerialDevice.h"
 #include "platform/RecordingNotifier.h"
-#include "platform/SerialDeviceFactory.h"
 #include "platform/SystemClock.h"
 #include "serial/CSerialPort.h"
 #include "support/ScopedEnv.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <atomic>
 #include <chrono>
-#include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
-#include <random>
+#include <tuple>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
@@ -32,13 +27,14 @@ long msSince(Clock::time_point t0)
     return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t0).count());
 }
 
-using test::ScopedEnv;
+void pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 struct PtyLine : ::testing::Test {
     int master = -1;
     std::string slave;
     platform::RecordingNotifier notifier;
     platform::ScopedPlatform scope{{nullptr, nullptr, &notifier, nullptr}};  // real clock and devices
+    platform::SystemClock clock;
     CSerialPort port;
 
     void SetUp() override
@@ -61,247 +57,161 @@ struct PtyLine : ::testing::Test {
         std::string got;
         char buf[256];
         pollfd p{master, POLLIN, 0};
-        while (::poll(&p, 1, 50) > 0) {
-            const ssize_t n = ::read(master, buf, sizeof buf);
-            if (n <= 0)
-                break;
+        for (ssize_t n; ::poll(&p, 1, 50) > 0 && (n = ::read(master, buf, sizeof buf)) > 0;)
             got.append(buf, static_cast<std::size_t>(n));
-        }
         return got;
+    }
+    // The device itself at 38,400 bps with the given time-outs.
+    std::unique_ptr<platform::PosixSerialDevice> device(const platform::SerialTimeouts& t)
+    {
+        auto dev = platform::PosixSerialDevice::open(slave, clock);
+        platform::LineSettings s;
+        s.baudRate = 38400;
+        EXPECT_TRUE(dev && dev->setState(s) && dev->setTimeouts(t));
+        return dev;
     }
 };
 
-TEST_F(PtyLine, EveryByteValueCrossesUnchangedBothWays)
+TEST_F(PtyLine, LineSettingsAndEveryByteValueBothWaysWithWaitingBytesCounted)
 {
-    ASSERT_TRUE(port.open(slave, 38400, 4096, 4096)) << "modem-control ioctls fail on a pty; open must not";
-    EXPECT_TRUE(notifier.boxes().empty());
+    platform::LineSettings want, dcb;
+    want.outxCtsFlow = true, want.rtsControl = platform::LineSettings::RtsControl::Handshake;
+    for (std::uint32_t baud : {115200u, 38400u}) {
+        ASSERT_TRUE(port.open(slave, baud, 4096, 4096)) << "modem-control ioctls fail on a pty; open must not";
+        want.baudRate = baud;
+        EXPECT_TRUE(port.getState(dcb) && dcb == want);
+    }
     const std::string raw("\xff\x00\x11\x13\r\n\x7f\x03\x1a\x80", 10);
     send(raw);
+    pause(20);
+    EXPECT_EQ(port.bytesAvailable(), 10);
     for (unsigned char expected : raw)
         EXPECT_EQ(port.readByte(500), static_cast<int>(expected));
+    EXPECT_EQ(port.bytesAvailable(), 0);
     EXPECT_TRUE(port.writeText(raw));
     EXPECT_EQ(heard(), raw);
-}
-
-TEST_F(PtyLine, LineSettingsAreAppliedAndUnknownSpeedsRefused)
-{
-    platform::LineSettings dcb;
-    ASSERT_TRUE(port.open(slave, 115200, 4096, 4096));
-    ASSERT_TRUE(port.getState(dcb));
-    EXPECT_EQ(dcb.baudRate, 115200u);
-    EXPECT_EQ(dcb.byteSize, 8);
-    EXPECT_EQ(dcb.parity, platform::LineSettings::Parity::None);
-    EXPECT_EQ(dcb.stopBits, 1);
-    EXPECT_TRUE(dcb.outxCtsFlow);
-    EXPECT_FALSE(dcb.outX || dcb.inX);
-    ASSERT_TRUE(port.open(slave, 38400, 4096, 4096));
-    ASSERT_TRUE(port.getState(dcb));
-    EXPECT_EQ(dcb.baudRate, 38400u);
-
+    EXPECT_TRUE(notifier.boxes().empty());
     EXPECT_FALSE(port.open(slave, 12345, 4096, 4096));
     EXPECT_EQ(notifier.texts(), std::vector<std::string>{"Failed to set COM port state."});
 }
 
-TEST_F(PtyLine, ReadTextWaitsForTheFirstByteAndEndsTwoHundredMsAfterTheLast)
+TEST_F(PtyLine, ReadsEndAsTheirTimeOutsSayAndAHungUpLineFailsAtOnce)
 {
+    // readText: the gap timer runs only once the first byte is in, so a late first byte is still
+    // taken, and a pause shorter than the gap does not end the text.
     ASSERT_TRUE(port.open(slave, 38400, 4096, 4096));
-    std::thread farEnd([this] {
-        // The gap timer runs only once the first byte is in: a late first byte is still taken.
-        std::this_thread::sleep_for(std::chrono::milliseconds(250));
-        send("Log");
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));  // shorter than the gap
-        send("in: ");
-    });
-    const auto t0 = Clock::now();
+    std::thread farEnd([this] { pause(250), send("Log"), pause(100), send("in: "); });
+    auto t0 = Clock::now();
     std::string text;
     EXPECT_TRUE(port.readText(text));
-    const long elapsed = msSince(t0);
-    farEnd.join();
     EXPECT_EQ(text, "Login: ");
-    EXPECT_GE(elapsed, 540);
-    EXPECT_LE(elapsed, 950);
+    EXPECT_TRUE(msSince(t0) >= 540 && msSince(t0) <= 950) << msSince(t0);
+    farEnd.join();
+    port.close();
+
+    auto dev = device({0, 0, 100, 0, 0});
+    ASSERT_TRUE(dev);
+    std::uint8_t buf[16];
+    std::size_t received = 99;
+    t0 = Clock::now();
+    EXPECT_TRUE(dev->read(buf, sizeof buf, received)) << "a time-out is no failure";
+    EXPECT_EQ(received, 0u);
+    EXPECT_TRUE(msSince(t0) >= 90 && msSince(t0) <= 400) << msSince(t0);
+    send("ok");
+    pause(20);
+    ::close(master);
+    master = -1;
+    dev->setTimeouts({0, 0, 2000, 0, 0});
+    t0 = Clock::now();
+    dev->read(buf, sizeof buf, received);  // what was buffered before the hang-up may still come
+    EXPECT_FALSE(dev->read(buf, sizeof buf, received));
+    EXPECT_EQ(received, 0u);
+    EXPECT_LE(msSince(t0), 500) << "a hung-up line must neither wait out its time-outs nor spin";
 }
 
-TEST_F(PtyLine, SilentReadByteTimesOut)
-{
-    ASSERT_TRUE(port.open(slave, 38400, 4096, 4096));
-    const auto t0 = Clock::now();
-    EXPECT_EQ(port.readByte(100), -2);
-    const long elapsed = msSince(t0);
-    EXPECT_GE(elapsed, 90);
-    EXPECT_LE(elapsed, 400);
-}
-
-TEST_F(PtyLine, OpenIsExclusiveAndRefusesWhatIsNoTerminal)
+TEST_F(PtyLine, OpenIsExclusiveRefusesWhatIsNoTerminalAndFollowsTheEnvironment)
 {
     CSerialPort second;
     ASSERT_TRUE(port.open(slave, 38400, 4096, 4096));
     for (const std::string& path : {slave, std::string("/dev/null"), std::string("/nonexistent/ttyS9"), std::string()})
         EXPECT_FALSE(second.open(path, 38400, 4096, 4096)) << path;
-    const std::string access = "Unable to gain access to the COM port.";
-    EXPECT_EQ(notifier.texts(), (std::vector<std::string>(4, access)));
+    EXPECT_EQ(notifier.texts(), (std::vector<std::string>(4, "Unable to gain access to the COM port.")));
     port.close();
-    EXPECT_TRUE(second.open(slave, 38400, 4096, 4096));
+    test::ScopedEnv com2("UPGRADE_COM2", slave.c_str());
+    EXPECT_TRUE(second.open("COM2", 38400, 4096, 4096));
 }
 
 TEST_F(PtyLine, TerminalSettingsFoundAtOpenComeBackAtClose)
 {
-    // A second descriptor on the slave shows the settings from outside.
+    // A second descriptor on the slave shows the settings from outside (the raw mode in between
+    // shows in the other cases: an echo or a canonical read would change their bytes).
     const int observer = ::open(slave.c_str(), O_RDWR | O_NOCTTY);
     ASSERT_GE(observer, 0);
-    termios before{};
+    termios before{}, after{};
     ASSERT_EQ(::tcgetattr(observer, &before), 0);
     before.c_lflag |= ICANON | ECHO;
     before.c_iflag |= ICRNL | IXON;
-    cfsetispeed(&before, B9600);
     cfsetospeed(&before, B9600);
-    ASSERT_EQ(::tcsetattr(observer, TCSANOW, &before), 0);
-    ASSERT_EQ(::tcgetattr(observer, &before), 0);
-
-    termios during{}, after{};
+    ASSERT_TRUE(::tcsetattr(observer, TCSANOW, &before) == 0 && ::tcgetattr(observer, &before) == 0);
     ASSERT_TRUE(port.open(slave, 38400, 4096, 4096));
-    ASSERT_EQ(::tcgetattr(observer, &during), 0);
     port.close();
     ASSERT_EQ(::tcgetattr(observer, &after), 0);
     ::close(observer);
 
-    EXPECT_EQ(during.c_lflag & (ICANON | ECHO), 0u);
-    EXPECT_EQ(cfgetospeed(&during), static_cast<speed_t>(B38400));
-    EXPECT_EQ(after.c_iflag, before.c_iflag);
-    EXPECT_EQ(after.c_oflag, before.c_oflag);
-    EXPECT_EQ(after.c_cflag, before.c_cflag);
-    EXPECT_EQ(after.c_lflag, before.c_lflag);
+    EXPECT_EQ(std::tie(after.c_iflag, after.c_oflag, after.c_cflag, after.c_lflag),
+              std::tie(before.c_iflag, before.c_oflag, before.c_cflag, before.c_lflag));
     EXPECT_EQ(cfgetospeed(&after), static_cast<speed_t>(B9600));
-}
-
-TEST_F(PtyLine, AHungUpFarEndEndsTransfersAtOnce)
-{
-    ASSERT_TRUE(port.open(slave, 38400, 4096, 4096));
-    send("ok");
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    ::close(master);
-    master = -1;
-    const auto t0 = Clock::now();
-    std::string text;
-    port.readText(text);  // what was buffered before the hang-up may still come
-    EXPECT_EQ(port.readByte(5000), -2);
-    EXPECT_FALSE(port.readText(text));
-    EXPECT_LE(msSince(t0), 500) << "a hung-up line must neither wait out its time-outs nor spin";
 }
 
 TEST_F(PtyLine, AWriteGetsNoFurtherAheadOfTheLineThanTheOutputQueue)
 {
-    // Nobody reads, and the pty would take some 20 KB: the device itself stops at its queue plus
-    // what the line has carried meanwhile, and a time-out is not a failure.
-    platform::SystemClock clock;
-    auto dev = platform::PosixSerialDevice::open(slave, clock);
-    ASSERT_TRUE(dev);
-    platform::LineSettings s;
-    ASSERT_TRUE(dev->getState(s));
-    s.baudRate = 38400;
-    ASSERT_TRUE(dev->setState(s));
-    ASSERT_TRUE(dev->setupQueues(4096, 4096));
-    ASSERT_TRUE(dev->setTimeouts({0, 0, 0, 0, 50}));
+    // Nobody reads, and the pty would take some 20 KB: in its 500 ms the write places its queue
+    // and what the line carries meanwhile (10 bits a character), and a time-out is not a failure.
+    auto dev = device({0, 0, 0, 0, 500});
+    ASSERT_TRUE(dev && dev->setupQueues(4096, 4096));
     const std::vector<std::uint8_t> data(1 << 20, 'x');
-    std::size_t written = 0;
+    std::size_t written = 9;
+    // Held back by the device itself (as by CTS), a time-out too, with nothing written.
+    const int slaveFd = ::open(slave.c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_EQ(::tcflow(slaveFd, TCOOFF), 0);
+    EXPECT_TRUE(dev->write(data.data(), 1, written));
+    EXPECT_EQ(written, 0u);
+    ::tcflow(slaveFd, TCOON), ::close(slaveFd);
     const auto t0 = Clock::now();
     EXPECT_TRUE(dev->write(data.data(), data.size(), written));
-    const long elapsed = msSince(t0);
-    EXPECT_GE(written, 4096u);
-    EXPECT_LE(written, 4096u + static_cast<std::size_t>(elapsed + 1) * 3840 / 1000 + 1);
-    EXPECT_GE(elapsed, 45);
-    EXPECT_LE(elapsed, 400);
+    const long elapsed = msSince(t0);  // a late wake-up may take what the line freed meanwhile
+    EXPECT_TRUE(elapsed >= 495 && elapsed <= 1500) << elapsed;
+    EXPECT_TRUE(written >= 4096 + 1920 - 60 && written <= 4096u + static_cast<std::size_t>(elapsed + 1) * 3840 / 1000 + 1)
+        << written;
 }
 
-// The far end of a flow-controlled line: takes bytes from the master at a steady 38,400 bps and,
-// if asked, holds the host off every 100 ms for 20 ms as CTS would (tcflow on a slave
-// descriptor: the host's writes then find no room).
-struct SteadyReader {
-    std::string got;
-    std::atomic<std::size_t> handedOver{0};  // bytes the host's writes have placed
-    long mostAhead = 0;                      // the most placed but not yet taken
-
-    void run(int master, int slaveFd, std::size_t expected, bool ctsHolds)
-    {
-        const auto t0 = Clock::now();
-        char buf[4096];
-        bool held = false;
-        while (got.size() < expected && msSince(t0) < 10'000) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-            const long ms = msSince(t0);
-            if (ctsHolds && held != (ms % 100 < 20)) {
-                held = !held;
-                ::tcflow(slaveFd, held ? TCOOFF : TCOON);
-            }
-            mostAhead = std::max(mostAhead, static_cast<long>(handedOver.load()) - static_cast<long>(got.size()));
-            const long due = ms * 3840 / 1000 - static_cast<long>(got.size());
-            if (due <= 0)
-                continue;
-            const ssize_t n = ::read(master, buf, std::min<std::size_t>(sizeof buf, static_cast<std::size_t>(due)));
-            if (n > 0)
-                got.append(buf, static_cast<std::size_t>(n));
-        }
-        ::tcflow(slaveFd, TCOON);
-    }
-};
-
-TEST_F(PtyLine, WriteByteLosesNothingOnALineThatTakesBytesAtItsPace)
+TEST_F(PtyLine, WriteByteWaitsOutAShortCtsHoldAndFailsOnlyWhenHeldPastItsBudget)
 {
-    std::mt19937 rng(7);
-    std::string sent(8192, '\0');
-    for (char& c : sent)
-        c = static_cast<char>(rng());
-    for (const bool ctsHolds : {false, true}) {
-        SCOPED_TRACE(ctsHolds ? "held off by CTS" : "steady reader");
-        const int slaveFd = ::open(slave.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-        ASSERT_GE(slaveFd, 0);
-        CSerialPort line;
-        ASSERT_TRUE(line.open(slave, 38400, 4096, 4096));
-        const std::int64_t droppedBefore = CSerialPort::droppedBytes();
-        SteadyReader reader;
-        std::thread far([&] { reader.run(master, slaveFd, sent.size(), ctsHolds); });
-        for (char c : sent)
-            if (line.writeByte(static_cast<std::uint8_t>(c)))
-                ++reader.handedOver;
-        far.join();
-        line.close();
-        ::close(slaveFd);
-        EXPECT_EQ(line.writeErrorCount, 0);
-        EXPECT_EQ(CSerialPort::droppedBytes(), droppedBefore);
-        EXPECT_TRUE(reader.got == sent) << reader.got.size() << " of " << sent.size() << " bytes";
-        // A cable's port is never more than its queue ahead of the line (plus the reader's lag).
-        EXPECT_LE(reader.mostAhead, 4096 + 256);
-    }
-}
-
-TEST_F(PtyLine, AByteHeldOffLongerThanItsBudgetFailsAndIsCounted)
-{
+    // tcflow on a slave descriptor holds the host's writes back as a low CTS would.
     const int slaveFd = ::open(slave.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     ASSERT_GE(slaveFd, 0);
     ASSERT_TRUE(port.open(slave, 38400, 4096, 4096));
     const std::int64_t droppedBefore = CSerialPort::droppedBytes();
+    std::string sent;
+    for (int i = 0; i < 1000; ++i)
+        sent += static_cast<char>(i * 7);
+    ASSERT_EQ(::tcflow(slaveFd, TCOOFF), 0);
+    std::thread release([&] { pause(30), ::tcflow(slaveFd, TCOON); });
+    for (char c : sent)
+        EXPECT_TRUE(port.writeByte(static_cast<std::uint8_t>(c)));
+    release.join();
+    EXPECT_TRUE(heard() == sent);
+
     ASSERT_EQ(::tcflow(slaveFd, TCOOFF), 0);
     const auto t0 = Clock::now();
     EXPECT_FALSE(port.writeByte('a'));
-    const long elapsed = msSince(t0);
-    EXPECT_GE(elapsed, 55) << "10 ms per byte + 50 ms";
-    EXPECT_LE(elapsed, 400);
+    EXPECT_TRUE(msSince(t0) >= 55 && msSince(t0) <= 400) << "10 ms per byte + 50 ms: " << msSince(t0);
     EXPECT_EQ(port.writeErrorCount, 1);
     EXPECT_EQ(CSerialPort::droppedBytes(), droppedBefore + 1);
     ASSERT_EQ(::tcflow(slaveFd, TCOON), 0);
     EXPECT_TRUE(port.writeByte('b'));
-    EXPECT_EQ(port.writeErrorCount, 1);
     EXPECT_EQ(heard(), "b");
     ::close(slaveFd);
-}
-
-TEST_F(PtyLine, ComTwoOverrideOpensThatDevice)
-{
-    ScopedEnv com2("UPGRADE_COM2", slave.c_str());
-    EXPECT_TRUE(port.open("COM2", 38400, 4096, 4096));
-    EXPECT_TRUE(port.writeText("AT{Z}\r"));
-    EXPECT_EQ(heard(), "AT{Z}\r");
-    EXPECT_TRUE(notifier.boxes().empty());
 }
 
 }  // namespace

@@ -31,24 +31,21 @@ public:
         usbAdapter("ttyUSB0", "1-2", "0403", "6001", "FTDI", "FT232R USB UART", "ftdi_sio", kById);
         uart("ttyS0", "00:01", "4", "0x3F8");
         uart("ttyS1", "00:02", "0", "0x2F8");
-        const std::string vc = "/sys/devices/virtual/tty/tty0";
-        dir(vc);
+        dir("/sys/devices/virtual/tty/tty0");
         link("/sys/class/tty/tty0", "../../devices/virtual/tty/tty0");
     }
 
-    void usbAdapter(const std::string& name, const std::string& usbPort, const std::string& vid,
-                    const std::string& pid, const std::string& maker, const std::string& product,
-                    const std::string& driver, const std::string& byId)
+    void usbAdapter(const std::string& name, const std::string& usbPort, const std::string& vid, const std::string& pid,
+                    const std::string& maker, const std::string& product, const std::string& driver,
+                    const std::string& byId)
     {
         const std::string usb = "/sys/devices/pci0000:00/0000:00:14.0/usb1/" + usbPort;
-        file(usb + "/idVendor", vid);
-        file(usb + "/idProduct", pid);
-        file(usb + "/manufacturer", maker);
-        file(usb + "/product", product);
+        for (const auto& [field, text] : {std::pair{"idVendor", vid}, {"idProduct", pid}, {"manufacturer", maker},
+                                          {"product", product}})
+            file(usb + "/" + field, text);
         const std::string port = usb + "/" + usbPort + ":1.0/" + name;
         link(port + "/driver", "../../../../../../../bus/usb-serial/drivers/" + driver);
         dir("/sys/bus/usb-serial/drivers/" + driver);
-        dir(port + "/tty/" + name);
         link(port + "/tty/" + name + "/device", "../../../" + name);
         link("/sys/class/tty/" + name, "../.." + port.substr(4) + "/tty/" + name);
         file("/dev/" + name, "");
@@ -58,16 +55,14 @@ public:
 
     void unplug(const std::string& name, const std::string& byId)
     {
-        std::filesystem::remove(path("/sys/class/tty/" + name));
-        std::filesystem::remove(path("/dev/" + name));
-        if (!byId.empty())
-            std::filesystem::remove(path(byId));
+        for (const std::string& p : {"/sys/class/tty/" + name, "/dev/" + name, byId})
+            if (!p.empty())
+                std::filesystem::remove(path(p));
     }
 
     void uart(const std::string& name, const std::string& pnp, const std::string& type, const std::string& ioPort)
     {
-        const std::string ctrl = "/sys/devices/pnp0/" + pnp;
-        const std::string portDev = ctrl + "/" + pnp + ":0/" + pnp + ":0.0";
+        const std::string ctrl = "/sys/devices/pnp0/" + pnp, portDev = ctrl + "/" + pnp + ":0/" + pnp + ":0.0";
         link(ctrl + "/driver", "../../../bus/pnp/drivers/serial");
         dir("/sys/bus/pnp/drivers/serial");
         // The generic port layer's driver, by an absolute link: it must be found inside the root.

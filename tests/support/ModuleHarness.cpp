@@ -13,27 +13,19 @@ std::int64_t ModuleHarness::timeOf(const std::string& text, std::size_t occurren
 {
     const auto writes = line.hostWrites();
     std::string all;
-    all.reserve(writes.size());
     for (const auto& w : writes)
         all += static_cast<char>(w.value);
-    std::size_t pos = 0;
-    for (std::size_t i = 0;; ++i) {
-        pos = all.find(text, pos);
-        if (pos == std::string::npos || text.empty())
-            return -1;
-        if (i == occurrence)
-            return writes[pos].atUs;
-        pos += text.size();
-    }
+    std::size_t pos = text.empty() ? std::string::npos : all.find(text);
+    for (std::size_t i = 0; i < occurrence && pos != std::string::npos; ++i)
+        pos = all.find(text, pos + text.size());
+    return pos == std::string::npos ? -1 : writes[pos].atUs;
 }
 
 std::size_t ModuleHarness::count(const std::string& text) const
 {
-    if (text.empty())
-        return 0;
     const std::string all = line.hostText();
     std::size_t n = 0;
-    for (std::size_t pos = all.find(text); pos != std::string::npos; pos = all.find(text, pos + text.size()))
+    for (std::size_t pos = all.find(text); !text.empty() && pos != std::string::npos; pos = all.find(text, pos + text.size()))
         ++n;
     return n;
 }

@@ -2,6 +2,7 @@
 // Sets (or, with nullptr, removes) an environment variable for the lifetime of the object, and
 // puts back what was there before.
 #include <cstdlib>
+#include <optional>
 #include <string>
 
 namespace test {
@@ -11,17 +12,16 @@ public:
     ScopedEnv(const char* name, const char* value) : name_(name)
     {
         if (const char* old = std::getenv(name))
-            old_ = old, hadOld_ = true;
+            old_ = old;
         value ? ::setenv(name, value, 1) : ::unsetenv(name);
     }
-    ~ScopedEnv() { hadOld_ ? ::setenv(name_, old_.c_str(), 1) : ::unsetenv(name_); }
+    ~ScopedEnv() { old_ ? ::setenv(name_, old_->c_str(), 1) : ::unsetenv(name_); }
     ScopedEnv(const ScopedEnv&) = delete;
     ScopedEnv& operator=(const ScopedEnv&) = delete;
 
 private:
     const char* name_;
-    std::string old_;
-    bool hadOld_ = false;
+    std::optional<std::string> old_;
 };
 
 }  // namespace test

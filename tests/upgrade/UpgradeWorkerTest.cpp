@@ -1,376 +1,224 @@
-// The upgrade worker against the virtual module on virtual time: whole runs in both speeds,
-// the erase choice, every failure code, and what the progress target has seen at each point.
-// upgradeThreadProc runs on the test's own thread.
+// The upgrade worker against the virtual module on virtual time: whole runs in each mode, every
+// failure code, and what the progress target has seen at each point. upgradeThreadProc runs on
+// the test's own thread.
 #include "upgrade/UpgradeWorker.h"
 
 #include "sim/ZModemReceiver.h"
 #include "support/ModuleHarness.h"
+#include "support/TempDir.h"
 #include "upgrade/RecordingProgress.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <random>
+#include <functional>
+#include <map>
 #include <tuple>
 
 namespace {
 
-namespace fs = std::filesystem;
-
-const std::string kEsc3 = "\x1b\x1b\x1b";
+const std::string kEsc3 = "\x1b\x1b\x1b", kAccess = "Unable to gain access to the COM port.";
 const std::string kZrqinit = "**\x18" "B00000000000000";  // hex ZRQINIT, header bytes 0
 const std::string kZfin = "**\x18" "B0800000000";          // hex ZFIN
 
-std::vector<std::uint8_t> randomBytes(std::size_t n, unsigned seed)
-{
-    std::mt19937 gen(seed);
-    std::vector<std::uint8_t> v(n);
-    for (auto& b : v)
-        b = static_cast<std::uint8_t>(gen());
-    return v;
-}
-
-struct Timed {
-    std::int64_t atUs;
-    RecordingProgress::Snapshot s;
-};
+// Both bars as (sent, total, text) of boot, then of code.
+using Bars = std::tuple<int, int, std::string, int, int, std::string>;
+const Bars kUntouched(0, 100, "", 0, 100, ""), kBootOnly(68, 68, "68K of 68K", 0, 100, "");
 
 class WorkerRun : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        dir = fs::temp_directory_path() /
-              ("tarvel-worker-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir);
-        bootData = randomBytes(70'000, 1);
-        codeData = randomBytes(150'001, 2);
-        settings.bootFile = write("tarvelboot.dmf", bootData);
-        settings.codeFile = write("tarvel.dmf", codeData);
-    }
-    void TearDown() override { fs::remove_all(dir); }
+    test::TempDir dir{"worker"};
+    std::string boot, code;
+    platform::InlineThreadStarter threads;
+    std::shared_ptr<sim::ReceivedFiles> store;
+    std::unique_ptr<test::ModuleHarness> harness;
+    UpgradeSettings settings;
+    std::unique_ptr<RecordingProgress> progress;  // a fresh one for each run
+    std::vector<std::string> statuses;            // the status lines shown, in order
+    std::map<std::string, std::int64_t> shownAt;  // when each was first shown
+    std::function<void(const RecordingProgress::Snapshot&)> onSnapshot;
 
-    std::string write(const std::string& name, const std::vector<std::uint8_t>& data)
+    void files(std::size_t bootSize, std::size_t codeSize)
     {
-        const fs::path p = dir / name;
-        std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(data.data()),
-                                                 static_cast<std::streamsize>(data.size()));
-        return p.string();
+        settings.bootFile = dir.put("tarvelboot.dmf", boot = test::randomText(bootSize, 1));
+        settings.codeFile = dir.put("tarvel.dmf", code = test::randomText(codeSize, 2));
     }
-
-    // Builds the harness: the module with a ZModem receiver on the shared store.
-    void makeModule(sim::ModuleConfig cfg = {}, sim::ZModemReceiverOptions receiver = {})
+    void SetUp() override { files(70'000, 150'001); }
+    // Runs the worker against a module with a ZModem receiver, and checks the verdict: shown
+    // once, last, after the worker's stores; boot progress never reaches the code bar.
+    void runEndsWith(int expected, sim::ModuleConfig cfg = {}, const sim::LineFaults& faults = {})
     {
-        cfg.receiver = sim::ZModemReceiver::factory(receiver, store);
+        statuses.clear(), shownAt.clear();
+        progress = std::make_unique<RecordingProgress>();
+        cfg.receiver = sim::ZModemReceiver::factory({}, store = std::make_shared<sim::ReceivedFiles>());
+        harness.reset();
         harness = std::make_unique<test::ModuleHarness>(std::move(cfg), &threads);
-        progress.onRecord = [this](const RecordingProgress::Snapshot& s) {
-            timeline.push_back({harness->nowUs(), s});
-            if (s.finished) {
-                doneAtFinish = settings.upgradeDone.load();
-                resultAtFinish = settings.upgradeResult.load();
-            }
+        harness->line.setFaults(faults);
+        progress->onRecord = [this, expected](const RecordingProgress::Snapshot& s) {
+            if (s.finished)
+                EXPECT_TRUE(settings.upgradeDone.load() && settings.upgradeResult.load() == expected);
+            else if (shownAt.emplace(s.statusText, harness->nowUs()).second)
+                statuses.push_back(s.statusText);
+            EXPECT_TRUE(!s.bootPhase || s.codeProgressText.empty());
             if (onSnapshot)
                 onSnapshot(s);
         };
+        UpgradeThreadParams params{&settings, progress.get()};
+        EXPECT_EQ(upgradeThreadProc(&params), static_cast<unsigned>(expected));
+        ASSERT_EQ(progress->finishedCount(), 1u);
+        EXPECT_TRUE(last().finished && last().code == expected);
+        EXPECT_EQ(last().statusText, expected == 0 ? ProgressState::kCompleted : ProgressState::kFailed);
     }
-
-    unsigned run()
+    RecordingProgress::Snapshot last() const { return progress->snapshots().back(); }
+    Bars bars() const
     {
-        UpgradeThreadParams params{&settings, &progress};
-        return upgradeThreadProc(&params);
+        const auto s = last();
+        return {s.bootSentK, s.bootTotalK, s.bootProgressText, s.codeSentK, s.codeTotalK, s.codeProgressText};
     }
-
-    // Status lines shown by refreshes, consecutive repeats folded.
-    std::vector<std::string> statusLines() const
-    {
-        std::vector<std::string> out;
-        for (const auto& t : timeline)
-            if (!t.s.finished && (out.empty() || out.back() != t.s.statusText))
-                out.push_back(t.s.statusText);
-        return out;
-    }
-    std::int64_t firstTimeOfStatus(const char* status) const
-    {
-        for (const auto& t : timeline)
-            if (t.s.statusText == status)
-                return t.atUs;
-        return -1;
-    }
-    // The console bytes outside the two ZModem sessions: before the first, between them, after
-    // the second.
+    // The console bytes outside the ZModem sessions: before the first, between, after the last.
     std::vector<std::string> consoleSegments() const
     {
         const std::string all = harness->hostText();
         std::vector<std::string> out;
-        std::size_t from = 0;
-        for (;;) {
+        for (std::size_t from = 0;;) {
             const std::size_t start = all.find(kZrqinit, from);
             out.push_back(all.substr(from, start == std::string::npos ? std::string::npos : start - from));
-            if (start == std::string::npos)
-                return out;
-            const std::size_t fin = all.find(kZfin, start);
-            const std::size_t oo = fin == std::string::npos ? std::string::npos : all.find("OO", fin);
+            const std::size_t fin = start == std::string::npos ? start : all.find(kZfin, start);
+            const std::size_t oo = fin == std::string::npos ? fin : all.find("OO", fin);
             if (oo == std::string::npos)
                 return out;
             from = oo + 2;
         }
     }
-    // Both bars as (sent, total, text) of boot, then of code.
-    using Bars = std::tuple<int, int, std::string, int, int, std::string>;
-    static Bars bars(const RecordingProgress::Snapshot& s)
+    // What the module received, as "name: content" (" (cut)" for an incomplete file).
+    std::vector<std::string> received(bool codeToo = true) const
     {
-        return {s.bootSentK, s.bootTotalK, s.bootProgressText, s.codeSentK, s.codeTotalK, s.codeProgressText};
+        std::vector<std::string> got, sent{settings.bootFile + ": " + boot, settings.codeFile + ": " + code};
+        for (const auto& f : store->files())
+            got.push_back(f.name + (f.complete ? ": " : " (cut): ") + std::string(f.data.begin(), f.data.end()));
+        EXPECT_EQ(got, std::vector<std::string>(sent.begin(), sent.begin() + (codeToo ? 2 : got.empty() ? 0 : 1)));
+        return got;
     }
-    void expectUntouchedBars(const RecordingProgress::Snapshot& s) { EXPECT_EQ(bars(s), Bars(0, 100, "", 0, 100, "")); }
-    void failOpen(test::ModuleHarness& h)
-    {
-        sim::LineFaults f;
-        f.failOpen = true;
-        h.line.setFaults(f);
-    }
-    void runEndsWith(int code)
-    {
-        EXPECT_EQ(run(), static_cast<unsigned>(code));
-        expectFinishedWith(code);
-    }
-    void expectFinishedWith(int code)
-    {
-        EXPECT_EQ(settings.upgradeResult.load(), code);
-        EXPECT_TRUE(settings.upgradeDone.load());
-        ASSERT_EQ(progress.finishedCount(), 1u);
-        const auto last = progress.snapshots().back();
-        EXPECT_TRUE(last.finished);
-        EXPECT_EQ(last.code, code);
-        EXPECT_EQ(last.statusText, code == 0 ? ProgressState::kCompleted : ProgressState::kFailed);
-        // The worker's stores come before the verdict.
-        EXPECT_TRUE(doneAtFinish);
-        EXPECT_EQ(resultAtFinish, code);
-    }
-    void expectBothFilesIntact()
-    {
-        const auto files = store->files();
-        ASSERT_EQ(files.size(), 2u);
-        for (const auto& [f, name, data] : {std::tie(files[0], settings.bootFile, bootData),
-                                             std::tie(files[1], settings.codeFile, codeData)}) {
-            EXPECT_EQ(f.name, name);
-            EXPECT_TRUE(f.complete);
-            EXPECT_EQ(f.data, data);
-        }
-    }
-    void expectFullBars()
-    {
-        const auto last = progress.snapshots().back();
-        EXPECT_EQ(bars(last), Bars(68, 68, "68K of 68K", 146, 146, "146K of 146K"));
-        EXPECT_FALSE(last.bootPhase);
-    }
-
-    fs::path dir;
-    std::vector<std::uint8_t> bootData, codeData;
-    platform::InlineThreadStarter threads;
-    std::shared_ptr<sim::ReceivedFiles> store = std::make_shared<sim::ReceivedFiles>();
-    std::unique_ptr<test::ModuleHarness> harness;
-    UpgradeSettings settings;
-    RecordingProgress progress;
-    std::vector<Timed> timeline;
-    std::function<void(const RecordingProgress::Snapshot&)> onSnapshot;
-    bool doneAtFinish = false;
-    int resultAtFinish = -100;
 };
 
 }  // namespace
 
-TEST_F(WorkerRun, NormalModeSendsBothFilesAt38400AndWaitsBeforeAndBetweenThem)
+TEST_F(WorkerRun, EachModeSendsBothFilesWithItsCommandsAndSpeeds)
 {
-    makeModule();
-    runEndsWith(0);
-    expectBothFilesIntact();
-    expectFullBars();
-
-    const auto segments = consoleSegments();
-    ASSERT_EQ(segments.size(), 3u);
-    EXPECT_EQ(segments[0], "\r\rreboot\rYes\r" + kEsc3 + "AT{P}\rAT{Z}\r");
-    EXPECT_EQ(segments[1], "AT{Z}\r");
-    EXPECT_EQ(segments[2], "");
-    EXPECT_EQ(harness->count("AT{.}"), 0u);
-    EXPECT_EQ(harness->line.openSpeeds(), (std::vector<std::uint32_t>{38400, 38400}));
-
-    EXPECT_EQ(statusLines(), (std::vector<std::string>{kStatusPreparingFlash, kStatusBootDownload,
-                                                       kStatusBootDone, kStatusCodeDownload}));
-    // Boot progress went to the boot bar only, code progress to the code bar only.
-    for (const auto& t : timeline) {
-        if (t.s.bootPhase)
-            EXPECT_EQ(t.s.codeProgressText, "");
-        else
-            EXPECT_EQ(t.s.bootProgressText, "68K of 68K");
+    struct Mode { bool fast, erase; std::string before, between; std::vector<std::uint32_t> speeds;
+                  std::size_t bootSize, codeSize; Bars bars; };
+    const Bars full(68, 68, "68K of 68K", 146, 146, "146K of 146K");
+    for (const Mode& m : {
+             Mode{true, false, "AT{P}\rAT{.}\r", "AT{.}\r", {38400, 115200, 38400, 115200}, 70'000, 150'001, full},
+             Mode{false, true, "AT{E}\r" + kEsc3 + "AT{Z}\r", "AT{Z}\r", {38400, 38400}, 70'000, 150'001, full},
+             // Files too small for a report during their transfer end with their own sizes.
+             Mode{false, false, "AT{P}\rAT{Z}\r", "AT{Z}\r", {38400, 38400}, 3000, 500, {2, 2, "2K of 2K", 0, 0, "0K of 0K"}},
+             Mode{false, false, "AT{P}\rAT{Z}\r", "AT{Z}\r", {38400, 38400}, 70'000, 150'001, full}}) {
+        SCOPED_TRACE(m.before + std::to_string(m.bootSize));
+        settings.fastDownload = m.fast, settings.eraseConfig = m.erase;
+        files(m.bootSize, m.codeSize);
+        runEndsWith(0);
+        received();
+        EXPECT_EQ(bars(), m.bars);
+        EXPECT_FALSE(last().bootPhase);
+        EXPECT_EQ(consoleSegments(), (std::vector<std::string>{"\r\rreboot\rYes\r" + kEsc3 + m.before, m.between, ""}));
+        EXPECT_EQ(harness->line.openSpeeds(), m.speeds);
+        EXPECT_EQ(harness->module.stats().configErased, m.erase ? 1 : 0);
+        EXPECT_EQ(statuses, (std::vector<std::string>{m.erase ? kStatusErasing : kStatusPreparingFlash,
+                                                      kStatusBootDownload, kStatusBootDone, kStatusCodeDownload}));
+        EXPECT_TRUE(harness->notifier.texts().empty());
     }
-    EXPECT_TRUE(harness->notifier.texts().empty());
-
-    // 1 s from the boot download's status line to the sender's first byte (one paced byte time
-    // at 38,400 bps: 260 us); 15 s after the boot success line before the code transfer is
-    // announced; 1 s again before the code file.
-    const std::int64_t perByte = 260;
-    EXPECT_EQ(harness->timeOf(kZrqinit, 0) - firstTimeOfStatus(kStatusBootDownload), 1'000'000 + perByte);
-    EXPECT_GE(harness->timeOf("AT{Z}\r", 1) - firstTimeOfStatus(kStatusBootDone), 15'000'000);
-    EXPECT_EQ(harness->timeOf(kZrqinit, 1) - firstTimeOfStatus(kStatusCodeDownload), 1'000'000 + perByte);
+    // 1 s from each download's status line to the sender's first byte (one paced byte at
+    // 38,400 bps: 260 us); 15 s after the boot success line, and the 200 ms read of the command
+    // prompt, until the code transfer's command.
+    EXPECT_EQ(harness->timeOf(kZrqinit, 0) - shownAt[kStatusBootDownload], 1'000'260);
+    EXPECT_EQ(harness->timeOf("AT{Z}\r", 1) - shownAt[kStatusBootDone], 15'200'260);
+    EXPECT_EQ(harness->timeOf(kZrqinit, 1) - shownAt[kStatusCodeDownload], 1'000'260);
 }
 
-TEST_F(WorkerRun, FastModeReopensAt115200ForEachTransfer)
+TEST_F(WorkerRun, EveryFailureEndsTheRunWithItsCode)
 {
-    settings.fastDownload = true;
-    makeModule();
-    runEndsWith(0);
-    expectBothFilesIntact();
-    expectFullBars();
-    const auto segments = consoleSegments();
-    ASSERT_EQ(segments.size(), 3u);
-    EXPECT_EQ(segments[0], "\r\rreboot\rYes\r" + kEsc3 + "AT{P}\rAT{.}\r");
-    EXPECT_EQ(segments[1], "AT{.}\r");
-    EXPECT_EQ(harness->count("AT{Z}"), 0u);
-    EXPECT_EQ(harness->line.openSpeeds(), (std::vector<std::uint32_t>{38400, 115200, 38400, 115200}));
-}
-
-TEST_F(WorkerRun, EraseReplacesTheFlashPreparation)
-{
-    settings.eraseConfig = true;
-    makeModule();
-    runEndsWith(0);
-    expectBothFilesIntact();
-    EXPECT_EQ(harness->count("AT{P}\r"), 0u);
-    EXPECT_EQ(harness->count("AT{E}\r"), 1u);
-    EXPECT_EQ(statusLines().front(), kStatusErasing);
-    EXPECT_EQ(harness->module.stats().configErased, 1);
-}
-
-TEST_F(WorkerRun, PortHeldByAnotherProgramFailsWithOneBeforeAnyTransfer)
-{
-    makeModule();
-    failOpen(*harness);
-    runEndsWith(1);
-    EXPECT_EQ(harness->notifier.texts(), (std::vector<std::string>{"Unable to gain access to the COM port."}));
-    EXPECT_EQ(harness->hostText(), "");
-    ASSERT_EQ(progress.snapshots().size(), 1u);  // only the verdict
-    expectUntouchedBars(progress.snapshots().back());
-}
-
-TEST_F(WorkerRun, WrongLoginFailsWithTwoAndNothingFollows)
-{
-    sim::ModuleConfig cfg;
-    cfg.start = sim::ConsoleStart::LoggedOut;
-    settings.username = "admin";
-    settings.password = "wrong";
-    makeModule(cfg);
-    runEndsWith(2);
-    for (const std::string& later : {std::string("reboot"), std::string("\x1b"), std::string("AT{"), kZrqinit})
-        EXPECT_EQ(harness->count(later), 0u) << later;
-    expectUntouchedBars(progress.snapshots().back());
-    EXPECT_TRUE(store->files().empty());
-}
-
-TEST_F(WorkerRun, CommandModeNeverReachedFailsWithThree)
-{
-    sim::ModuleConfig cfg;
-    cfg.ignoreEscape = true;  // the restart cannot be interrupted
-    makeModule(cfg);
-    runEndsWith(3);
-    EXPECT_GE(harness->count(kEsc3), 1u);  // the escapes are repeated while it keeps initialising
-    EXPECT_EQ(harness->count("AT{P}"), 0u);
-    expectUntouchedBars(progress.snapshots().back());
-}
-
-TEST_F(WorkerRun, BootTransferFailureIsSevenAndTheCodeFileIsNeverSent)
-{
-    settings.bootFile = (dir / "missing-tarvelboot.dmf").string();
-    makeModule();
-    runEndsWith(7);
-    EXPECT_EQ(harness->notifier.texts(),
-              (std::vector<std::string>{"Error:Failed to open " + settings.bootFile, "Error:ZModem transfer failed."}));
-    EXPECT_EQ(harness->count(kZrqinit), 1u);
-    EXPECT_EQ(harness->line.openSpeeds().size(), 1u);  // no reopen after a failed boot transfer
-    for (const auto& f : store->files())
-        EXPECT_NE(f.name, settings.codeFile);
-    EXPECT_EQ(statusLines().back(), kStatusBootDownload);
+    using OnSnapshot = std::function<void(const RecordingProgress::Snapshot&)>;
+    // Faults of the line from the moment a status line is shown (the boot download's: once it is
+    // under way).
+    const auto fault = [this](const char* atStatus, sim::LineFaults f) -> OnSnapshot {
+        return [=, this](const RecordingProgress::Snapshot& s) {
+            if (s.statusText == atStatus && (atStatus != std::string(kStatusBootDownload) || !s.bootProgressText.empty()))
+                harness->line.setFaults(f);
+        };
+    };
+    sim::LineFaults held, deaf;
+    held.failOpen = true, deaf.failRead = true;
+    sim::ModuleConfig loggedOut, noEscape;
+    loggedOut.start = sim::ConsoleStart::LoggedOut, noEscape.ignoreEscape = true;  // the restart cannot be interrupted
+    const std::string missing = dir.file("missing.dmf");
+    const std::vector<std::string> cannotOpen{"Error:Failed to open " + missing, "Error:ZModem transfer failed."};
+    // sessions: the ZModem sessions begun (none after a failure).
+    struct Case { const char* name; sim::ModuleConfig cfg; std::function<void(UpgradeSettings&)> set; OnSnapshot onSnapshot;
+                  sim::LineFaults faults; int code; std::vector<std::string> boxes; bool bootReceived;
+                  std::string lastStatus; Bars bars; std::size_t sessions; };
+    const Case cases[] = {
+        {"port held by another program", {}, {}, nullptr, held, 1, {kAccess}, false, "", kUntouched, 0},
+        {"wrong login", loggedOut, [](UpgradeSettings& s) { s.password = "wrong"; }, nullptr, {}, 2, {}, false, "", kUntouched, 0},
+        {"command mode never reached", noEscape, nullptr, nullptr, {}, 3, {}, false, kStatusPreparingFlash, kUntouched, 0},
+        {"flash preparation unanswered", {}, nullptr, fault(kStatusPreparingFlash, deaf), {}, 3, {}, false,
+         kStatusPreparingFlash, kUntouched, 0},
+        {"erase unanswered", {}, [](UpgradeSettings& s) { s.eraseConfig = true; }, fault(kStatusErasing, deaf), {}, 3,
+         {}, false, kStatusErasing, kUntouched, 0},
+        {"boot file missing", {}, [&](UpgradeSettings& s) { s.bootFile = missing; }, nullptr, {}, 7, cannotOpen, false,
+         kStatusBootDownload, kUntouched, 1},
+        {"reopen after the boot file refused", {}, nullptr, fault(kStatusBootDownload, held), {}, 1, {kAccess}, true,
+         kStatusBootDownload, kBootOnly, 1},
+        {"code file missing", {}, [&](UpgradeSettings& s) { s.codeFile = missing; }, nullptr, {}, 8, cannotOpen, true,
+         kStatusCodeDownload, kBootOnly, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        files(70'000, 150'001);
+        settings.username = "admin", settings.password = "tarvel", settings.eraseConfig = false;
+        if (c.set)
+            c.set(settings);
+        onSnapshot = c.onSnapshot;
+        runEndsWith(c.code, c.cfg, c.faults);
+        EXPECT_EQ(harness->notifier.texts(), c.boxes);
+        EXPECT_EQ(received(false).size(), c.bootReceived ? 1u : 0u);
+        EXPECT_EQ(statuses.empty() ? "" : statuses.back(), c.lastStatus);
+        EXPECT_EQ(bars(), c.bars);
+        EXPECT_EQ(harness->count(kZrqinit), c.sessions);
+        EXPECT_TRUE(!c.faults.failOpen || (harness->hostText().empty() && progress->snapshots().size() == 1u));
+    }
 }
 
 TEST_F(WorkerRun, RefusedBootFileGivesSevenAndTheReattemptNeedsNoRestart)
 {
     sim::ModuleConfig cfg;
     cfg.refuseTransfers = 1;
-    makeModule(cfg);
-    runEndsWith(7);
+    runEndsWith(7, cfg);
     EXPECT_EQ(harness->notifier.texts(), (std::vector<std::string>{"Error:Unable to initialize ZModem transfer."}));
     EXPECT_EQ(harness->module.stats().downloadsRefused, 1);
-
     // The failed run left the module in command mode (back there flashWriteUs after the refusal):
-    // the re-attempt goes straight to the flash preparation once the module has said so again,
-    // and completes.
+    // the re-attempt goes straight to the flash preparation once the module has said so again.
     const std::int64_t againUs = harness->nowUs();
     harness->line.clearRecords();
     RecordingProgress second;
     UpgradeThreadParams params{&settings, &second};
     EXPECT_EQ(upgradeThreadProc(&params), 0u);
-    EXPECT_EQ(settings.upgradeResult.load(), 0);
     EXPECT_EQ(consoleSegments().front(), "\rAT{P}\rAT{Z}\r");
     EXPECT_LT(harness->timeOf("AT{P}\r") - againUs, cfg.flashWriteUs + cfg.commandModeRepeatUs + 1'000'000);
     EXPECT_EQ(harness->module.stats().restarts, 1);
-    expectBothFilesIntact();
-}
-
-TEST_F(WorkerRun, CodeTransferFailureIsEightAfterAGoodBootFile)
-{
-    settings.codeFile = (dir / "missing-tarvel.dmf").string();
-    makeModule();
-    runEndsWith(8);
-    const auto files = store->files();
-    ASSERT_GE(files.size(), 1u);
-    EXPECT_EQ(files[0].data, bootData);
-    EXPECT_EQ(bars(progress.snapshots().back()), Bars(68, 68, "68K of 68K", 0, 100, ""));
-}
-
-TEST_F(WorkerRun, FailedReopenAfterTheBootFileGivesOne)
-{
-    makeModule();
-    // Once the boot transfer is under way, nobody else can open the port any more.
-    onSnapshot = [this](const RecordingProgress::Snapshot& s) {
-        if (!s.bootProgressText.empty())
-            failOpen(*harness);
-    };
-    runEndsWith(1);
-    EXPECT_EQ(harness->notifier.texts(), (std::vector<std::string>{"Unable to gain access to the COM port."}));
-    EXPECT_EQ(harness->count(kZrqinit), 1u);
-    EXPECT_EQ(statusLines().back(), kStatusBootDownload);
-}
-
-TEST_F(WorkerRun, SmallFilesEndWithTheirOwnSizeOnTheBar)
-{
-    bootData = randomBytes(3000, 3);   // too small for a report during the transfer
-    codeData = randomBytes(500, 4);
-    settings.bootFile = write("tarvelboot.dmf", bootData);
-    settings.codeFile = write("tarvel.dmf", codeData);
-    makeModule();
-    ASSERT_EQ(run(), 0u);
-    expectBothFilesIntact();
-    EXPECT_EQ(bars(progress.snapshots().back()), Bars(2, 2, "2K of 2K", 0, 0, "0K of 0K"));
+    received();
 }
 
 TEST(UpgradeThread, StartsThroughThePlatformAndIgnoresANullParameter)
 {
-    EXPECT_EQ(upgradeThreadProc(nullptr), 0u);
     UpgradeThreadParams empty;
-    EXPECT_EQ(upgradeThreadProc(&empty), 0u);
-
-    sim::ModuleConfig cfg;
-    cfg.silent = true;
+    EXPECT_EQ(upgradeThreadProc(nullptr) + upgradeThreadProc(&empty), 0u);
     platform::InlineThreadStarter inlineThreads;
-    test::ModuleHarness harness(cfg, &inlineThreads);
-    sim::LineFaults f;
-    f.failOpen = true;
-    harness.line.setFaults(f);
+    test::ModuleHarness harness({}, &inlineThreads);
+    harness.line.setFaults({true});  // the port is held
     UpgradeSettings settings;
     RecordingProgress progress;
     ASSERT_TRUE(startUpgradeThread(settings, progress));
-    EXPECT_EQ(upgradeThreadParams().settings, &settings);
-    EXPECT_EQ(upgradeThreadParams().dialog, &progress);
+    EXPECT_TRUE(upgradeThreadParams().settings == &settings && upgradeThreadParams().dialog == &progress);
     EXPECT_TRUE(settings.upgradeDone.load());
     EXPECT_EQ(settings.upgradeResult.load(), 1);
 }
