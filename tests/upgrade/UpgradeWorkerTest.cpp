@@ -89,12 +89,15 @@ protected:
             from = oo + 2;
         }
     }
-    // What the module received, as "name: content" (" (cut)" for an incomplete file).
-    std::vector<std::string> received(bool codeToo = true) const
+    // What the module received, as "name: content" (" (cut)" for an incomplete file, expected
+    // only of the boot file with bootCut, and then holding its start).
+    std::vector<std::string> received(bool codeToo = true, bool bootCut = false) const
     {
         std::vector<std::string> got, sent{settings.bootFile + ": " + boot, settings.codeFile + ": " + code};
         for (const auto& f : store->files())
             got.push_back(f.name + (f.complete ? ": " : " (cut): ") + std::string(f.data.begin(), f.data.end()));
+        if (bootCut && !got.empty())
+            sent[0] = settings.bootFile + " (cut): " + boot.substr(0, got[0].size() - settings.bootFile.size() - 8);
         EXPECT_EQ(got, std::vector<std::string>(sent.begin(), sent.begin() + (codeToo ? 2 : got.empty() ? 0 : 1)));
         return got;
     }
@@ -146,8 +149,8 @@ TEST_F(WorkerRun, EveryFailureEndsTheRunWithItsCode)
                 harness->line.setFaults(f);
         };
     };
-    sim::LineFaults held, deaf;
-    held.failOpen = true, deaf.failRead = true;
+    sim::LineFaults held, deaf, cut;
+    held.failOpen = true, deaf.failRead = true, cut.failRead = cut.failWrite = true;  // cut: the cable pulled
     sim::ModuleConfig loggedOut, noEscape;
     loggedOut.start = sim::ConsoleStart::LoggedOut, noEscape.ignoreEscape = true;  // the restart cannot be interrupted
     const std::string missing = dir.file("missing.dmf");
@@ -166,6 +169,8 @@ TEST_F(WorkerRun, EveryFailureEndsTheRunWithItsCode)
          {}, false, kStatusErasing, kUntouched, 0},
         {"boot file missing", {}, [&](UpgradeSettings& s) { s.bootFile = missing; }, nullptr, {}, 7, cannotOpen, false,
          kStatusBootDownload, kUntouched, 1},
+        {"line cut during the boot transfer", {}, nullptr, fault(kStatusBootDownload, cut), {}, 7,
+         {"Error:ZModem transfer failed."}, true, kStatusBootDownload, Bars(8, 68, "8K of 68K", 0, 100, ""), 1},
         {"reopen after the boot file refused", {}, nullptr, fault(kStatusBootDownload, held), {}, 1, {kAccess}, true,
          kStatusBootDownload, kBootOnly, 1},
         {"code file missing", {}, [&](UpgradeSettings& s) { s.codeFile = missing; }, nullptr, {}, 8, cannotOpen, true,
@@ -180,7 +185,8 @@ TEST_F(WorkerRun, EveryFailureEndsTheRunWithItsCode)
         onSnapshot = c.onSnapshot;
         runEndsWith(c.code, c.cfg, c.faults);
         EXPECT_EQ(harness->notifier.texts(), c.boxes);
-        EXPECT_EQ(received(false).size(), c.bootReceived ? 1u : 0u);
+        const bool bootCut = std::get<0>(c.bars) > 0 && std::get<0>(c.bars) < std::get<1>(c.bars);
+        EXPECT_EQ(received(false, bootCut).size(), c.bootReceived ? 1u : 0u);
         EXPECT_EQ(statuses.empty() ? "" : statuses.back(), c.lastStatus);
         EXPECT_EQ(bars(), c.bars);
         EXPECT_EQ(harness->count(kZrqinit), c.sessions);
