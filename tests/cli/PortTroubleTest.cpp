@@ -13,9 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <fstream>
 #include <grp.h>
-#include <sstream>
 #include <sys/stat.h>
 #include <thread>
 
@@ -27,17 +25,9 @@ const std::string kCli = TARVEL_BINARY_DIR "/cli/upgrade-cli";
 const std::string kSim = TARVEL_BINARY_DIR "/sim/tool/tarvel-sim";
 const std::string kAccess = "Unable to gain access to the COM port.\n";
 
-std::string slurp(const std::string& p)
-{
-    std::ifstream in(p);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 TEST(PortList, EveryPortOnceWithItsComNameAndADeviceNamedByTheEnvironment)
 {
-    test::FakeDeviceTree tree("portlist");
+    test::FakeDeviceTree tree;
     tree.standard();
     test::ScopedEnv com1("UPGRADE_COM1", nullptr), com2("UPGRADE_COM2", "/dev/pts/9");
     platform::SystemClock clock;
@@ -74,7 +64,7 @@ protected:
         zmtest::ChildProcess cli;
         EXPECT_TRUE(cli.start(prefix, dir.path().string(), none, none, dir.file("cli.err")));
         const int status = cli.wait(60'000);
-        const std::string err = slurp(dir.file("cli.err"));
+        const std::string err = dir.read("cli.err");
         const auto at = err.find(kAccess);
         return {status, at == std::string::npos ? err : err.substr(at + kAccess.size())};
     }
@@ -130,9 +120,9 @@ TEST_F(PortTrouble, AHungUpLineEndsTheRunWithItsFailureCode)
                           dir.file("cli.err")));
     for (const auto t0 = Clock::now(); !cli.finished() && Clock::now() - t0 < std::chrono::seconds(20);)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    ASSERT_TRUE(cli.finished()) << "the run did not end: " << slurp(dir.file("cli.err"));
-    EXPECT_NE(slurp(dir.file("sim.err")).find("hung up"), std::string::npos);
-    EXPECT_EQ(cli.wait(0), 3) << slurp(dir.file("cli.err"));
+    ASSERT_TRUE(cli.finished()) << "the run did not end: " << dir.read("cli.err");
+    EXPECT_NE(dir.read("sim.err").find("hung up"), std::string::npos);
+    EXPECT_EQ(cli.wait(0), 3) << dir.read("cli.err");
     EXPECT_LT(cli.cpuSeconds(), 2.0) << "a dead line must not be polled in a busy loop";
     sim.wait(5'000);
 }

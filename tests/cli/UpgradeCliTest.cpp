@@ -15,23 +15,21 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <fstream>
 #include <functional>
-#include <iterator>
 
 namespace {
 
 // A FILE* on a file of the test's folder (in-memory streams are POSIX only); take() closes it
 // and returns what was written, byte for byte.
 struct Capture {
-    explicit Capture(std::string p) : path(std::move(p)), file(std::fopen(path.c_str(), "w+b")) {}
+    Capture(const test::TempDir& d, const char* n) : dir(d), name(n), file(std::fopen(d.file(n).c_str(), "w+b")) {}
     std::string take()
     {
         std::fclose(file);
-        std::ifstream in(path, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        return dir.read(name);
     }
-    std::string path;
+    const test::TempDir& dir;
+    std::string name;
     std::FILE* file;
 };
 
@@ -47,7 +45,7 @@ protected:
     int run(const std::vector<std::string>& args, const std::string& input = "", bool inTty = false,
             bool errTty = false, const std::string& program = "upgrade-cli")
     {
-        Capture o(dir.file("out")), e(dir.file("err"));
+        Capture o(dir, "out"), e(dir, "err");
         std::FILE* in = std::fopen(dir.put("in", input).c_str(), "rb");
         const int exit = runUpgradeCli(args, {in, o.file, e.file, inTty, errTty, program});
         std::fclose(in);
@@ -159,7 +157,7 @@ TEST(CliProgressLine, BarRateAndTimeLeft)
 TEST(CliProgressLine, ReportsBecomeLinesAsTheStreamAllows)
 {
     test::TempDir dir{"progress"};
-    Capture err(dir.file("err"));
+    Capture err(dir, "err");
     ConsoleOutput output(err.file, false);
     platform::VirtualClock clock;
     CliProgress p(output, clock);

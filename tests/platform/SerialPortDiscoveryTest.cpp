@@ -18,7 +18,7 @@ namespace {
 using test::FakeDeviceTree;
 
 struct DeviceTree : ::testing::Test {
-    FakeDeviceTree tree{::testing::UnitTest::GetInstance()->current_test_info()->name()};
+    FakeDeviceTree tree;
     platform::SystemClock clock;
     test::ScopedEnv com1{"UPGRADE_COM1", nullptr}, com2{"UPGRADE_COM2", nullptr};
     void SetUp() override { tree.standard(); }

@@ -1,14 +1,15 @@
 #pragma once
-// FakeDeviceTree: a fabricated /sys, /dev and /proc in a temporary folder, laid out as the
+// FakeDeviceTree: a fabricated /sys, /dev and /proc in the test's temporary folder, laid out as the
 // kernel and udev lay them out (relative links through /sys/devices, a serial-base port device
 // between a UART and its driver, by-id links), for SerialPortDiscovery and what builds on it.
 // The standard tree: an FTDI USB adapter ttyUSB0 with a by-id name, a real UART ttyS0 (type 4)
 // and a legacy slot ttyS1 with an I/O address but no UART (type 0), plus a virtual console.
 
+#include "support/TempDir.h"
+
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <unistd.h>
 
 namespace test {
 
@@ -16,15 +17,7 @@ class FakeDeviceTree {
 public:
     static constexpr const char* kById = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
 
-    explicit FakeDeviceTree(const std::string& name)
-        : root_(std::filesystem::temp_directory_path() / ("tarvel-devtree-" + name + "-" + std::to_string(::getpid())))
-    {
-        std::filesystem::remove_all(root_);
-        std::filesystem::create_directories(root_);
-    }
-    ~FakeDeviceTree() { std::filesystem::remove_all(root_); }
-
-    std::string root() const { return root_.string(); }
+    std::string root() const { return dir_.path().string(); }
 
     void standard()
     {
@@ -82,7 +75,7 @@ public:
         link("/proc/" + std::to_string(pid) + "/fd/3", device);
     }
 
-    std::filesystem::path path(const std::string& p) const { return root_.string() + p; }
+    std::filesystem::path path(const std::string& p) const { return root() + p; }
     void dir(const std::string& p) { std::filesystem::create_directories(path(p)); }
     void file(const std::string& p, const std::string& text)
     {
@@ -96,7 +89,7 @@ public:
     }
 
 private:
-    std::filesystem::path root_;
+    TempDir dir_{"devtree"};
 };
 
 }  // namespace test

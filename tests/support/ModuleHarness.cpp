@@ -2,8 +2,8 @@
 
 namespace test {
 
-ModuleHarness::ModuleHarness(sim::ModuleConfig config, platform::IThreadStarter* threads, std::int64_t startUs)
-    : clock(startUs), module(std::move(config), startUs), line(clock, module),
+ModuleHarness::ModuleHarness(sim::ModuleConfig config, platform::IThreadStarter* threads)
+    : module(std::move(config)), line(clock, module),
       scope_({&clock, &factory, &notifier, threads})
 {
     factory.add("COM1", line);

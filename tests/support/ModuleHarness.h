@@ -24,8 +24,7 @@ namespace test {
 
 class ModuleHarness {
 public:
-    explicit ModuleHarness(sim::ModuleConfig config = {}, platform::IThreadStarter* threads = nullptr,
-                           std::int64_t startUs = 0);
+    explicit ModuleHarness(sim::ModuleConfig config = {}, platform::IThreadStarter* threads = nullptr);
     ModuleHarness(const ModuleHarness&) = delete;
     ModuleHarness& operator=(const ModuleHarness&) = delete;
 

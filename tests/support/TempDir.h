@@ -1,11 +1,13 @@
 #pragma once
 // TempDir: a fresh folder for one test under the system's temporary folder, named after the
-// running test and removed with the object; put() writes a file into it and returns its path.
+// running test and removed with the object; put() writes a file into it and returns its path,
+// read() returns a file's bytes.
 // randomText: reproducible binary content of a given size.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <random>
 #include <string>
 
@@ -30,6 +32,11 @@ public:
     {
         std::ofstream(path_ / name, std::ios::binary) << bytes;
         return file(name);
+    }
+    std::string read(const std::string& name) const
+    {
+        std::ifstream in(path_ / name, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
 
 private:

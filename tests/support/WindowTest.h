@@ -2,7 +2,7 @@
 // Window tests on Qt's offscreen platform: the QApplication (created on first use, destroyed
 // after the last test), event pumping, the wizard fixture with scripted message boxes, and the
 // run fixture for upgrades from the windows: the virtual module on virtual time, worker threads
-// joined before it goes away, firmware files on disk, and a watcher that notes what the
+// joined before it goes away, firmware files in a test folder, and a watcher that notes what the
 // progress window showed at its verdict and then ends it.
 
 #include "app/ui/CUpgradeWizard.h"
@@ -11,6 +11,7 @@
 #include "platform/ui/CWinApp.h"
 #include "sim/ZModemReceiver.h"
 #include "support/ModuleHarness.h"
+#include "support/TempDir.h"
 #include "upgrade/ui/CDownloadDlg.h"
 
 #include <QApplication>
@@ -20,9 +21,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <random>
 #include <thread>
 
 using ui::qt::item;
@@ -92,27 +90,6 @@ struct JoiningThreadStarter final : platform::IThreadStarter {
     int started = 0;
     bool refuse = false;
     std::vector<std::thread> threads_;
-};
-
-inline std::vector<std::uint8_t> randomBytes(std::size_t n, unsigned seed)
-{
-    std::mt19937 gen(seed);
-    std::vector<std::uint8_t> v(n);
-    for (auto& b : v)
-        b = static_cast<std::uint8_t>(gen());
-    return v;
-}
-
-// A fresh folder for one test's firmware files, removed afterwards.
-struct FirmwareFolder {
-    const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("tarvel-ui-" + std::to_string(std::random_device{}()));
-    FirmwareFolder() { std::filesystem::create_directories(dir); }
-    ~FirmwareFolder() { std::filesystem::remove_all(dir); }
-    std::string write(const std::string& name, const std::vector<std::uint8_t>& data) const
-    {
-        std::ofstream(dir / name, std::ios::binary).write(reinterpret_cast<const char*>(data.data()), std::streamsize(data.size()));
-        return (dir / name).string();
-    }
 };
 
 // The progress window at its verdict: status, "<bar value>/<bar max> <count>" for both files,
@@ -221,13 +198,15 @@ struct RunFixture : WizardFixture {
         harness = std::make_unique<test::ModuleHarness>(cfg, &threads);
         gui = std::make_unique<platform::ScopedPlatform>(platform::Services{nullptr, nullptr, &notifier, nullptr});
         settings().verifyFirst = false;
-        settings().bootFile = files.write("tarvelboot.dmf", bootData);
-        settings().codeFile = files.write("tarvel.dmf", codeData);
+        settings().bootFile = files.put("tarvelboot.dmf", bootContent);
+        settings().codeFile = files.put("tarvel.dmf", codeContent);
     }
     void failOpen(bool fail) { harness->line.setFaults(sim::LineFaults{.failOpen = fail}); }
 
-    uitest::FirmwareFolder files;
-    std::vector<std::uint8_t> bootData = uitest::randomBytes(3000, 11), codeData = uitest::randomBytes(20000, 12);
+    test::TempDir files{"ui"};
+    const std::string bootContent = test::randomText(3000, 11), codeContent = test::randomText(20000, 12);
+    const std::vector<std::uint8_t> bootData{bootContent.begin(), bootContent.end()},
+        codeData{codeContent.begin(), codeContent.end()};
     sim::ModuleConfig cfg;
     std::shared_ptr<sim::ReceivedFiles> store = std::make_shared<sim::ReceivedFiles>();
     std::unique_ptr<test::ModuleHarness> harness;
