@@ -12,6 +12,7 @@
 
 #include <functional>
 #include <thread>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -82,10 +83,8 @@ TEST_F(Win32Windows, TemplateControlsAreTheSystemsControlsInDialogUnits)
         RECT got{};
         ::GetWindowRect(h, &got);
         ::MapWindowPoints(HWND_DESKTOP, dlg, reinterpret_cast<POINT*>(&got), 2);
-        EXPECT_EQ(got.left, want.left);
-        EXPECT_EQ(got.top, want.top);
-        EXPECT_EQ(got.right - got.left, want.right - want.left);
-        EXPECT_EQ(got.bottom - got.top, want.bottom - want.top);
+        EXPECT_EQ(std::make_tuple(got.left, got.top, got.right, got.bottom),
+                  std::make_tuple(want.left, want.top, want.right, want.bottom));
     }
     ::DestroyWindow(dlg);
 }
