@@ -1,6 +1,7 @@
 #pragma once
 // TempDir: a fresh folder for one test under the system's temporary folder, named after the
-// running test and removed with the object; put() writes a file into it and returns its path,
+// running test plus a random part (the same test may run in several builds at once) and removed
+// with the object; put() writes a file into it and returns its path,
 // read() returns a file's bytes.
 // randomText: reproducible binary content of a given size.
 #include <gtest/gtest.h>
@@ -17,7 +18,8 @@ class TempDir {
 public:
     explicit TempDir(const std::string& area)
         : path_(std::filesystem::temp_directory_path() /
-                ("tarvel-" + area + "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name()))
+                ("tarvel-" + area + "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name() + "-" +
+                 std::to_string(std::random_device{}())))
     {
         std::filesystem::remove_all(path_);
         std::filesystem::create_directories(path_);
