@@ -139,25 +139,6 @@ TEST(EnterCommandMode, EveryConsoleStateSendsItsDialogueAtTheRightTimes)
     }
 }
 
-TEST(ConsolePort, OpenFailuresGiveOneAndSendNothing)
-{
-    test::ModuleHarness h;
-    sim::LineFaults f;
-    f.failOpen = true;
-    CUpgradeConsole console;
-    h.line.setFaults(f);
-    EXPECT_EQ(console.enterCommandMode("COM1", "admin", "tarvel"), 1);
-    EXPECT_FALSE(console.isOpen());
-    h.line.setFaults({});
-    ASSERT_EQ(console.reopen("COM1", 38400), 0);
-    h.line.setFaults(f);
-    EXPECT_EQ(console.reopen("COM1", 115200), 1);
-    EXPECT_FALSE(console.isOpen());
-    const std::string access = "Unable to gain access to the COM port.";
-    EXPECT_EQ(h.notifier.texts(), (std::vector<std::string>{access, access}));
-    EXPECT_EQ(h.hostText(), "");
-}
-
 // --- waitForCommandMode ------------------------------------------------------------------------
 
 TEST(WaitForCommandMode, EachConsoleStateIsReadAndOnlyTheRestartIsAnswered)
@@ -176,7 +157,6 @@ TEST(WaitForCommandMode, EachConsoleStateIsReadAndOnlyTheRestartIsAnswered)
     const Case cases[] = {
         outside(ConsoleStart::LoggedOut),
         outside(ConsoleStart::PasswordFirst),
-        outside(ConsoleStart::AtPrompt),
         outside(ConsoleStart::AtPrompt, 1),
         {"initializing is interrupted, the scan goes on to the help line", config(ConsoleStart::Restarting), false,
          true, kEsc3,
@@ -226,18 +206,12 @@ TEST(WaitForCommandMode, EscapesAreRepeatedWhileInitializingStaysTheLastLine)
 
 // --- command-mode commands ---------------------------------------------------------------------
 
-struct CommandModeRun : ::testing::Test {
-    test::ModuleHarness h{config(ConsoleStart::AtPrompt)};
-    CUpgradeConsole console;
-    void SetUp() override
-    {
-        ASSERT_EQ(console.enterCommandMode("COM1", "admin", "tarvel"), 0);
-        h.line.clearRecords();
-    }
-};
-
-TEST_F(CommandModeRun, PrepareFlashWaitsForCommandModeBeforeAndAfterThenFastDownloadWaitsThreeSeconds)
+TEST(ConsoleCommands, PrepareFlashWaitsForCommandModeBeforeAndAfterThenFastDownloadWaitsThreeSeconds)
 {
+    test::ModuleHarness h(config(ConsoleStart::AtPrompt));
+    CUpgradeConsole console;
+    ASSERT_EQ(console.enterCommandMode("COM1", "admin", "tarvel"), 0);
+    h.line.clearRecords();
     EXPECT_TRUE(console.prepareFlash());
     EXPECT_TRUE(console.startFastDownload());
     // The command, its 10 s, then the reads that see command mode after it and before AT{.}.
@@ -245,17 +219,6 @@ TEST_F(CommandModeRun, PrepareFlashWaitsForCommandModeBeforeAndAfterThenFastDown
     EXPECT_EQ(h.hostText(), "AT{P}\rAT{.}\r");
     EXPECT_EQ(h.nowUs() - h.timeOf("AT{.}\r"), 3'000'000 + 5 * kByteUs);
     EXPECT_EQ(h.module.baudRate(), 115200u);
-}
-
-TEST_F(CommandModeRun, EraseReturnsAtTheRestartThenDownloadFollows)
-{
-    EXPECT_TRUE(console.eraseConfiguration());
-    EXPECT_EQ(h.nowUs(), h.timeOf("\x1b", 2));  // right after the escapes
-    EXPECT_EQ(h.module.stats().configErased, 1);
-    EXPECT_EQ(h.module.stats().commandModeEntries, 2);
-    EXPECT_TRUE(console.startDownload());
-    EXPECT_EQ(h.hostText(), "AT{E}\r" + kEsc3 + "AT{Z}\r");
-    EXPECT_EQ(h.module.state(), sim::VirtualModule::State::Receiving);
 }
 
 TEST(ConsoleCommands, NothingIsSentWhenCommandModeNeverComes)

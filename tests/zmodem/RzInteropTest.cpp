@@ -55,8 +55,8 @@ TEST(RzInteropTest, FilesArriveByteForByte)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        zmtest::TempDir source, target, logs;
-        source.write(c.name, c.content);
+        test::TempDir source{"rz-source"}, target{"rz-target"}, logs{"rz-log"};
+        source.put(c.name, std::string(c.content.begin(), c.content.end()));
         std::string error;
         auto pty = sim::PseudoTerminal::open(&error);
         ASSERT_TRUE(pty) << error;
@@ -64,8 +64,8 @@ TEST(RzInteropTest, FilesArriveByteForByte)
         std::vector<std::string> argv{TARVEL_RZ_PATH, "-b", "-y"};
         argv.insert(argv.end(), c.rzOptions.begin(), c.rzOptions.end());
         zmtest::ChildProcess rz;
-        const std::string log = logs.path() + "/rz.log";
-        ASSERT_TRUE(rz.start(argv, target.path(), pty->masterFd(), pty->masterFd(), log));
+        const std::string log = logs.file("rz.log");
+        ASSERT_TRUE(rz.start(argv, target.path().string(), pty->masterFd(), pty->masterFd(), log));
 
         platform::SystemClock clock;
         zmtest::UnpacedDeviceFactory devices(clock);  // rz, not a cable, is on the other side
@@ -87,8 +87,8 @@ TEST(RzInteropTest, FilesArriveByteForByte)
         EXPECT_EQ(sent, 0) << rzLog;
         EXPECT_EQ(notifier.texts(), std::vector<std::string>{});
         EXPECT_EQ(rzExit, 0) << rzLog;
-        const std::string received = readText(target.path() + "/" + c.name);
-        EXPECT_TRUE(std::ifstream(target.path() + "/" + c.name).good()) << rzLog;
+        const std::string received = readText(target.file(c.name));
+        EXPECT_TRUE(std::ifstream(target.file(c.name)).good()) << rzLog;
         EXPECT_TRUE(received == std::string(c.content.begin(), c.content.end())) << received.size() << " bytes";
         EXPECT_NE(rzLog.find(c.rzLogMentions), std::string::npos) << rzLog;
     }
