@@ -47,18 +47,14 @@ TEST_F(SimPort, OpenAppliesTheConsoleSettingsOrShowsItsMessage)
     EXPECT_EQ(line.settings, console);
     port.close();
 
-    sim::LineFaults open, state, queues, setState, both;
-    open.failOpen = true;
-    state.failGetState = true;
-    queues.failSetupQueues = true;
-    setState.failSetState = true;
-    both.failSetupQueues = both.failSetState = true;  // the queues go first
+    const sim::LineFaults setState{.failSetState = true};
     const std::pair<sim::LineFaults, std::vector<std::string>> cases[] = {
-        {open, {"Unable to gain access to the COM port."}},
-        {state, {}},
-        {queues, {"Failed to allocate COM port buffers."}},
+        {{.failOpen = true}, {"Unable to gain access to the COM port."}},
+        {{.failGetState = true}, {}},
+        {{.failSetupQueues = true}, {"Failed to allocate COM port buffers."}},
         {setState, {"Failed to set COM port state."}},
-        {both, {"Failed to allocate COM port buffers."}},
+        // The queues go first.
+        {{.failSetupQueues = true, .failSetState = true}, {"Failed to allocate COM port buffers."}},
     };
     for (const auto& [faults, boxes] : cases) {
         line.setFaults(faults);

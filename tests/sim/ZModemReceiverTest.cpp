@@ -12,6 +12,7 @@ namespace {
 using namespace zmodem;
 using zmtest::binHeader;
 using zmtest::Bytes;
+using zmtest::hexHeader;
 using zmtest::subpacket;
 
 const Bytes kZrqinit = Bytes("**\x18" "B00000000000000\r\x8a\x11", 21);
@@ -34,32 +35,27 @@ struct ReceiverFixture : ::testing::Test {
             r += static_cast<char>(out.pop());
         return r;
     }
-    static Bytes hex(int type, std::uint32_t value) { return zmtest::hexHeader(type, value); }
-    Bytes offer(const Bytes& info, bool crc32 = true)
-    {
-        return send(binHeader(ZFILE, 0, crc32) + subpacket(info, ZCRCW, crc32) + "\x11");
-    }
 };
 
 TEST_F(ReceiverFixture, DamagedFramesAreRefusedAndResentDataAccepted)
 {
     start();
     send(kZrqinit);
-    offer(Bytes("f\0" "4", 3));
+    send(binHeader(ZFILE, 0, true) + subpacket(Bytes("f\0" "4", 3), ZCRCW, true) + "\x11");
     Bytes good = subpacket("wxyz", ZCRCW, true);
     Bytes bad = good;
     bad[1] ^= 0x01;  // one flipped bit in the data
-    EXPECT_EQ(send(binHeader(ZDATA, 0, true) + bad), hex(ZRPOS, 0));
+    EXPECT_EQ(send(binHeader(ZDATA, 0, true) + bad), hexHeader(ZRPOS, 0));
     // The rest of the damaged frame is ignored until ZDATA at the position asked for.
     EXPECT_EQ(send(subpacket("more", ZCRCG, true)), "");
-    EXPECT_EQ(send(binHeader(ZDATA, 2, true)), hex(ZRPOS, 0));
-    EXPECT_EQ(send(binHeader(ZDATA, 0, true) + good), hex(ZACK, 4));
+    EXPECT_EQ(send(binHeader(ZDATA, 2, true)), hexHeader(ZRPOS, 0));
+    EXPECT_EQ(send(binHeader(ZDATA, 0, true) + good), hexHeader(ZACK, 4));
     // A header with a bad check is ignored altogether.
     Bytes badHeader = binHeader(ZEOF, 4, true);
     badHeader[4] ^= 0x02;
     EXPECT_EQ(send(badHeader), "");
     // A ZEOF before the end of the received data asks for the rest.
-    EXPECT_EQ(send(binHeader(ZEOF, 9, true)), hex(ZRPOS, 4));
+    EXPECT_EQ(send(binHeader(ZEOF, 9, true)), hexHeader(ZRPOS, 4));
     const auto f = store->files().at(0);
     EXPECT_EQ(Bytes(f.data.begin(), f.data.end()), "wxyz");
     EXPECT_EQ(f.crcErrors, 1);
@@ -67,7 +63,7 @@ TEST_F(ReceiverFixture, DamagedFramesAreRefusedAndResentDataAccepted)
     // A damaged file information subpacket is answered with ZNAK.
     Bytes info = subpacket(Bytes("g\0" "1", 3), ZCRCW, true);
     info[0] ^= 0x01;
-    EXPECT_EQ(send(binHeader(ZFILE, 0, true) + info), hex(ZNAK, 0));
+    EXPECT_EQ(send(binHeader(ZFILE, 0, true) + info), hexHeader(ZNAK, 0));
 }
 
 TEST_F(ReceiverFixture, CancelSilenceAndGivingUpEndTheSession)

@@ -40,14 +40,15 @@ protected:
         useReceiver(o);
         return sender->sendFile(path);
     }
-    // A fresh script at the far end, answering ZRQINIT with ZRINIT (CRC-32, no buffer limit).
-    void scripted()
+    // A fresh script at the far end, answering ZRQINIT with ZRINIT (CRC-32, no buffer limit)
+    // unless told otherwise.
+    void scripted(const Bytes& answer = zmtest::zrinit(0, true))
     {
         script = zmtest::ScriptedPeer();
         line.setPeer(script);
         line.clearRecords();
         notifier.clear();
-        script.step(kZrqinitSeen, zmtest::zrinit(0, true));
+        script.step(kZrqinitSeen, answer);
     }
     int count(const std::string& event) const
     {
@@ -141,14 +142,6 @@ TEST_F(TransferTest, FrameEndsFollowTheReceiverBufferLength)
         const auto f = onlyFile();
         EXPECT_EQ(f.frameEnds, c.ends);
         EXPECT_EQ(f.data, content);
-        // After every ZCRCW the sender waits for the ZACK and starts a new frame there.
-        std::size_t at = 0;
-        for (std::size_t i = 0; i < f.frameEnds.size(); ++i) {
-            at += f.subpacketSizes[i];
-            if (f.frameEnds[i] == 'k') {
-                EXPECT_EQ(count("<ZDATA " + std::to_string(at)), 1);
-            }
-        }
     }
 }
 
@@ -182,8 +175,6 @@ TEST_F(TransferTest, ReceiversThatMisbehaveStillGetTheFileOrSkipIt)
              EXPECT_EQ(f.frameEnds, "iiiiiiiiiikiiiiiiiih");
              EXPECT_GT(elapsedUs, 4'000'000);  // it did wait for each XON
          }},
-        {"chatter in replies", 5000, [](Options& o) { o.replyNoise = "garbage\r\n", o.bufferLength = 2048; },
-         [&](const File& f, std::int64_t) { arrived(f); }},
         // ZRINIT instead of an answer to the offer, then five seconds of silence: offered again.
         {"ZRINIT for ZFILE", 100, [](Options& o) { o.zrinitForZfile = 1; },
          [&](const File& f, std::int64_t elapsedUs) {
@@ -222,7 +213,6 @@ TEST_F(TransferTest, FailuresAreReportedInOrderAndNothingFollows)
         return [=, this] {
             sim::ZModemReceiverOptions o;
             set(o);
-            store = std::make_shared<sim::ReceivedFiles>();
             useReceiver(o);
             return write("f.bin", zmtest::patternBytes(n));
         };
@@ -255,12 +245,10 @@ TEST_F(TransferTest, FailuresAreReportedInOrderAndNothingFollows)
          [](std::int64_t elapsedUs) { EXPECT_EQ(elapsedUs, 21 * 260 + 10'000'000); }},
         {"ten headers without ZRINIT, even with one to follow",
          [&] {
-             script = zmtest::ScriptedPeer();
-             line.setPeer(script);
              Bytes noise;
              for (int i = 0; i < 10; ++i)
                  noise += hexHeader(ZFERR, 0);
-             script.step(kZrqinitSeen, noise + zmtest::zrinit(0, true));
+             scripted(noise + zmtest::zrinit(0, true));
              return write("a", {1, 2, 3});
          },
          {init}, nullptr},
