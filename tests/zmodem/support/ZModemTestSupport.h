@@ -1,7 +1,7 @@
 #pragma once
-// Test support for the ZModem sender on virtual time: a fixture that wires a CZModemSender to a simulated line (VirtualClock, SimLine,
-// RecordingNotifier, RecordingProgress) with a temporary folder, and the receiver's frames
-// (ZModemFrames.h).
+// Test support for the ZModem sender on virtual time: a fixture that wires a CZModemSender to a
+// simulated line (VirtualClock, SimLine, RecordingNotifier, RecordingProgress) with a temporary
+// folder, and the receiver's frames (ZModemFrames.h). Header-only.
 #include "ZModemFrames.h"
 
 #include "platform/Platform.h"
@@ -18,7 +18,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -28,7 +27,11 @@ namespace zmtest {
 using test::ScriptedPeer;
 
 // Reproducible bytes of the given length.
-std::vector<std::uint8_t> patternBytes(std::size_t n, unsigned seed = 1);
+inline std::vector<std::uint8_t> patternBytes(std::size_t n, unsigned seed = 1)
+{
+    const Bytes s = test::randomText(n, seed);
+    return {s.begin(), s.end()};
+}
 
 // CZModemSender on a simulated line at 38,400 bps; the far end is a ScriptedPeer unless the test
 // asks for a receiver.
@@ -47,16 +50,30 @@ protected:
     std::unique_ptr<CZModemSender> sender;
     test::TempDir dir{"zmodem"};
 
-    void SetUp() override;
+    void SetUp() override
+    {
+        factory.add("COM1", line);
+        ASSERT_TRUE(port.open("COM1", 38400, 4096, 4096));
+        sender = std::make_unique<CZModemSender>(&port, &progress);
+    }
     // Puts a ZModem receiver at the far end instead of the script.
-    void useReceiver(const sim::ZModemReceiverOptions& options = {});
+    void useReceiver(const sim::ZModemReceiverOptions& options = {})
+    {
+        rx = std::make_unique<sim::ZModemReceiverPeer>(options, store, 38400, clock.nowUs());
+        line.setPeer(*rx);
+    }
     Bytes host() const { return line.hostText(); }
     std::string write(const std::string& name, const std::vector<std::uint8_t>& content) const
     {
         return dir.put(name, Bytes(content.begin(), content.end()));
     }
     // The one file the receiver got (fails the test if there is not exactly one).
-    sim::ReceivedFile onlyFile() const;
+    sim::ReceivedFile onlyFile() const
+    {
+        const auto files = store->files();
+        EXPECT_EQ(files.size(), 1u);
+        return files.empty() ? sim::ReceivedFile{} : files.front();
+    }
 };
 
 }  // namespace zmtest
