@@ -14,60 +14,35 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <memory>
 #include <thread>
 
-namespace {
-
-struct PtyModule : ::testing::Test {
+TEST(PtyModule, HostAtTheWrongSpeedIsGarbledUntilItReopensAtTheRightOne)
+{
     platform::SystemClock clock;
     platform::SerialDeviceFactory factory{clock};
     platform::RecordingNotifier notifier;
     platform::ScopedPlatform scope{{&clock, &factory, &notifier, nullptr}};
-    std::unique_ptr<sim::PseudoTerminal> pty;
-    std::unique_ptr<sim::VirtualModule> module;
-    std::unique_ptr<sim::PtyModuleRunner> runner;
-    std::thread loop;
-
-    void start(sim::ModuleConfig cfg)
-    {
-        std::string error;
-        pty = sim::PseudoTerminal::open(&error);
-        ASSERT_TRUE(pty) << error;
-        module = std::make_unique<sim::VirtualModule>(std::move(cfg), clock.nowUs());
-        runner = std::make_unique<sim::PtyModuleRunner>(pty->masterFd(), *module, clock);
-        loop = std::thread([this] { EXPECT_TRUE(runner->run()); });
-    }
-    void TearDown() override
-    {
-        if (runner)
-            runner->requestStop();
-        if (loop.joinable())
-            loop.join();
-    }
-    // Waits (up to 1 s) until the module has received something.
-    std::string receivedSoon()
-    {
-        for (int i = 0; i < 100 && module->received().empty(); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        return module->received();
-    }
-};
-
-}  // namespace
-
-TEST_F(PtyModule, HostAtTheWrongSpeedIsGarbledUntilItReopensAtTheRightOne)
-{
+    const auto pty = sim::PseudoTerminal::open();
+    ASSERT_TRUE(pty);
     sim::ModuleConfig cfg;
     cfg.promptAtStart = false;
-    start(cfg);
+    sim::VirtualModule module(cfg, clock.nowUs());
+    sim::PtyModuleRunner runner(pty->masterFd(), module, clock);
+    std::jthread loop([&] { EXPECT_TRUE(runner.run()); });
+    // However the test ends, the runner is told to stop before its thread is joined.
+    const std::unique_ptr<sim::PtyModuleRunner, void (*)(sim::PtyModuleRunner*)> stop(
+        &runner, [](sim::PtyModuleRunner* r) { r->requestStop(); });
     {
         CSerialPort fast;
         ASSERT_TRUE(fast.open(pty->slavePath(), 115200, 4096, 4096)) << ::testing::PrintToString(notifier.texts());
         fast.writeText("\r");
-        const std::string heard = receivedSoon();
+        for (int i = 0; i < 100 && module.received().empty(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        const std::string heard = module.received();
         ASSERT_EQ(heard.size(), 1u);
         EXPECT_EQ(static_cast<std::uint8_t>(heard[0]), sim::SimSerialDevice::garble('\r'));
-        EXPECT_EQ(runner->hostBaud(), 115200u);
+        EXPECT_EQ(runner.hostBaud(), 115200u);
     }
     CSerialPort port;
     ASSERT_TRUE(port.open(pty->slavePath(), 38400, 4096, 4096));
@@ -75,5 +50,5 @@ TEST_F(PtyModule, HostAtTheWrongSpeedIsGarbledUntilItReopensAtTheRightOne)
     std::string text;
     ASSERT_TRUE(port.readText(text, 4096));
     EXPECT_EQ(CSerialPort::lastLine(text), "Tarvel>");
-    EXPECT_EQ(runner->hostBaud(), 38400u);
+    EXPECT_EQ(runner.hostBaud(), 38400u);
 }
