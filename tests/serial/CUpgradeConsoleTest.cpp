@@ -206,6 +206,18 @@ TEST(ConsoleCommands, PrepareFlashWaitsForCommandModeBeforeAndAfterThenFastDownl
     EXPECT_EQ(h.module.baudRate(), 115200u);
 }
 
+// The run goes on at once after the escapes: the module is still starting.
+TEST(ConsoleCommands, EraseReturnsRightAfterTheEscapesOfTheRestart)
+{
+    test::ModuleHarness h(config(ConsoleStart::AtPrompt));
+    CUpgradeConsole console;
+    ASSERT_EQ(console.enterCommandMode("COM1", "admin", "tarvel"), 0);
+    h.line.clearRecords();
+    EXPECT_TRUE(console.eraseConfiguration());
+    EXPECT_EQ(h.hostText(), "AT{E}\r" + kEsc3);
+    EXPECT_EQ(h.nowUs(), h.timeOf("\x1b", 2));
+}
+
 TEST(ConsoleCommands, NothingIsSentWhenCommandModeNeverComes)
 {
     test::ModuleHarness h(config(ConsoleStart::AtPrompt));

@@ -12,11 +12,6 @@ void ScriptedPeer::sayAt(const std::string& bytes, std::int64_t atUs, std::int64
     out.push(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), atUs, usPerByte);
 }
 
-void ScriptedPeer::advance(std::int64_t nowUs)
-{
-    fire(nowUs);
-}
-
 void ScriptedPeer::receive(const std::uint8_t* d, std::size_t n, std::int64_t nowUs)
 {
     heard.append(reinterpret_cast<const char*>(d), n);

@@ -17,7 +17,7 @@ public:
     void step(std::string trigger, std::string reply, std::function<void()> action = {});
     void sayAt(const std::string& bytes, std::int64_t atUs, std::int64_t usPerByte = 0);
 
-    void advance(std::int64_t nowUs) override;
+    void advance(std::int64_t nowUs) override { fire(nowUs); }
     void receive(const std::uint8_t* d, std::size_t n, std::int64_t nowUs) override;
     std::int64_t nextEventUs() const override { return sim::TimedByteQueue::kNever; }
     sim::TimedByteQueue& output() override { return out; }
