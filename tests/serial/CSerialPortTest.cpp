@@ -7,6 +7,7 @@
 #include "platform/VirtualClock.h"
 #include "serial/CSerialPort.h"
 #include "sim/SimSerialDevice.h"
+#include "support/ScriptedPeer.h"
 
 #include <gtest/gtest.h>
 
@@ -17,31 +18,9 @@ using platform::LineSettings;
 
 namespace {
 
-// Says scheduled things, answers a carriage return with a fixed reply, remembers what it heard.
-class ScriptedPeer : public sim::ILinePeer {
-public:
-    void advance(std::int64_t) override {}
-    void receive(const std::uint8_t* d, std::size_t n, std::int64_t nowUs) override
-    {
-        const std::string got(reinterpret_cast<const char*>(d), n);
-        heard += got;
-        if (!replyToCr.empty() && got.find('\r') != std::string::npos)
-            say(replyToCr, nowUs + 10'000);
-    }
-    std::int64_t nextEventUs() const override { return sim::TimedByteQueue::kNever; }
-    sim::TimedByteQueue& output() override { return out; }
-
-    void say(const std::string& s, std::int64_t atUs, std::int64_t usPerByte = 0)
-    {
-        out.push(reinterpret_cast<const std::uint8_t*>(s.data()), s.size(), atUs, usPerByte);
-    }
-    sim::TimedByteQueue out;
-    std::string heard, replyToCr;
-};
-
 struct SimPort : ::testing::Test {
     platform::VirtualClock clock;
-    ScriptedPeer peer;
+    test::ScriptedPeer peer;
     sim::SimLine line{clock, peer};
     sim::SimSerialFactory factory;
     platform::RecordingNotifier notifier;
@@ -68,18 +47,14 @@ TEST_F(SimPort, OpenAppliesTheConsoleSettingsOrShowsItsMessage)
     EXPECT_EQ(line.settings, console);
     port.close();
 
-    sim::LineFaults open, state, queues, setState, both;
-    open.failOpen = true;
-    state.failGetState = true;
-    queues.failSetupQueues = true;
-    setState.failSetState = true;
-    both.failSetupQueues = both.failSetState = true;  // the queues go first
+    const sim::LineFaults setState{.failSetState = true};
     const std::pair<sim::LineFaults, std::vector<std::string>> cases[] = {
-        {open, {"Unable to gain access to the COM port."}},
-        {state, {}},
-        {queues, {"Failed to allocate COM port buffers."}},
+        {{.failOpen = true}, {"Unable to gain access to the COM port."}},
+        {{.failGetState = true}, {}},
+        {{.failSetupQueues = true}, {"Failed to allocate COM port buffers."}},
         {setState, {"Failed to set COM port state."}},
-        {both, {"Failed to allocate COM port buffers."}},
+        // The queues go first.
+        {{.failSetupQueues = true, .failSetState = true}, {"Failed to allocate COM port buffers."}},
     };
     for (const auto& [faults, boxes] : cases) {
         line.setFaults(faults);
@@ -147,16 +122,16 @@ TEST_F(SimPort, ReadTextEndsAtItsLimitsAndAtAZeroByte)
     EXPECT_FALSE(port.readText(text, 10));  // the total limit scales with the size
     EXPECT_TRUE(text.empty());
     EXPECT_EQ(ms(), 3 * 10 + 500);
-    peer.say("x", (530 + 12'700) * 1000);
+    peer.sayAt("x", (530 + 12'700) * 1000);
     EXPECT_TRUE(port.readText(text, 4096));
     EXPECT_EQ(text, "x");
     EXPECT_EQ(ms(), 530 + 12'788);
 
     // 200 ms after the last byte; a longer gap splits a reply.
-    peer.say(std::string(100, 'a'), clock.nowUs() + 1'000'000, 1000);
+    peer.sayAt(std::string(100, 'a'), clock.nowUs() + 1'000'000, 1000);
     const std::int64_t t0 = clock.nowUs();
-    peer.say("Log", t0 + 2'000'000);
-    peer.say("in: ", t0 + 2'250'000);
+    peer.sayAt("Log", t0 + 2'000'000);
+    peer.sayAt("in: ", t0 + 2'250'000);
     EXPECT_TRUE(port.readText(text, 4096));
     EXPECT_EQ(text, std::string(100, 'a'));
     EXPECT_EQ(clock.nowUs(), t0 + 1'000'000 + 100'000 + 200'000);
@@ -165,10 +140,10 @@ TEST_F(SimPort, ReadTextEndsAtItsLimitsAndAtAZeroByte)
         EXPECT_EQ(text, part);
     }
 
-    peer.say(std::string("ab\0cd", 5), clock.nowUs());
+    peer.sayAt(std::string("ab\0cd", 5), clock.nowUs());
     EXPECT_TRUE(port.readText(text));
     EXPECT_EQ(text, "ab");
-    peer.say(std::string("\0yz", 3), clock.nowUs());
+    peer.sayAt(std::string("\0yz", 3), clock.nowUs());
     EXPECT_TRUE(port.readText(text)) << "bytes arrived, even if the text is empty";
     EXPECT_EQ(text, "");
 
@@ -176,7 +151,7 @@ TEST_F(SimPort, ReadTextEndsAtItsLimitsAndAtAZeroByte)
     for (int i = 0; i < 5000; ++i)
         burst += static_cast<char>('A' + i % 26);
     const std::int64_t at = clock.nowUs() + 1'000'000;
-    peer.say(burst, at);
+    peer.sayAt(burst, at);
     ASSERT_TRUE(port.readText(text, 4096));
     EXPECT_EQ(text, burst.substr(0, 4096));
     EXPECT_EQ(clock.nowUs(), at) << "a full buffer ends the read at once";
@@ -186,10 +161,10 @@ TEST_F(SimPort, ReadTextEndsAtItsLimitsAndAtAZeroByte)
 
 TEST_F(SimPort, ReadByteWaitsExactlyItsTimeout)
 {
-    peer.say("\x80", 99'000);
+    peer.sayAt("\x80", 99'000);
     EXPECT_EQ(port.readByte(100), 0x80);
     EXPECT_EQ(clock.nowUs(), 99'000);
-    peer.say("z", 99'000 + 101'000);
+    peer.sayAt("z", 99'000 + 101'000);
     EXPECT_EQ(port.readByte(100), -2);
     EXPECT_EQ(clock.nowUs(), 199'000);
     EXPECT_EQ(port.bytesAvailable(), 0);  // only arrived bytes count
@@ -202,7 +177,7 @@ TEST_F(SimPort, ReadByteWaitsExactlyItsTimeout)
         EXPECT_EQ(port.readByte(t), -2);
         EXPECT_EQ(clock.nowUs() - t0, 1000);
     }
-    peer.say("q", clock.nowUs());
+    peer.sayAt("q", clock.nowUs());
     port.close();  // a closed port has nothing and reads nothing
     EXPECT_EQ(port.bytesAvailable(), 0);
     EXPECT_EQ(port.readByte(1), -2);
@@ -225,16 +200,14 @@ TEST_F(SimPort, ConfirmPromptNeedsTheSameLineBack)
     EXPECT_EQ(peer.heard, "");
     EXPECT_EQ(clock.nowUs(), 0) << "nothing is sent and nobody waits";
 
-    peer.replyToCr = "\r\ntarvel> ";
+    for (const char* reply : {"\r\ntarvel> ", "\r\ntarvel> Show\r\n", "\r\nTARVEL>"})
+        peer.step("\r", reply);
     EXPECT_TRUE(port.confirmPrompt("tarvel>"));
     EXPECT_EQ(peer.heard, "\r");
     // The reply is read only after the 50 ms pause, and the read ends 200 ms after it.
     EXPECT_EQ(ms(), 50 + 200);
-    for (const char* reply : {"\r\ntarvel> Show\r\n", "\r\nTARVEL>"}) {
-        peer.replyToCr = reply;
-        EXPECT_FALSE(port.confirmPrompt("tarvel>"));
-    }
-    peer.replyToCr.clear();
+    EXPECT_FALSE(port.confirmPrompt("tarvel>"));
+    EXPECT_FALSE(port.confirmPrompt("tarvel>"));
     std::string rest;
     EXPECT_FALSE(port.readText(rest, 16)) << "the reply was consumed";
 }

@@ -48,60 +48,57 @@ TEST(EnterCommandMode, EveryConsoleStateSendsItsDialogueAtTheRightTimes)
     struct Case {
         const char* name;
         ModuleConfig config;
-        std::string user, password;
         int code;
         std::string sent;
         Check check;
+        std::string user = "admin", password = "tarvel";
     };
     const Case cases[] = {
-        {"at the prompt: restart without credentials", config(ConsoleStart::AtPrompt), "admin", "tarvel", 0,
-         "\r" + kRestart,
+        {"at the prompt: restart without credentials", config(ConsoleStart::AtPrompt), 0, "\r" + kRestart,
          [](test::ModuleHarness& h) {
              EXPECT_EQ(h.timeOf("\r"), kByteUs);  // the wake-up goes out first
              EXPECT_EQ(h.timeOf("Yes\r") - h.timeOf("reboot\r"), 500'000 + 7 * kByteUs);
              EXPECT_EQ(h.timeOf(kEsc3) - h.timeOf("Yes\r"), 8'000'000 + 4 * kByteUs);
              EXPECT_EQ(h.nowUs(), h.timeOf(kEsc3) + 2 * kByteUs + 500'000);  // 500 ms after the last ESC
          }},
-        {"logged out: user, then password", config(ConsoleStart::LoggedOut), "admin", "tarvel", 0, kLogin + kRestart,
+        {"logged out: user, then password", config(ConsoleStart::LoggedOut), 0, kLogin + kRestart,
          [](test::ModuleHarness& h) {
              EXPECT_EQ(h.timeOf("tarvel\r") - h.timeOf("admin\r"), 50'000 + 6 * kByteUs);
              // 5 s after the password the prompt is read and confirmed with a CR.
              EXPECT_GE(h.timeOf("\r", 3) - h.timeOf("tarvel\r"), 5'000'000);
              EXPECT_EQ(h.module.stats().logins, 1);
          }},
-        {"password first: an empty answer, then the login", config(ConsoleStart::PasswordFirst), "admin", "tarvel", 0,
+        {"password first: an empty answer, then the login", config(ConsoleStart::PasswordFirst), 0,
          "\r" + kLogin + kRestart,
          [](test::ModuleHarness& h) {
              EXPECT_EQ(h.timeOf("admin\r") - h.timeOf("\r", 1), 5'000'000 + kByteUs);
              EXPECT_EQ(h.timeOf("tarvel\r") - h.timeOf("admin\r"), 50'000 + 6 * kByteUs);
          }},
         // "Login:" is no prompt: nothing to confirm, no restart.
-        {"refused login", config(ConsoleStart::LoggedOut), "admin", "guess", 2, "\radmin\rguess\r",
-         [](test::ModuleHarness& h) { EXPECT_EQ(h.module.stats().restarts, 0); }},
+        {"refused login", config(ConsoleStart::LoggedOut), 2, "\radmin\rguess\r",
+         [](test::ModuleHarness& h) { EXPECT_EQ(h.module.stats().restarts, 0); }, "admin", "guess"},
         {"quick setup asked twice is declined twice",
-         config(ConsoleStart::AtPrompt, [](ModuleConfig& c) { c.quickSetupTimes = 2; }), "admin", "tarvel", 0,
+         config(ConsoleStart::AtPrompt, [](ModuleConfig& c) { c.quickSetupTimes = 2; }), 0,
          "\rNO\rNO\r" + kRestart, [](test::ModuleHarness& h) { EXPECT_EQ(h.module.stats().quickSetupDeclined, 2); }},
-        {"already restarting: only the escapes", config(ConsoleStart::Restarting), "admin", "tarvel", 0,
-         "\r" + kEsc3,
+        {"already restarting: only the escapes", config(ConsoleStart::Restarting), 0, "\r" + kEsc3,
          [](test::ModuleHarness& h) { EXPECT_EQ(h.nowUs(), h.timeOf("\x1b", 2) + 500'000); }},
-        {"echoing console", config(ConsoleStart::LoggedOut, [](ModuleConfig& c) { c.echo = true; }), "admin",
-         "tarvel", 0, kLogin + kRestart, nullptr},
+        {"echoing console", config(ConsoleStart::LoggedOut, [](ModuleConfig& c) { c.echo = true; }), 0,
+         kLogin + kRestart, nullptr},
         // Slower than every fixed wait of the dialogue but the login's.
-        {"slow console", config(ConsoleStart::LoggedOut, [](ModuleConfig& c) { c.replyDelayUs = 3'000'000; }),
-         "admin", "tarvel", 0, kLogin + kRestart, nullptr},
+        {"slow console", config(ConsoleStart::LoggedOut, [](ModuleConfig& c) { c.replyDelayUs = 3'000'000; }), 0,
+         kLogin + kRestart, nullptr},
         // Wake-up, then seven times: a 12,788 ms read, "\r", 50 ms and the 500 ms pass wait.
-        {"silent line: seven failed reads", config(ConsoleStart::AtPrompt, [](ModuleConfig& c) { c.silent = true; }),
-         "admin", "tarvel", 3, std::string(8, '\r'),
-         [](test::ModuleHarness& h) {
+        {"silent line: seven failed reads", config(ConsoleStart::AtPrompt, [](ModuleConfig& c) { c.silent = true; }), 3,
+         std::string(8, '\r'), [](test::ModuleHarness& h) {
              EXPECT_EQ(h.nowUs(), kByteUs + 50'000 + 7 * (kSilentPassUs + kByteUs + 50'000));
          }},
-        {"empty credentials are bare carriage returns", config(ConsoleStart::LoggedOut), "", "", 2, "\r\r\r", nullptr},
+        {"empty credentials are bare carriage returns", config(ConsoleStart::LoggedOut), 2, "\r\r\r", nullptr, "", ""},
         // "Log", then 250 ms later "in: ": the first pass reads "Log" (the read ends 200 ms after
         // it) and waits 500 ms; the second pass reads the rest.
         {"login split over two reads is matched in the second pass",
          config(ConsoleStart::LoggedOut,
                 [](ModuleConfig& c) { c.promptAtStart = false, c.chunkAt = 3, c.chunkOnly = "Login:"; }),
-         "admin", "tarvel", 0, kLogin + kRestart,
+         0, kLogin + kRestart,
          [](test::ModuleHarness& h) {
              EXPECT_GT(h.timeOf("admin\r"), 700'000);
              EXPECT_LT(h.timeOf("admin\r"), 1'000'000);
@@ -110,16 +107,15 @@ TEST(EnterCommandMode, EveryConsoleStateSendsItsDialogueAtTheRightTimes)
         // pass, and the module is neither logged in nor restarted.
         {"left in command mode: its help line", config(ConsoleStart::CommandMode, [](ModuleConfig& c) {
              c.replyDelayUs = 3'000'000;  // the help line is read before the wake-up is answered
-         }), "admin", "tarvel", 0, "\r", leftInCommandMode},
+         }), 0, "\r", leftInCommandMode},
         {"left in command mode: the answer to the wake-up",
-         config(ConsoleStart::CommandMode, [](ModuleConfig& c) { c.promptAtStart = false; }), "admin", "tarvel", 0,
-         "\r", leftInCommandMode},
+         config(ConsoleStart::CommandMode, [](ModuleConfig& c) { c.promptAtStart = false; }), 0, "\r",
+         leftInCommandMode},
         {"left in command mode: its confirmation is answered",
-         config(ConsoleStart::CommandMode, [](ModuleConfig& c) { c.confirmCommandMode = true; }), "admin",
-         "tarvel", 0, "\rYes\r", leftInCommandMode},
+         config(ConsoleStart::CommandMode, [](ModuleConfig& c) { c.confirmCommandMode = true; }), 0, "\rYes\r",
+         leftInCommandMode},
         {"chatter: 550 passes, no read failed",
-         config(ConsoleStart::AtPrompt, [](ModuleConfig& c) { c.chatter = true; }), "admin", "tarvel", 3, "\r",
-         afterChatterPasses},
+         config(ConsoleStart::AtPrompt, [](ModuleConfig& c) { c.chatter = true; }), 3, "\r", afterChatterPasses},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -137,25 +133,6 @@ TEST(EnterCommandMode, EveryConsoleStateSendsItsDialogueAtTheRightTimes)
             EXPECT_EQ(h.module.stats().flashPrepared, 1);
         }
     }
-}
-
-TEST(ConsolePort, OpenFailuresGiveOneAndSendNothing)
-{
-    test::ModuleHarness h;
-    sim::LineFaults f;
-    f.failOpen = true;
-    CUpgradeConsole console;
-    h.line.setFaults(f);
-    EXPECT_EQ(console.enterCommandMode("COM1", "admin", "tarvel"), 1);
-    EXPECT_FALSE(console.isOpen());
-    h.line.setFaults({});
-    ASSERT_EQ(console.reopen("COM1", 38400), 0);
-    h.line.setFaults(f);
-    EXPECT_EQ(console.reopen("COM1", 115200), 1);
-    EXPECT_FALSE(console.isOpen());
-    const std::string access = "Unable to gain access to the COM port.";
-    EXPECT_EQ(h.notifier.texts(), (std::vector<std::string>{access, access}));
-    EXPECT_EQ(h.hostText(), "");
 }
 
 // --- waitForCommandMode ------------------------------------------------------------------------
@@ -176,7 +153,6 @@ TEST(WaitForCommandMode, EachConsoleStateIsReadAndOnlyTheRestartIsAnswered)
     const Case cases[] = {
         outside(ConsoleStart::LoggedOut),
         outside(ConsoleStart::PasswordFirst),
-        outside(ConsoleStart::AtPrompt),
         outside(ConsoleStart::AtPrompt, 1),
         {"initializing is interrupted, the scan goes on to the help line", config(ConsoleStart::Restarting), false,
          true, kEsc3,
@@ -193,6 +169,10 @@ TEST(WaitForCommandMode, EachConsoleStateIsReadAndOnlyTheRestartIsAnswered)
          false, false, "", [](test::ModuleHarness& h) { EXPECT_EQ(h.nowUs(), 8 * kSilentPassUs); }},
         {"chatter: 550 passes", config(ConsoleStart::AtPrompt, [](ModuleConfig& c) { c.chatter = true; }), false,
          false, "", afterChatterPasses},
+        // Reads fail while "Initializing...." stays the last line: the escapes go out again each pass.
+        {"escapes repeated", config(ConsoleStart::Restarting, [](ModuleConfig& c) {
+             c.ignoreEscape = true, c.escapeWindowUs = 60'000'000;
+         }), false, false, std::string(15, '\x1b'), nullptr},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -209,35 +189,14 @@ TEST(WaitForCommandMode, EachConsoleStateIsReadAndOnlyTheRestartIsAnswered)
     }
 }
 
-TEST(WaitForCommandMode, EscapesAreRepeatedWhileInitializingStaysTheLastLine)
-{
-    test::ModuleHarness h(config(ConsoleStart::Restarting, [](ModuleConfig& c) {
-        c.ignoreEscape = true;
-        c.escapeWindowUs = 60'000'000;  // reads fail while "Initializing...." stays the last line
-    }));
-    CUpgradeConsole console;
-    ASSERT_EQ(console.reopen("COM1", 38400), 0);
-    EXPECT_FALSE(console.waitForCommandMode(false));
-    const std::size_t escapes = h.count("\x1b");
-    EXPECT_GE(escapes, 6u);
-    EXPECT_EQ(escapes % 3, 0u);
-    EXPECT_EQ(h.hostText(), std::string(escapes, '\x1b'));
-}
-
 // --- command-mode commands ---------------------------------------------------------------------
 
-struct CommandModeRun : ::testing::Test {
-    test::ModuleHarness h{config(ConsoleStart::AtPrompt)};
-    CUpgradeConsole console;
-    void SetUp() override
-    {
-        ASSERT_EQ(console.enterCommandMode("COM1", "admin", "tarvel"), 0);
-        h.line.clearRecords();
-    }
-};
-
-TEST_F(CommandModeRun, PrepareFlashWaitsForCommandModeBeforeAndAfterThenFastDownloadWaitsThreeSeconds)
+TEST(ConsoleCommands, PrepareFlashWaitsForCommandModeBeforeAndAfterThenFastDownloadWaitsThreeSeconds)
 {
+    test::ModuleHarness h(config(ConsoleStart::AtPrompt));
+    CUpgradeConsole console;
+    ASSERT_EQ(console.enterCommandMode("COM1", "admin", "tarvel"), 0);
+    h.line.clearRecords();
     EXPECT_TRUE(console.prepareFlash());
     EXPECT_TRUE(console.startFastDownload());
     // The command, its 10 s, then the reads that see command mode after it and before AT{.}.
@@ -247,15 +206,16 @@ TEST_F(CommandModeRun, PrepareFlashWaitsForCommandModeBeforeAndAfterThenFastDown
     EXPECT_EQ(h.module.baudRate(), 115200u);
 }
 
-TEST_F(CommandModeRun, EraseReturnsAtTheRestartThenDownloadFollows)
+// The run goes on at once after the escapes: the module is still starting.
+TEST(ConsoleCommands, EraseReturnsRightAfterTheEscapesOfTheRestart)
 {
+    test::ModuleHarness h(config(ConsoleStart::AtPrompt));
+    CUpgradeConsole console;
+    ASSERT_EQ(console.enterCommandMode("COM1", "admin", "tarvel"), 0);
+    h.line.clearRecords();
     EXPECT_TRUE(console.eraseConfiguration());
-    EXPECT_EQ(h.nowUs(), h.timeOf("\x1b", 2));  // right after the escapes
-    EXPECT_EQ(h.module.stats().configErased, 1);
-    EXPECT_EQ(h.module.stats().commandModeEntries, 2);
-    EXPECT_TRUE(console.startDownload());
-    EXPECT_EQ(h.hostText(), "AT{E}\r" + kEsc3 + "AT{Z}\r");
-    EXPECT_EQ(h.module.state(), sim::VirtualModule::State::Receiving);
+    EXPECT_EQ(h.hostText(), "AT{E}\r" + kEsc3);
+    EXPECT_EQ(h.nowUs(), h.timeOf("\x1b", 2));
 }
 
 TEST(ConsoleCommands, NothingIsSentWhenCommandModeNeverComes)

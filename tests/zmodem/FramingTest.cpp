@@ -14,14 +14,7 @@ namespace {
 
 using namespace zmodem;
 using zmtest::Bytes;
-
-Bytes b(std::initializer_list<int> v)
-{
-    Bytes s;
-    for (int x : v)
-        s += static_cast<char>(x);
-    return s;
-}
+using namespace std::string_literals;
 
 class FramingTest : public zmtest::SenderFixture {
 protected:
@@ -38,15 +31,15 @@ protected:
 TEST_F(FramingTest, EscapingFollowsTheByteAndThePreviousByte)
 {
     const std::pair<std::vector<int>, Bytes> cases[] = {
-        {{0x40, 0x0D}, b({0x40, 0x18, 0x4D})},
-        {{0x41, 0x0D}, b({0x41, 0x0D})},
-        {{0xC0, 0x8D}, b({0xC0, 0x18, 0xCD})},
-        {{0x18, 0x10, 0x11, 0x13}, b({0x18, 0x58, 0x18, 0x50, 0x18, 0x51, 0x18, 0x53})},
-        {{0x90, 0x91, 0x93}, b({0x18, 0xD0, 0x18, 0xD1, 0x18, 0xD3})},
-        {{0x7F, 0xFF, 0x98, 0x00, 0x0A}, b({0x7F, 0xFF, 0x98, 0x00, 0x0A})},
-        {{0x140, 0x10D}, b({0x40, 0x18, 0x4D})},  // only the low eight bits of the argument count
+        {{0x40, 0x0D}, "\x40\x18\x4D"s},
+        {{0x41, 0x0D}, "\x41\x0D"s},
+        {{0xC0, 0x8D}, "\xC0\x18\xCD"s},
+        {{0x18, 0x10, 0x11, 0x13}, "\x18\x58\x18\x50\x18\x51\x18\x53"s},
+        {{0x90, 0x91, 0x93}, "\x18\xD0\x18\xD1\x18\xD3"s},
+        {{0x7F, 0xFF, 0x98, 0x00, 0x0A}, "\x7F\xFF\x98\x00\x0A"s},
+        {{0x140, 0x10D}, "\x40\x18\x4D"s},  // only the low eight bits of the argument count
         // What went on the wire counts: an escaped byte never arms the CR rule.
-        {{0x10, 0x0D}, b({0x18, 0x50, 0x0D})},
+        {{0x10, 0x0D}, "\x18\x50\x0D"s},
     };
     for (const auto& [in, out] : cases)
         EXPECT_EQ(sent([&] {
@@ -69,14 +62,14 @@ TEST_F(FramingTest, FramesAreTheExactBytes)
         // No XON after ZFIN and ZACK: the receiver may be gone.
         {false, hex(ZFIN, zero), Bytes("**\x18" "B0800000000022d\r\x8a", 20)},
         {false, hex(ZACK, pos), Bytes("**\x18" "B03123456785afe\r\x8a", 20)},
-        {false, bin(ZFILE, zero), b({0x2A, 0x18, 0x41, 0x04, 0, 0, 0, 0, 0x89, 0x06})},
-        {true, bin(ZFILE, zero), b({0x2A, 0x18, 0x43, 0x04, 0, 0, 0, 0, 0xDD, 0x51, 0xA2, 0x33})},
-        {true, bin(ZDATA, zero), b({0x2A, 0x18, 0x43, 0x0A, 0, 0, 0, 0, 0xBC, 0xEF, 0x92, 0x8C})},
-        {true, bin(ZDATA, esc), b({0x2A, 0x18, 0x43, 0x0A, 0x18, 0x58, 0, 0, 0, 0xCC, 0x18, 0xD0, 0x3F, 0x19})},
-        {false, data(3, ZCRCG), b({'a', 'b', 'c', 0x18, 'i', 0x79, 0x9B})},
-        {false, data(0, ZCRCE), b({0x18, 'h', 0xED, 0xAE})},
-        {true, data(0, ZCRCE), b({0x18, 'h', 0xE7, 0x06, 0x6B, 0x18, 0xD1})},
-        {true, data(3, ZCRCW), b({'a', 'b', 'c', 0x18, 'k', 0x80, 0xD0, 0x3D, 0x7D, 0x11})},
+        {false, bin(ZFILE, zero), "\x2A\x18\x41\x04\x00\x00\x00\x00\x89\x06"s},
+        {true, bin(ZFILE, zero), "\x2A\x18\x43\x04\x00\x00\x00\x00\xDD\x51\xA2\x33"s},
+        {true, bin(ZDATA, zero), "\x2A\x18\x43\x0A\x00\x00\x00\x00\xBC\xEF\x92\x8C"s},
+        {true, bin(ZDATA, esc), "\x2A\x18\x43\x0A\x18\x58\x00\x00\x00\xCC\x18\xD0\x3F\x19"s},
+        {false, data(3, ZCRCG), "abc\x18i\x79\x9B"s},
+        {false, data(0, ZCRCE), "\x18h\xED\xAE"s},
+        {true, data(0, ZCRCE), "\x18h\xE7\x06\x6B\x18\xD1"s},
+        {true, data(3, ZCRCW), "abc\x18k\x80\xD0\x3D\x7D\x11"s},
     };
     for (const auto& [crc32, send, bytes] : cases) {
         sender->setUseCrc32(crc32);

@@ -1,11 +1,11 @@
 // tarvel-sim's command line and the names under which received files are stored.
 #include "sim/tool/ReceivedFileWriter.h"
 #include "sim/tool/SimOptions.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 
 TEST(SimOptions, SetTheModuleAndReceiver)
 {
@@ -19,24 +19,14 @@ TEST(SimOptions, SetTheModuleAndReceiver)
                                 o, error))
         << error;
     EXPECT_EQ(o.module.start, sim::ConsoleStart::LoggedOut);
-    EXPECT_EQ(o.module.username, "op");
-    EXPECT_EQ(o.module.password, "pw");
-    EXPECT_EQ(o.module.version, "1.5.13");
-    EXPECT_EQ(o.module.memoryFigure, "4096");
-    EXPECT_EQ(o.module.threshold, "4097");
     ASSERT_EQ(o.module.files.size(), 2u);  // the defaults were replaced
-    EXPECT_EQ(o.module.files[1].name, "b:c.cfg");
-    EXPECT_EQ(o.module.files[1].size, 7);
-    EXPECT_EQ(o.receiver.bufferLength, 2048);
-    EXPECT_FALSE(o.receiver.crc32);
-    EXPECT_TRUE(o.pace);
-    EXPECT_EQ(o.link, "/tmp/x");
-    EXPECT_EQ(o.storeDir, "rx");
-    EXPECT_EQ(o.module.quickSetupTimes, 2);
-    EXPECT_EQ(o.hangupAfterBytes, 9000);
-    EXPECT_EQ(o.hangupAfterMs, 0);
-    EXPECT_EQ(o.module.refuseTransfers, 1);
-    EXPECT_EQ(o.module.commandModeRepeatUs, 1'500'000);
+    EXPECT_EQ((std::vector<std::string>{o.module.username, o.module.password, o.module.version, o.module.memoryFigure,
+                                        o.module.threshold, o.module.files[1].name, o.link, o.storeDir}),
+              (std::vector<std::string>{"op", "pw", "1.5.13", "4096", "4097", "b:c.cfg", "/tmp/x", "rx"}));
+    EXPECT_EQ((std::vector<std::int64_t>{o.module.files[1].size, o.receiver.bufferLength, o.module.quickSetupTimes,
+                                         o.hangupAfterBytes, o.hangupAfterMs, o.module.refuseTransfers,
+                                         o.module.commandModeRepeatUs, o.receiver.crc32, o.pace}),
+              (std::vector<std::int64_t>{7, 2048, 2, 9000, 0, 1, 1'500'000, false, true}));
 }
 
 TEST(SimOptions, MistakesAreErrors)
@@ -65,8 +55,8 @@ TEST(ReceivedFileWriter, NamesStayInsideTheFolder)
 TEST(ReceivedFileWriter, WritesCompleteFilesOnceAndWaitsForTheOneUnderway)
 {
     namespace fs = std::filesystem;
-    const fs::path dir = fs::temp_directory_path() / "tarvel-sim-writer-test";
-    fs::remove_all(dir);
+    const test::TempDir folder{"sim"};
+    const fs::path dir = folder.path();
     ReceivedFileWriter writer(dir);
     sim::ReceivedFiles store;
     sim::ReceivedFile boot;
@@ -89,5 +79,4 @@ TEST(ReceivedFileWriter, WritesCompleteFilesOnceAndWaitsForTheOneUnderway)
     EXPECT_EQ(writer.writeNew(store), (std::vector<fs::path>{dir / "tarvel.dmf"}));
     EXPECT_EQ(fs::file_size(dir / "tarvel.dmf"), 2u);
     EXPECT_TRUE(writer.writeNew(store).empty());
-    fs::remove_all(dir);
 }

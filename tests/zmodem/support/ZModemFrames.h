@@ -41,39 +41,34 @@ inline void putCheck(Bytes& w, CCrc16 c16, const CCrc32& c32, bool crc32)
     }
 }
 
-// Bytes escaped and followed by ZDLE end and the check of data and end.
-inline Bytes subpacket(const Bytes& data, int end, bool crc32)
+// w, then the bytes escaped, ZDLE and end when end is not negative, and the check of all fed.
+inline Bytes withCheck(Bytes w, const Bytes& data, int end, bool crc32)
 {
-    Bytes w;
     CCrc16 c16;
     CCrc32 c32;
-    for (char ch : data) {
-        const auto b = static_cast<std::uint8_t>(ch);
-        putEscaped(w, b);
-        c16.update(b);
-        c32.update(b);
+    for (char ch : end < 0 ? data : data + static_cast<char>(end)) {
+        c16.update(static_cast<std::uint8_t>(ch));
+        c32.update(static_cast<std::uint8_t>(ch));
     }
-    w += static_cast<char>(zmodem::ZDLE);
-    w += static_cast<char>(end);
-    c16.update(static_cast<std::uint8_t>(end));
-    c32.update(static_cast<std::uint8_t>(end));
+    for (char ch : data)
+        putEscaped(w, static_cast<std::uint8_t>(ch));
+    if (end >= 0)
+        w += Bytes{static_cast<char>(zmodem::ZDLE), static_cast<char>(end)};
     putCheck(w, c16, c32, crc32);
     return w;
 }
 
+inline Bytes subpacket(const Bytes& data, int end, bool crc32)
+{
+    return withCheck({}, data, end, crc32);
+}
+
 inline Bytes binHeader(int type, std::uint32_t v, bool crc32)
 {
-    Bytes w = crc32 ? "*\x18" "C" : "*\x18" "A";
-    CCrc16 c16;
-    CCrc32 c32;
-    for (std::uint32_t b : {static_cast<std::uint32_t>(type), v, v >> 8, v >> 16, v >> 24}) {
-        const auto x = static_cast<std::uint8_t>(b);
-        putEscaped(w, x);
-        c16.update(x);
-        c32.update(x);
-    }
-    putCheck(w, c16, c32, crc32);
-    return w;
+    Bytes h;
+    for (std::uint32_t b : {static_cast<std::uint32_t>(type), v, v >> 8, v >> 16, v >> 24})
+        h += static_cast<char>(b);
+    return withCheck(crc32 ? "*\x18" "C" : "*\x18" "A", h, -1, crc32);
 }
 
 inline Bytes hexHeaderFlags(int type, std::uint8_t b0, std::uint8_t b1, std::uint8_t b2, std::uint8_t b3)

@@ -1,8 +1,7 @@
 #pragma once
-// Test support for the ZModem sender on virtual time: a peer that plays a script of answers,
-// a fixture that wires a CZModemSender to a simulated line (VirtualClock, SimLine,
-// RecordingNotifier, RecordingProgress), the receiver's frames (ZModemFrames.h) and
-// temporary files.
+// Test support for the ZModem sender on virtual time: a fixture that wires a CZModemSender to a
+// simulated line (VirtualClock, SimLine, RecordingNotifier, RecordingProgress) with a temporary
+// folder, and the receiver's frames (ZModemFrames.h). Header-only.
 #include "ZModemFrames.h"
 
 #include "platform/Platform.h"
@@ -11,64 +10,30 @@
 #include "serial/CSerialPort.h"
 #include "sim/SimSerialDevice.h"
 #include "sim/ZModemReceiverPeer.h"
+#include "support/ScriptedPeer.h"
+#include "support/TempDir.h"
 #include "upgrade/RecordingProgress.h"
 #include "zmodem/CZModemSender.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace zmtest {
 
-// Plays answers: each step waits until the host's output (after the previous step's match)
-// contains its trigger, then runs its action (if any) and queues its reply. An empty trigger
-// fires at once. Everything the host wrote is kept in heard.
-class ScriptedPeer final : public sim::ILinePeer {
-public:
-    void step(Bytes trigger, Bytes reply, std::function<void()> action = {});
-    // Bytes that arrive at a fixed time, whatever the host does.
-    void sayAt(const Bytes& bytes, std::int64_t atUs, std::int64_t usPerByte = 0);
+using test::ScriptedPeer;
 
-    void advance(std::int64_t nowUs) override;
-    void receive(const std::uint8_t* d, std::size_t n, std::int64_t nowUs) override;
-    std::int64_t nextEventUs() const override { return sim::TimedByteQueue::kNever; }
-    sim::TimedByteQueue& output() override { return out; }
+// Reproducible bytes of the given length.
+inline std::vector<std::uint8_t> patternBytes(std::size_t n, unsigned seed = 1)
+{
+    const Bytes s = test::randomText(n, seed);
+    return {s.begin(), s.end()};
+}
 
-    sim::TimedByteQueue out;
-    Bytes heard;
-
-private:
-    struct Step {
-        Bytes trigger;
-        Bytes reply;
-        std::function<void()> action;
-    };
-    void fire(std::int64_t nowUs);
-    std::vector<Step> steps_;
-    std::size_t next_ = 0;
-    std::size_t matchedTo_ = 0;
-};
-
-// A file in a fresh temporary folder, removed with the object.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    const std::string& path() const { return path_; }
-    std::string write(const std::string& name, const std::vector<std::uint8_t>& content) const;
-
-private:
-    std::string path_;
-    bool owned_ = false;
-};
-
-std::vector<std::uint8_t> patternBytes(std::size_t n, std::uint32_t seed = 1);
-
-// CZModemSender on a simulated line at 38,400 bps; the far end is the script unless the test
+// CZModemSender on a simulated line at 38,400 bps; the far end is a ScriptedPeer unless the test
 // asks for a receiver.
 class SenderFixture : public ::testing::Test {
 protected:
@@ -83,14 +48,32 @@ protected:
     RecordingProgress progress;
     CSerialPort port;
     std::unique_ptr<CZModemSender> sender;
-    TempDir dir;
+    test::TempDir dir{"zmodem"};
 
-    void SetUp() override;
+    void SetUp() override
+    {
+        factory.add("COM1", line);
+        ASSERT_TRUE(port.open("COM1", 38400, 4096, 4096));
+        sender = std::make_unique<CZModemSender>(&port, &progress);
+    }
     // Puts a ZModem receiver at the far end instead of the script.
-    void useReceiver(const sim::ZModemReceiverOptions& options = {});
+    void useReceiver(const sim::ZModemReceiverOptions& options = {})
+    {
+        rx = std::make_unique<sim::ZModemReceiverPeer>(options, store, 38400, clock.nowUs());
+        line.setPeer(*rx);
+    }
     Bytes host() const { return line.hostText(); }
+    std::string write(const std::string& name, const std::vector<std::uint8_t>& content) const
+    {
+        return dir.put(name, Bytes(content.begin(), content.end()));
+    }
     // The one file the receiver got (fails the test if there is not exactly one).
-    sim::ReceivedFile onlyFile() const;
+    sim::ReceivedFile onlyFile() const
+    {
+        const auto files = store->files();
+        EXPECT_EQ(files.size(), 1u);
+        return files.empty() ? sim::ReceivedFile{} : files.front();
+    }
 };
 
 }  // namespace zmtest
