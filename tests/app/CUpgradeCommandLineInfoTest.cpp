@@ -1,6 +1,5 @@
 // The command line: how arguments are classified and what each one does to the settings.
 #include "app/CUpgradeCommandLineInfo.h"
-#include "app/UsageText.h"
 
 #include <gtest/gtest.h>
 
@@ -68,20 +67,6 @@ TEST(CommandLine, ProgramSizeReadsLikeAtoiWithoutOverflow)
         {" -2147483648", INT32_MIN}, {" -2147483649", INT32_MIN}, {" -99999999999999999999999999999999", INT32_MIN}};
     for (const auto& [text, value] : cases)
         EXPECT_EQ(CUpgradeCommandLineInfo::toInt(text), value) << '"' << text << '"';
-}
-
-TEST(CommandLine, TheUsageTextNamesEveryOptionOfTheParser)
-{
-    UpgradeSettings s;
-    const CUpgradeCommandLineInfo info(&s);
-    const std::string text = kUsageText;
-    EXPECT_EQ(text.find('%'), std::string::npos);
-    std::string described;
-    for (std::size_t at = text.find("\t-"); at != std::string::npos; at = text.find("\t-", at + 1)) {
-        described += text.substr(at + 2, 1);
-        EXPECT_TRUE(info.isOptionWord(described.substr(described.size() - 1))) << described;
-    }
-    EXPECT_EQ(described, "nefhsupbco");
 }
 
 }  // namespace

@@ -264,16 +264,6 @@ def case(fn):
 # --- Enter on the buttons of each page ------------------------------------------------------------
 
 @case
-def agreement_enter_on_reject_ends_the_program(s):
-    app = App(s, "agreement")
-    app.window_up(r"dialog 171 open")
-    app.press(2)  # 'I reject'
-    if app.ended() != 0:
-        raise Failure("exit status %d" % app.proc.returncode)
-    app.absent(r"page \d+", 0)
-
-
-@case
 def enter_on_each_button_then_an_upgrade_by_keys(s):
     sim = Sim(s, "keys")
     app = App(s, "keys", s.files, sim)
@@ -283,9 +273,7 @@ def enter_on_each_button_then_an_upgrade_by_keys(s):
     app.go("Next >", 135)
     app.go("kind:radio", 136)          # Enter on a radio button: Next
     app.go("kind:edit", 137)           # Enter in an edit box: Next
-    app.go("Next >", 139, 40)          # "Yes (Recommended)": the verification passes
-    app.go("< Back", 137)
-    app.go("kind:radio", 139, 40)
+    app.go("kind:radio", 139, 40)      # "Yes (Recommended)": the verification passes
     app.go("Next >", 140)
     for browse, title, name in ((1043, "boot", "tarvelboot.dmf"), (1047, "code", "tarvel.dmf")):
         app.press(browse)
@@ -295,8 +283,6 @@ def enter_on_each_button_then_an_upgrade_by_keys(s):
         app.wait(r"filedialog close")
         app.absent(r"page \d+", 0.3)
     app.go("kind:edit", 152)
-    app.go("< Back", 140)
-    app.go("Next >", 152)
     app.press("kind:radio")            # Enter on a radio button: Next runs the upgrade
     app.wait(r"dialog 155 open")
     app.wait(r"text 1061 " + re.escape(COMPLETED), RUN_S)
@@ -305,34 +291,6 @@ def enter_on_each_button_then_an_upgrade_by_keys(s):
     app.wait(r"page 154")
     s.expect_intact(sim)
     app.go("< Back", 152)
-    app.ends_with("Cancel")
-
-
-@case
-def enter_on_details_back_and_finish_on_page_138(s):
-    sim = Sim(s, "verify", "--memory", "1")  # too little memory: the verification fails
-    app = App(s, "verify", (), sim)
-    app.agree()
-    for page in (135, 136, 137):
-        app.go("Next >", page)
-    app.go("Next >", 138, 40)
-    app.press(1032)
-    app.ok_box(r".+")
-    app.absent(r"page \d+", 0.3)
-    app.go("< Back", 137)
-    app.go("Next >", 138, 40)
-    app.ends_with("Finish")
-
-
-@case
-def port_failure_then_enter_on_cancel_on_page_153(s):
-    app = App(s, "failed", ["-n", "-o", "COM1", *s.files])
-    app.agree()
-    app.wait(r"dialog 155 open")
-    app.ok_box(r"Unable to gain access to the COM port\.")
-    app.wait(r"text 1061 " + re.escape(FAILED))
-    app.press(1)
-    app.wait(r"page 153")
     app.ends_with("Cancel")
 
 
