@@ -185,8 +185,16 @@ class App:
         if not found:
             raise Failure("no position reported for %r" % (target,))
         _, _, x, y, w, h, _ = found[-1]
-        window = xdo("getactivewindow")
-        xdo("mousemove", "--window", window, str(x + w // 2), str(y + h // 2))
+        # The window manager may still name a window that has just closed (a message box under
+        # Wine) as the active one for a moment: ask again until the window exists.
+        for attempt in range(20):
+            try:
+                xdo("mousemove", "--window", xdo("getactivewindow"), str(x + w // 2), str(y + h // 2))
+                break
+            except Failure:
+                if attempt == 19:
+                    raise
+                time.sleep(0.2)
         xdo("click", "1")
 
     # --- ends -------------------------------------------------------------------------------------
