@@ -69,7 +69,7 @@ TEST_F(DeviceTree, DescriptionsForThePortPageAndWhatIsNoPortOfThisComputer)
 
 TEST_F(DeviceTree, OpenFailuresAreExplained)
 {
-    tree.holder(4242, "ModemManager", "/dev/ttyUSB0");
+    tree.holder(4020, "ModemManager", "/dev/ttyUSB0");
     const platform::SerialPortDiscovery d(tree.root());
     const platform::PortDiagnosis why(d);
     const std::string ports = "Serial ports found: /dev/ttyUSB0 (FT232R USB UART), /dev/ttyS0.";
@@ -83,7 +83,7 @@ TEST_F(DeviceTree, OpenFailuresAreExplained)
         {"COM2", "", 0, {"COM2 stands for no device", ports}},
         {"/dev/ttyS1", "/dev/ttyS1", EIO, {"/dev/ttyS1 has no UART behind it", ports}},
         {"COM1", FakeDeviceTree::kById, EBUSY,
-         {"Busy: /dev/ttyUSB0 is held by ModemManager (pid 4242).",
+         {"Busy: /dev/ttyUSB0 is held by ModemManager (pid 4020).",
           "ATTRS{idVendor}==\"0403\", ATTRS{idProduct}==\"6001\", ENV{ID_MM_DEVICE_IGNORE}=\"1\"",
           "udevadm control --reload-rules"}},
         {"COM1", FakeDeviceTree::kById, 0, {"Busy: /dev/ttyUSB0 is held by ModemManager"}},

@@ -127,6 +127,10 @@ TEST_F(FramingTest, ReadsDecodeCheckAndTimeOut)
             EXPECT_EQ(clock.nowUs() - t0, c.elapsedUs);
         }
     }
+    // One CAN, a pause, then four at once: the fifth ends the count while the pair is read.
+    say("\x18");
+    script.sayAt("\x18\x18\x18\x18", clock.nowUs() + 1'000'000);
+    EXPECT_EQ(sender->receiveHeader(h), ZCAN);
     say(zmtest::hexHeader(ZRPOS, 0x01020304) + zmtest::binHeader(ZACK, 0x18181818, false));
     EXPECT_EQ(sender->receiveHeader(h), ZRPOS);
     EXPECT_EQ(sender->receivedPosition(), 0x01020304);

@@ -84,6 +84,7 @@ TEST_F(TransferTest, RecordedDialogueThroughEveryAnswerPath)
     script.step(kInfoEnd, hexHeader(ZRPOS, 0));
     script.step("\x18i", hexHeader(ZRPOS, 512));  // after the first subpacket
     script.step("\x18k", hexHeader(ZACK, 1536));
+    script.step("\x18i", hexHeader(ZACK, 0));  // a stale acknowledgement: the stream goes on
     script.step(binHeader(ZEOF, 10000, true), zmtest::zrinit(0, true));
     script.step(kZfinSeen, hexHeader(ZFIN, 0));
 
