@@ -14,6 +14,7 @@
 
 #include <chrono>
 #include <grp.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <thread>
 
@@ -103,6 +104,23 @@ TEST_F(PortTrouble, AnUnopenablePortIsExplained)
         EXPECT_EQ(denied, 1);
         EXPECT_EQ(why.rfind(says, 0), 0u) << why;
     }
+    // A member of the device's group by the group file, whose session has another group only.
+    std::string user, listedIn;
+    gid_t gid = 0;
+    ::setgrent();
+    for (const group* g; user.empty() && (g = ::getgrent());)
+        if (g->gr_mem[0] && ::getpwnam(g->gr_mem[0]) && g->gr_gid != 65534)
+            user = g->gr_mem[0], listedIn = g->gr_name, gid = g->gr_gid;
+    ::endgrent();
+    if (user.empty())
+        GTEST_SKIP() << "no group of this system lists a member";
+    ASSERT_EQ(::chown(slave.c_str(), 0, gid), 0);
+    ASSERT_EQ(::chmod(slave.c_str(), 0660), 0);
+    const auto [denied, why] = upgrade(slave, {"/usr/bin/setpriv", "--reuid=" + user, "--regid=65534", "--groups=65534"});
+    EXPECT_EQ(denied, 1);
+    EXPECT_EQ(why.rfind("Permission denied: " + slave + " belongs to group " + listedIn + " (mode 0660). User " + user +
+                            " is in " + listedIn + " already, but this login session started before that.", 0),
+              0u) << why;
 }
 
 // The virtual module hangs up the line at the host's first byte: the console scans end the run
