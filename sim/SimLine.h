@@ -62,6 +62,7 @@ public:
     bool held = false;
     std::uint32_t hostBaud = 0;
     platform::LineSettings settings;
+    std::uint32_t inQueue = 0, outQueue = 0;  // the driver queue sizes last asked for
     void recordWrite(std::uint8_t b, std::int64_t atUs) { writes_.push_back({atUs, b}); }
     void recordOpen(std::uint32_t baud) { opens_.push_back(baud); }
 

@@ -49,9 +49,14 @@ bool SimSerialDevice::setState(const platform::LineSettings& settings)
     return true;
 }
 
-bool SimSerialDevice::setupQueues(std::uint32_t, std::uint32_t)
+bool SimSerialDevice::setupQueues(std::uint32_t inQueue, std::uint32_t outQueue)
 {
-    return !line_.faults().failSetupQueues;
+    if (line_.faults().failSetupQueues)
+        return false;
+    std::lock_guard lock(line_.mutex());
+    line_.inQueue = inQueue;
+    line_.outQueue = outQueue;
+    return true;
 }
 
 bool SimSerialDevice::setTimeouts(const platform::SerialTimeouts& timeouts)

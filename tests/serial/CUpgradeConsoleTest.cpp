@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <utility>
 
 namespace {
 
@@ -204,6 +205,7 @@ TEST(ConsoleCommands, PrepareFlashWaitsForCommandModeBeforeAndAfterThenFastDownl
     EXPECT_EQ(h.hostText(), "AT{P}\rAT{.}\r");
     EXPECT_EQ(h.nowUs() - h.timeOf("AT{.}\r"), 3'000'000 + 5 * kByteUs);
     EXPECT_EQ(h.module.baudRate(), 115200u);
+    EXPECT_EQ(std::pair(h.line.inQueue, h.line.outQueue), std::pair(4096u, 4096u));
 }
 
 // The run goes on at once after the escapes: the module is still starting.
@@ -223,6 +225,7 @@ TEST(ConsoleCommands, NothingIsSentWhenCommandModeNeverComes)
     test::ModuleHarness h(config(ConsoleStart::AtPrompt));
     CUpgradeConsole console;
     ASSERT_EQ(console.reopen("COM1", 38400), 0);
+    EXPECT_EQ(std::pair(h.line.inQueue, h.line.outQueue), std::pair(4096u, 4096u));
     EXPECT_FALSE(console.prepareFlash());
     EXPECT_FALSE(console.eraseConfiguration());
     EXPECT_FALSE(console.startDownload());
