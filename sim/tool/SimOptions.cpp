@@ -4,7 +4,7 @@
 #include <limits>
 
 const char* const kSimUsageText =
-    "Usage: tarvel-sim [--link PATH] [--store DIR] [--pace] [--verbose]\n"
+    "Usage: tarvel-sim [--link PATH] [--store DIR] [--pace] [--verbose] [--log FILE]\n"
     "                  [--start prompt|login|password|restarting|command] [--user NAME] [--password TEXT]\n"
     "                  [--prompt TEXT] [--quick-setup N] [--version V] [--memory N] [--threshold N]\n"
     "                  [--file NAME:SIZE]... [--buffer-length N] [--crc16]\n"
@@ -74,6 +74,9 @@ bool parseSimOptions(const std::vector<std::string>& arguments, SimOptions& o, s
                 return false;
         } else if (a == "--store") {
             if (!value(o.storeDir))
+                return false;
+        } else if (a == "--log") {
+            if (!value(o.logFile))
                 return false;
         } else if (a == "--user") {
             if (!value(o.module.username))

@@ -5,6 +5,8 @@
 //   --store DIR          folder for the files the module receives (default: received)
 //   --pace               carry bytes at the line speed, so a run lasts what it would on a cable
 //   --verbose            log the console lines the module acts on and each stored file
+//   --log FILE           append those console lines and each received file to FILE, each after
+//                        the wall-clock time (seconds since 1970) it was seen, within 0.1 s
 //   --start STATE        prompt (default), login, password, restarting or command
 //   --user NAME  --password TEXT  --prompt TEXT    console login and prompt
 //   --quick-setup N      ask the Quick Setup question N times first
@@ -31,6 +33,7 @@ struct SimOptions {
     sim::ZModemReceiverOptions receiver;
     std::string link;
     std::string storeDir = "received";
+    std::string logFile;
     std::int64_t hangupAfterBytes = -1;
     std::int64_t hangupAfterMs = -1;
     bool pace = false;

@@ -7,6 +7,7 @@
 #include "sim/tool/SimOptions.h"
 
 #include <atomic>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
@@ -60,6 +61,24 @@ int main(int argc, char** argv)
         std::fputs(kSimUsageText, stdout);
         return 0;
     }
+
+    // The log is for tests that match the module's doings with their own events by time, so
+    // each line is written (and flushed) as soon as the loop below sees it.
+    std::FILE* log = nullptr;
+    if (!options.logFile.empty() && !(log = std::fopen(options.logFile.c_str(), "a"))) {
+        std::perror(("tarvel-sim: " + options.logFile).c_str());
+        return 1;
+    }
+    auto logLine = [&](const std::string& text) {
+        if (!log)
+            return;
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                            std::chrono::system_clock::now().time_since_epoch())
+                            .count();
+        std::fprintf(log, "%lld.%03lld %s\n", static_cast<long long>(ms / 1000), static_cast<long long>(ms % 1000),
+                     text.c_str());
+        std::fflush(log);
+    };
 
     auto pty = sim::PseudoTerminal::open(&error);
     if (!pty) {
@@ -119,6 +138,7 @@ int main(int argc, char** argv)
             const sim::ReceivedFile& f = files[filesShown];
             if (!f.complete || f.dataStartUs < 0)
                 continue;
+            logLine("received " + ReceivedFileWriter::storedName(f.name, filesShown));
             std::fprintf(stderr,
                          "tarvel-sim: received %s: %zu bytes, data from %lld to %lld us, %d resyncs, "
                          "%d bad subpackets\n",
@@ -126,11 +146,14 @@ int main(int argc, char** argv)
                          static_cast<long long>(f.dataStartUs), static_cast<long long>(f.dataEndUs), f.resyncs,
                          f.crcErrors);
         }
-        if (options.verbose) {
+        if (options.verbose || log) {
             const auto lines = module.lines();
-            for (; linesShown < lines.size(); ++linesShown)
-                std::fprintf(stderr, "tarvel-sim: console: %s\n",
-                             lines[linesShown].empty() ? "(empty line)" : lines[linesShown].c_str());
+            for (; linesShown < lines.size(); ++linesShown) {
+                const std::string& line = lines[linesShown].empty() ? "(empty line)" : lines[linesShown];
+                if (options.verbose)
+                    std::fprintf(stderr, "tarvel-sim: console: %s\n", line.c_str());
+                logLine("console " + line);
+            }
         }
     };
     while (!g_stop && !runnerEnded) {
@@ -141,6 +164,8 @@ int main(int argc, char** argv)
     loop.join();
     g_runner.store(nullptr);
     report();
+    if (log)
+        std::fclose(log);
     // Only our own link: after a hang-up another module may already have taken the name over.
     std::error_code ec;
     if (!options.link.empty() && std::filesystem::read_symlink(options.link, ec) == slavePath)

@@ -15,14 +15,14 @@ TEST(SimOptions, SetTheModuleAndReceiver)
                                  "--memory", "4096", "--threshold", "4097", "--file", "a.cfg:100", "--file",
                                  "b:c.cfg:7", "--buffer-length", "2048", "--crc16", "--pace", "--link",
                                  "/tmp/x", "--store", "rx", "--quick-setup", "2", "--hangup-after-bytes", "9000",
-                                 "--hangup-after-ms", "0", "--refuse-transfers", "1", "--repeat-ms", "1500"},
+                                 "--hangup-after-ms", "0", "--refuse-transfers", "1", "--repeat-ms", "1500", "--log", "l"},
                                 o, error))
         << error;
     EXPECT_EQ(o.module.start, sim::ConsoleStart::LoggedOut);
     ASSERT_EQ(o.module.files.size(), 2u);  // the defaults were replaced
     EXPECT_EQ((std::vector<std::string>{o.module.username, o.module.password, o.module.version, o.module.memoryFigure,
-                                        o.module.threshold, o.module.files[1].name, o.link, o.storeDir}),
-              (std::vector<std::string>{"op", "pw", "1.5.13", "4096", "4097", "b:c.cfg", "/tmp/x", "rx"}));
+                                        o.module.threshold, o.module.files[1].name, o.link, o.storeDir, o.logFile}),
+              (std::vector<std::string>{"op", "pw", "1.5.13", "4096", "4097", "b:c.cfg", "/tmp/x", "rx", "l"}));
     EXPECT_EQ((std::vector<std::int64_t>{o.module.files[1].size, o.receiver.bufferLength, o.module.quickSetupTimes,
                                          o.hangupAfterBytes, o.hangupAfterMs, o.module.refuseTransfers,
                                          o.module.commandModeRepeatUs, o.receiver.crc32, o.pace}),
@@ -35,7 +35,7 @@ TEST(SimOptions, MistakesAreErrors)
          {std::vector<std::string>{"--start", "sleeping"}, {"--memory", "12k"}, {"--buffer-length", "70000"},
           {"--file", "nosize"}, {"--file", "x:-1"}, {"--quick-setup", "-1"}, {"--link"}, {"--bogus"},
           {"--hangup-after-bytes", "-1"}, {"--hangup-after-ms", "soon"}, {"--refuse-transfers", "x"},
-          {"--repeat-ms", "-5"}}) {
+          {"--repeat-ms", "-5"}, {"--log"}}) {
         SimOptions o;
         std::string error;
         EXPECT_FALSE(parseSimOptions(args, o, error)) << args[0];
