@@ -11,6 +11,7 @@ packages=(
   clang libclang-rt-dev
   dpkg-dev file desktop-file-utils man-db
   xvfb xauth openbox xdotool  # the real-X suite (scripts/test-x11.sh) and bench/paced_loop.sh gui
+  python3-xlib  # the desktop monkey's own windows and pings (tests/x11/monkey.py)
 )
 
 missing=()

@@ -2,10 +2,16 @@
 # The windowed utility on a real X server: Xvfb with openbox on a free display, and the suite
 # tests/x11/x11_suite.py driving build/test/upgrade (or the program its --program names) by real
 # keys against tarvel-sim in real time. Fails (never skips) when a tool is missing.
-# Usage: scripts/test-x11.sh [build-dir [suite option or case ...]]
+# With --monkey after the build folder it runs the desktop monkey (tests/x11/monkey.py) instead.
+# Usage: scripts/test-x11.sh [build-dir [--monkey] [suite option or case ...]]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build/test}
+suite=tests/x11/x11_suite.py
+if [ "${2:-}" = --monkey ]; then
+  suite=tests/x11/monkey.py
+  set -- "$1" "${@:3}"
+fi
 
 missing=()
 program=("$build/upgrade")
@@ -13,6 +19,10 @@ program=("$build/upgrade")
 for need in Xvfb xauth openbox xdotool python3 "${program[@]}" "$build/sim/tool/tarvel-sim"; do
   command -v "$need" >/dev/null 2>&1 || missing+=("$need")
 done
+# Debian's own Python, which has Debian's python3-xlib (a python3 earlier on the PATH may not).
+py=python3
+[ -x /usr/bin/python3 ] && py=/usr/bin/python3
+"$py" -c 'import Xlib' 2>/dev/null || missing+=(python3-xlib)
 if [ ${#missing[@]} -gt 0 ]; then
   echo "test-x11: missing: ${missing[*]} (scripts/install-deps.sh installs the tools)" >&2
   echo "0 passed, 1 failed"; exit 1
@@ -63,7 +73,7 @@ await "$work/openbox.log" xdotool get_num_desktops
 
 echo "== windows on a real X server ($DISPLAY, openbox)"
 # In the background, so that a signal is handled at once; the suite ends its programs when stopped.
-python3 tests/x11/x11_suite.py --build "$build" --work "$work" ${TARVEL_X11_KEEP:+--keep "$TARVEL_X11_KEEP"} \
+"$py" "$suite" --build "$build" --work "$work" ${TARVEL_X11_KEEP:+--keep "$TARVEL_X11_KEEP"} \
   "${@:2}" &
 pids+=($!)
 wait "${pids[-1]}"

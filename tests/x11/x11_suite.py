@@ -62,13 +62,14 @@ class Sim:
 class App:
     """One run of the upgrade program and what its report file says."""
 
-    def __init__(self, suite, name, args=(), sim=None):
+    def __init__(self, suite, name, args=(), sim=None, extra_env=None):
         self.suite = suite
         self.report = os.path.join(suite.work, name + ".report")
         open(self.report, "w").close()
         env = dict(os.environ, TARVEL_UI_REPORT=suite.prefix + self.report)
         port = sim.tty if sim else os.path.join(suite.work, "no-such-port")
         env["UPGRADE_COM1"] = env["UPGRADE_COM2"] = port
+        env.update(extra_env or {})
         with open(os.path.join(suite.work, name + ".log"), "w") as log:
             self.proc = subprocess.Popen([*suite.upgrade, *args], env=env, stdout=log, stderr=log)
         suite.processes.append(self.proc)

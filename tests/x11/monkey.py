@@ -1,0 +1,508 @@
+#!/usr/bin/env python3
+"""A desktop monkey: a seeded random walk of real X events through the real upgrade program.
+
+Run by scripts/test-x11.sh --monkey (Xvfb, openbox). Each event is one of: a window moved,
+covered by a window of another X client (this script's own, through python3-xlib) or uncovered,
+raised, iconified or restored; the focus given to another window; Tab, Shift+Tab, an arrow key,
+Space, Enter, Escape or Alt+F4; a click on a random point of a window; text typed into an edit
+box. Between random events it steers, one step at a time, towards what it has not yet seen:
+every page, the invalid-version box, the port box of a verification, a file dialog, the box of a
+transfer the module refuses, and a completed upgrade of tarvel-sim (in real time). When the
+program ends it starts it again. It fails on:
+  - a crash (an exit status other than 0) or a sanitizer report (ASAN/UBSAN log_path, stderr);
+  - a window that does not answer _NET_WM_PING for 10 s, except while page 137 may be running
+    its verification, which holds the window's thread (up to VERIFY_S);
+  - a download the module saw announced (AT{Z} or AT{.} in tarvel-sim's --log) outside a
+    progress window opened by Next on page 152 (a click on Next, or Enter or Space on it, or
+    Enter on a control of the page that is no push button, which presses the default Next);
+  - not having seen everything listed above within the time allowed.
+It prints its seed first; --seed replays the same choices (the random numbers are drawn the same
+way whatever the program does, so a run repeats as long as the program answers alike). Every
+event is logged, with its time, to monkey.log in the work folder.
+"""
+
+import argparse
+import os
+import random
+import re
+import subprocess
+import sys
+import time
+
+from Xlib import X, Xatom, display, error, protocol
+
+from x11_suite import SHEET, App, Failure, Sim, Suite, xdo
+
+VERIFY_S = 90          # a verification with a login: well under this
+PING_S = 10            # a window must answer a ping within this, outside a verification
+GOALS = ["page %d" % p for p in (132, 135, 136, 137, 138, 139, 140, 152, 153, 154)] + [
+    "box version", "box port", "box refused", "file dialog", "upgrade completed"]
+NEXT = "Next >"
+
+
+class Desktop:
+    """The X side: the program's windows, this client's covering windows, pings."""
+
+    def __init__(self):
+        self.d = display.Display()
+        self.root = self.d.screen().root
+        # Answers to pings come to the root window under either of these masks (toolkits differ).
+        self.root.change_attributes(event_mask=X.StructureNotifyMask | X.SubstructureNotifyMask)
+        atom = lambda n: self.d.intern_atom(n)
+        self.client_list, self.protocols, self.ping, self.delete = (
+            atom("_NET_CLIENT_LIST"), atom("WM_PROTOCOLS"), atom("_NET_WM_PING"), atom("WM_DELETE_WINDOW"))
+        self.covers = []
+        self.pending = {}  # window id -> time of the first ping not answered yet
+        self.pongs = 0
+
+    def windows(self):
+        """The program's top-level windows, oldest first (every client but our covers and the
+        window manager's own, such as its offer to end a window that does not answer)."""
+        prop = self.root.get_full_property(self.client_list, Xatom.WINDOW)
+        ours = {c.id for c in self.covers}
+        return [w for w in (prop.value if prop else []) if w not in ours and not self.managers(w)]
+
+    def managers(self, wid):
+        try:
+            cls = self.d.create_resource_object("window", wid).get_wm_class() or ()
+        except error.XError:
+            return False
+        return any(c.lower() == "openbox" for c in cls)
+
+    def active(self):
+        try:
+            return int(xdo("getactivewindow"))
+        except Failure:
+            return None
+
+    def geometry(self, wid):
+        try:
+            w = self.d.create_resource_object("window", wid)
+            g = w.get_geometry()
+            at = w.translate_coords(self.root, 0, 0)
+            return -at.x, -at.y, g.width, g.height
+        except error.XError:
+            return None
+
+    def cover(self, rng_values, target):
+        g = self.geometry(target) if target else None
+        x, y, w, h = g if g else (0, 0, 400, 300)
+        dx, dy = rng_values
+        win = self.root.create_window(x + dx, y + dy, w, h, 0, self.d.screen().root_depth,
+                                      background_pixel=self.d.screen().white_pixel)
+        win.set_wm_name("monkey cover")
+        win.set_wm_normal_hints(flags=1 | 4, x=x + dx, y=y + dy)  # USPosition | PPosition
+        # Closed (Alt+F4) by asking us, not by the window manager ending our connection.
+        win.set_wm_protocols([self.delete])
+        win.map()
+        self.d.flush()
+        self.covers.append(win)
+
+    def uncover(self):
+        if self.covers:
+            self.covers.pop(0).destroy()
+            self.d.flush()
+
+    def send_pings(self, now):
+        for wid in self.windows():
+            try:
+                w = self.d.create_resource_object("window", wid)
+                if w.get_attributes().map_state != X.IsViewable:
+                    self.pending.pop(wid, None)
+                    continue
+                protos = w.get_full_property(self.protocols, Xatom.ATOM)
+                if not protos or self.ping not in protos.value:
+                    continue
+                w.send_event(protocol.event.ClientMessage(
+                    window=w, client_type=self.protocols, data=(32, [self.ping, X.CurrentTime, wid, 0, 0])),
+                    event_mask=0)
+                self.pending.setdefault(wid, now)
+            except error.XError:
+                self.pending.pop(wid, None)
+        self.d.flush()
+
+    def read_pongs(self):
+        while self.d.pending_events():
+            e = self.d.next_event()
+            if e.type == X.ClientMessage and e.data[1][0] == self.ping:
+                self.pending.pop(e.data[1][2], None)
+                self.pongs += 1
+            elif e.type == X.ClientMessage and e.data[1][0] == self.delete:
+                self.covers = [c for c in self.covers if c.id != e.window.id]
+                e.window.destroy()
+            elif e.type == X.DestroyNotify:
+                self.pending.pop(e.window.id, None)
+
+    def close(self):
+        for c in self.covers:
+            c.destroy()
+        self.covers = []
+        self.d.close()
+
+
+class Monkey:
+    def __init__(self, suite, seed, events, seconds, limit):
+        self.s, self.seed, self.events, self.seconds, self.limit = suite, seed, events, seconds, limit
+        self.rng = random.Random(seed)
+        self.x = Desktop()
+        self.seen = set()
+        self.count = self.launches = self.prompts = 0
+        self.log = open(os.path.join(suite.work, "monkey.log"), "w")
+        self.app = self.sim = None
+
+    def note(self, text):
+        self.log.write("%.3f %d %s\n" % (time.time(), self.count, text))
+        self.log.flush()
+
+    # --- the program ------------------------------------------------------------------------------
+    def launch(self):
+        self.s.stop_all()
+        self.launches += 1
+        name = "m%d" % self.launches
+        self.sim_log = os.path.join(self.s.work, name + "-module.log")
+        # The module refuses the first download until the refusal box has been seen once.
+        refuse = ["--refuse-transfers", "1"] if "box refused" not in self.seen else []
+        self.sim = Sim(self.s, name, "--log", self.sim_log, *refuse)
+        self.sim_offset = 0
+        self.x.pending.clear()
+        self.asan = os.path.join(self.s.work, name + "-sanitizer")
+        env = {"UPGRADE_COM2": os.path.join(self.s.work, "no-such-port"),
+               "ASAN_OPTIONS": "log_path=%s:detect_leaks=0:abort_on_error=1" % self.asan,
+               "UBSAN_OPTIONS": "log_path=%s:print_stacktrace=1:halt_on_error=1" % self.asan}
+        self.app = App(self.s, name, self.s.files, self.sim, env)
+        self.stamps = []       # time each report line was read
+        self.page = None
+        self.modal = []        # open boxes and dialogs over the wizard, innermost last
+        self.run = None        # (time opened, legitimate) of the progress window now open
+        self.runs = []         # (opened, closed) of each progress window that Next on 152 opened
+        self.verify_from = None
+        self.port = None       # the port button last clicked on page 135
+        self.note("launch %s (module %s)" % (name, " ".join(refuse) or "plain"))
+
+    def ended(self):
+        """Checks the program's end; True when it has ended (legitimately)."""
+        status = self.app.proc.poll()
+        if status is None:
+            return False
+        self.note("ended with status %d" % status)
+        self.sanitizer_check()
+        if status != 0:
+            raise Failure("the program ended with status %d (%s)" % (status, self.app.proc.args))
+        return True
+
+    def sanitizer_check(self):
+        logs = [f for f in os.listdir(self.s.work) if f.startswith(os.path.basename(self.asan))]
+        text = "".join(open(os.path.join(self.s.work, f), errors="replace").read() for f in logs)
+        with open(os.path.join(self.s.work, os.path.basename(self.app.report)[:-7] + ".log"),
+                  errors="replace") as f:
+            text += f.read()
+        m = re.search(r"(ERROR: AddressSanitizer|runtime error:|ERROR: LeakSanitizer).*", text)
+        if m:
+            raise Failure("sanitizer report: %s (logs %s*)" % (m.group(0), self.asan))
+
+    # --- what the program shows ---------------------------------------------------------------------
+    def observe(self):
+        start = len(self.app.lines)
+        self.app._read()
+        now = time.time()
+        for line in self.app.lines[start:]:
+            self.stamps.append(now)
+            self.seen_line(line, now)
+        with open(self.sim_log) as f:
+            f.seek(self.sim_offset)
+            data = f.read()
+        self.sim_offset += data.rfind("\n") + 1
+        for line in data[:data.rfind("\n") + 1].splitlines():
+            stamp, what = line.split(" ", 1)
+            if re.fullmatch(r"console AT\{[Z.]\}", what):
+                self.announced(float(stamp), what)
+
+    def seen_line(self, line, now):
+        word = line.split(" ", 1)[0]
+        if self.verify_from and word in ("page", "msgbox"):
+            # The verification is over: the window's thread has the pings of its length to answer.
+            for wid in self.x.pending:
+                self.x.pending[wid] = now
+        if word == "page":
+            self.page = int(line.split()[1])
+            self.seen.add(line)
+            self.verify_from = None
+        elif word == "msgbox":
+            self.verify_from = None
+            if line == "msgbox close":
+                self.modal and self.modal.pop()
+                return
+            self.modal.append("msgbox")
+            for goal, text in (("box version", "Invalid Firmware Version"),
+                               ("box port", "Unable to gain access to the COM port"),
+                               ("box refused", "Unable to initialize ZModem transfer")):
+                if text in line:
+                    self.seen.add(goal)
+        elif word == "filedialog":
+            if line == "filedialog close":
+                self.modal and self.modal.pop()
+            else:
+                self.modal.append("filedialog")
+                self.seen.add("file dialog")
+        elif line.startswith("dialog 155 open"):
+            self.modal.append("progress")
+            self.verdict = False
+            self.run = (now, self.next_on_152())
+            self.note("progress window open; by Next on page 152: %s" % self.run[1])
+            if not self.run[1]:
+                raise Failure("a progress window (a download) opened without Next on page 152; "
+                              "last events in monkey.log")
+        elif line.startswith("dialog 155 close"):
+            self.modal and self.modal.pop()
+            self.runs.append((self.run[0], now))
+            self.run = None
+        elif line.startswith("text 1061 Download"):
+            self.verdict = line.endswith("Please click on the Finished button.")
+            if self.verdict and "completed" in line:
+                self.seen.add("upgrade completed")
+
+    def next_on_152(self):
+        """Whether one of the last few events, the report lagging, was a Next on page 152."""
+        return any(e for e in self.recent[-4:])
+
+    def announced(self, stamp, what):
+        inside = self.run is not None or any(a - 0.5 <= stamp <= b + 0.5 for a, b in self.runs)
+        self.note("module: %s at %.3f, inside a progress window opened by Next: %s" % (what, stamp, inside))
+        if not inside:
+            raise Failure("the module saw %s at %.3f with no progress window opened by Next" % (what, stamp))
+
+    # --- events -------------------------------------------------------------------------------------
+    def control(self, target):
+        found = [c for c in self.app.controls.values() if App.matches(target, c)]
+        return found[-1] if found else None
+
+    def top(self):
+        wins = self.x.windows()
+        return wins[-1] if wins else None
+
+    def is_next(self, kind, values):
+        """Whether this event presses Next on the page shown (as far as the report has told us)."""
+        if self.page is None or self.modal:
+            return False
+        focus = self.app.focus
+        if kind == "key":
+            on_next = focus and focus[6] == NEXT
+            no_button = focus and focus[1] != "button"
+            return (values in ("Return", "space") and on_next) or (values == "Return" and no_button)
+        if kind == "click":
+            c = self.control(NEXT)
+            wid, px, py = values
+            return bool(c) and wid == self.wizard and c[2] <= px < c[2] + c[4] and c[3] <= py < c[3] + c[5]
+        return False
+
+    def act(self, kind, values):
+        self.count += 1
+        pressed = self.is_next(kind, values)
+        self.recent.append(pressed and self.page == 152)
+        if pressed and self.page == 137:
+            self.verify_from = self.verify_from or time.time()
+        self.note("%s %s (page %s, modal %s, focus %s)" % (
+            kind, values, self.page, self.modal, self.app.focus and self.app.focus[6]))
+        try:
+            if kind in ("key", "type") and self.x.managers(self.x.active() or 0):
+                # The window manager asks whether to end a window that has not answered for a
+                # moment: keep it from being told yes by a random Enter.
+                self.prompts += 1
+                self.note("  the window manager's prompt is up: Escape instead")
+                values, kind = "Escape", "key"
+            if kind == "key":
+                xdo("key", "--clearmodifiers", values)
+            elif kind == "type":
+                xdo("type", "--delay", "5", values)
+                xdo("key", "Return")
+            elif kind == "click":
+                wid, px, py = values
+                xdo("mousemove", "--window", str(wid), str(px), str(py))
+                xdo("click", "1")
+            elif kind == "move":
+                xdo("windowmove", str(values[0]), str(values[1]), str(values[2]))
+            elif kind in ("raise", "minimize", "activate"):
+                xdo("window" + kind, str(values))
+            elif kind == "cover":
+                self.x.cover(values[1:], values[0])
+            elif kind == "uncover":
+                self.x.uncover()
+        except Failure as e:
+            self.note("  (%s)" % e)  # a window that went away meanwhile
+
+    def random_event(self, r):
+        wins = self.x.windows()
+        wid = wins[int(r[1] * len(wins))] if wins else None
+        kinds = ["key"] * 10 + ["click"] * 4 + ["move", "cover", "uncover", "raise", "minimize",
+                                                 "activate", "activate", "type"]
+        if self.modal and self.modal[-1] != "progress":
+            # A box or file dialog is up: mostly what the desktop does around it.
+            kinds = ["key", "click", "move", "move", "cover", "uncover", "raise", "minimize", "activate"]
+        kind = kinds[int(r[0] * len(kinds))]
+        keys = ["Tab"] * 6 + ["shift+Tab"] * 4 + ["Up", "Down", "Left", "Right"] * 2 + [
+            "space"] * 3 + ["Return"] * 3 + ["Escape", "alt+F4"]
+        if kind == "key":
+            return kind, keys[int(r[2] * len(keys))]
+        if kind == "type":
+            return ("type", "".join("0123456789.ax "[int(v * 14)] for v in r[3:3 + 1 + int(r[2] * 5)])) \
+                if self.app.focus and self.app.focus[1] == "edit" else ("key", "Tab")
+        if wid is None:
+            return "key", "Tab"
+        g = self.x.geometry(wid) or (0, 0, 1, 1)
+        if kind == "click":
+            return kind, (wid, int(r[2] * g[2]), int(r[3] * g[3]))
+        if kind == "move":
+            return kind, (wid, int(r[2] * 700), int(r[3] * 600))
+        if kind == "cover":
+            return kind, (wid, int(r[2] * 200) - 100, int(r[3] * 200) - 100)
+        if kind == "activate" and self.x.covers and r[2] < 0.3:
+            return kind, self.x.covers[-1].id
+        return kind, wid
+
+    def steer(self, r):
+        """One step towards what is still to be seen; None when there is nothing to do now."""
+        top = self.top()
+        if top is None:
+            return None
+        if self.x.active() != top:
+            return "activate", top
+        if self.modal:
+            last = self.modal[-1]
+            if last == "progress":
+                return ("key", "Return") if self.verdict else None
+            # Boxes stay up for a while: the desktop's events meet them there.
+            return ("key", "Escape" if last == "filedialog" else "Return") if r[1] < 0.25 else None
+        page, missing = self.page, [g for g in GOALS if g not in self.seen]
+        want_port = "COM2" if "box port" in missing else "COM1"
+        target = NEXT
+        if page is None:
+            target = 1  # 'I accept'
+        elif page == 135:
+            target = want_port if self.port != want_port else NEXT
+        elif page in (136, 137, 138, 139, 140) and self.port != want_port:
+            target = "< Back"
+        elif page == 136 and "box version" in missing:
+            if self.app.focus and self.app.focus[0] == 1020:
+                return "type", "2.x"
+            return "key", "Tab"
+        elif page == 137:
+            verify = "page 139" in missing or "page 138" in missing
+            target = (1027 if verify else 1028) if r[0] < 0.5 else NEXT
+        elif page == 138:
+            target = "< Back"
+        elif page == 140 and "file dialog" in missing:
+            target = 1043
+        elif page in (153, 154):
+            target = "< Back" if "upgrade completed" in missing else ("Finish" if r[0] < 0.5 else "Cancel")
+        c = self.control(target)
+        if not c:
+            return "key", "Tab"
+        if target in ("COM1", "COM2"):
+            self.port = target
+        return "click", (top, c[2] + c[4] // 2, c[3] + c[5] // 2)
+
+    def check_pings(self, now):
+        self.x.read_pongs()
+        for wid, since in list(self.x.pending.items()):
+            if wid not in self.x.windows():
+                del self.x.pending[wid]
+                continue
+            verifying = self.page == 137 and self.verify_from and now - self.verify_from < VERIFY_S
+            if now - since > PING_S and not verifying:
+                self.backtrace()
+                raise Failure("window 0x%x has not answered for %.0f s (page %s, modal %s)"
+                              % (wid, now - since, self.page, self.modal))
+
+    def backtrace(self):
+        """Where the program's threads are, when gdb is at hand (for the report of a hang)."""
+        path = os.path.join(self.s.work, "hang-backtrace.txt")
+        try:
+            with open(path, "w") as f:
+                subprocess.run(["gdb", "-p", str(self.app.proc.pid), "-batch", "-ex", "thread apply all bt"],
+                               stdout=f, stderr=subprocess.STDOUT, timeout=60)
+            print("monkey: threads of the program that stopped answering: %s" % path)
+        except (OSError, subprocess.TimeoutExpired):
+            pass
+
+    def walk(self):
+        print("monkey: seed %d" % self.seed, flush=True)
+        self.note("seed %d" % self.seed)
+        started = time.time()
+        last_ping = 0
+        self.recent = []
+        self.launch()
+        while True:
+            now = time.time()
+            done = self.count >= self.events and now - started >= self.seconds
+            if (done and not [g for g in GOALS if g not in self.seen]) or now - started > self.limit:
+                break
+            if self.ended():
+                self.launch()
+                continue
+            self.observe()
+            self.wizard = next((w for w in self.x.windows() if self.name(w) == SHEET), None)
+            if now - last_ping >= 1:
+                self.sanitizer_check()
+                self.check_pings(now)
+                self.x.send_pings(now)
+                last_ping = now
+            # The same count of random numbers for every step, whichever way it goes.
+            r = [self.rng.random() for _ in range(10)]
+            event = self.steer(r[5:]) if r[4] < 0.45 else self.random_event(r)
+            if self.verify_from and now - self.verify_from > VERIFY_S:
+                self.verify_from = None
+            if self.page == 137 and self.verify_from and not self.modal and event and event[0] in ("key", "type", "click"):
+                event = None  # the window's thread is verifying: keys would pile up unread
+            if event:
+                self.act(*event)
+            time.sleep(0.03)
+        self.x.read_pongs()
+        self.x.close()
+        missing = [g for g in GOALS if g not in self.seen]
+        summary = ("monkey: seed %d, %d events, %d launches, %d pings answered, %d window-manager "
+                   "prompts, %.0f s" % (self.seed, self.count, self.launches, self.x.pongs, self.prompts,
+                                         time.time() - started))
+        print(summary, flush=True)
+        if missing:
+            raise Failure("never reached: %s" % ", ".join(missing))
+
+    def name(self, wid):
+        try:
+            return self.x.d.create_resource_object("window", wid).get_wm_name()
+        except error.XError:
+            return None
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--build", required=True)
+    ap.add_argument("--work", required=True)
+    ap.add_argument("--program")
+    ap.add_argument("--com1-link")
+    ap.add_argument("--path-prefix", default="")
+    ap.add_argument("--seed", type=int, default=int(os.environ.get("TARVEL_MONKEY_SEED", "0")) or None)
+    ap.add_argument("--events", type=int, default=3000, help="at least this many events")
+    ap.add_argument("--seconds", type=float, default=150, help="and at least this long")
+    ap.add_argument("--limit", type=float, default=300, help="at most this long, to see everything")
+    ap.add_argument("--keep")
+    a = ap.parse_args()
+    seed = a.seed if a.seed is not None else random.SystemRandom().randrange(1, 2 ** 31)
+    suite = Suite(a.build, os.path.abspath(a.work), a.program, a.com1_link, a.path_prefix)
+    monkey = Monkey(suite, seed, a.events, a.seconds, a.limit)
+    try:
+        monkey.walk()
+        print("1 passed, 0 failed")
+        return 0
+    except Failure as e:
+        print("FAIL  monkey (seed %d, after %d events): %s" % (seed, monkey.count, e), flush=True)
+        print("0 passed, 1 failed")
+        return 1
+    finally:
+        suite.stop_all()
+        if a.keep:
+            import shutil
+            shutil.copytree(suite.work, a.keep, dirs_exist_ok=True, ignore=shutil.ignore_patterns("fw", "*-received"))
+
+
+if __name__ == "__main__":
+    sys.exit(main())
