@@ -49,8 +49,9 @@ class Desktop:
         # Answers to pings come to the root window under either of these masks (toolkits differ).
         self.root.change_attributes(event_mask=X.StructureNotifyMask | X.SubstructureNotifyMask)
         atom = lambda n: self.d.intern_atom(n)
-        self.client_list, self.protocols, self.ping, self.delete = (
-            atom("_NET_CLIENT_LIST"), atom("WM_PROTOCOLS"), atom("_NET_WM_PING"), atom("WM_DELETE_WINDOW"))
+        self.client_list, self.protocols, self.ping, self.delete, self.active_atom = (
+            atom("_NET_CLIENT_LIST"), atom("WM_PROTOCOLS"), atom("_NET_WM_PING"), atom("WM_DELETE_WINDOW"),
+            atom("_NET_ACTIVE_WINDOW"))
         self.covers = []
         self.pending = {}  # window id -> time of the first ping not answered yet
         self.pongs = 0
@@ -70,10 +71,8 @@ class Desktop:
         return any(c.lower() == "openbox" for c in cls)
 
     def active(self):
-        try:
-            return int(xdo("getactivewindow"))
-        except Failure:
-            return None
+        prop = self.root.get_full_property(self.active_atom, Xatom.WINDOW)
+        return prop.value[0] if prop and len(prop.value) else None
 
     def geometry(self, wid):
         try:
@@ -178,6 +177,12 @@ class Monkey:
         self.verify_from = None
         self.port = None       # the port button last clicked on page 135
         self.note("launch %s (module %s)" % (name, " ".join(refuse) or "plain"))
+        # The walk starts once the first window has the keyboard (an ended program is the
+        # caller's to see).
+        deadline = time.time() + 60
+        while time.time() < deadline and self.app.proc.poll() is None and self.app.focus is None:
+            self.observe()
+            time.sleep(0.02)
 
     def ended(self):
         """Checks the program's end; True when it has ended (legitimately)."""
@@ -317,8 +322,7 @@ class Monkey:
                 xdo("key", "Return")
             elif kind == "click":
                 wid, px, py = values
-                xdo("mousemove", "--window", str(wid), str(px), str(py))
-                xdo("click", "1")
+                xdo("mousemove", "--window", str(wid), str(px), str(py), "click", "1")
             elif kind == "move":
                 xdo("windowmove", str(values[0]), str(values[1]), str(values[2]))
             elif kind in ("raise", "minimize", "activate"):
@@ -329,6 +333,19 @@ class Monkey:
                 self.x.uncover()
         except Failure as e:
             self.note("  (%s)" % e)  # a window that went away meanwhile
+        self.settle()
+
+    def settle(self, quiet=0.025, limit=0.2):
+        """Lets the report catch up with the event, so that the next choice sees its effect (and
+        a replay sees the same states)."""
+        count, changed, deadline = len(self.app.lines), time.time(), time.time() + limit
+        while time.time() < deadline and self.app.proc.poll() is None:
+            self.observe()
+            if len(self.app.lines) != count:
+                count, changed = len(self.app.lines), time.time()
+            elif time.time() - changed >= quiet:
+                return
+            time.sleep(0.005)
 
     def random_event(self, r):
         wins = self.x.windows()
@@ -455,7 +472,6 @@ class Monkey:
                 event = None  # the window's thread is verifying: keys would pile up unread
             if event:
                 self.act(*event)
-            time.sleep(0.03)
         self.x.read_pongs()
         self.x.close()
         missing = [g for g in GOALS if g not in self.seen]
