@@ -10,6 +10,7 @@
 #include "support/WindowTest.h"
 
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QTest>
 #include <QTextEdit>
 
@@ -87,7 +88,7 @@ TEST_F(Framework, ControlsDoWhatTheirKindAndStyleSay)
 
 class HookDialog : public CDialog {
 public:
-    explicit HookDialog(int id = res::IDD_DOWNLOAD) : CDialog(id) {}
+    explicit HookDialog(int id = res::IDD_DOWNLOAD, CDialog* parent = nullptr) : CDialog(id, parent) {}
     void OnPaint() override { ++paints; }
     void OnOK() override { if (++oks && allowClose) CDialog::OnOK(); }
     void OnCancel() override { if (++cancels && allowClose) CDialog::OnCancel(); }
@@ -114,10 +115,24 @@ TEST_F(Framework, RepaintRunsOnShowAndInvalidateButNotWhenAControlRedraws)
     CDialog::invalidateAll();
     pumpEvents();
     EXPECT_EQ(dlg.paintCount(), shown + 2);
+    // A child dialog paints with its parent; the toolkit's own dialogs beside it (a message box
+    // is a QDialog too) are never taken for ours, even while they are exposed.
+    HookDialog child(res::IDD_VERIFY, &dlg);
+    ASSERT_TRUE(child.Create());
+    widgetOf(child)->show();
+    QMessageBox box(QMessageBox::Warning, "t", "x", QMessageBox::Ok, widgetOf(dlg));
+    box.show();
+    pumpEvents();
+    const int childShown = child.paints;
+    dlg.invalidate();
+    box.move(box.pos() + QPoint(40, 30));
+    pumpEvents();
+    EXPECT_EQ(child.paints, childShown + 1);
+    const int visiblePaints = dlg.paints;
     widgetOf(dlg)->hide();
     dlg.invalidate();
     pumpEvents();
-    EXPECT_EQ(dlg.paints, shown + 2);  // a hidden dialog does not paint
+    EXPECT_EQ(dlg.paints, visiblePaints);  // a hidden dialog does not paint
 }
 
 TEST_F(Framework, EnterEscapeAndCloseBoxReachTheHooksAndEnterPressesTheFocusedButton)
