@@ -5,8 +5,9 @@
 # emulation and checks that the module received both files intact, then drives upgrade.exe on
 # Xvfb from the agreement to the completed page with real keys and clicks, twice: by Enter on
 # each focused button, and with -n (a first run refused by the module, then Back and Next) — two
-# cases of the real-X suite, tests/x11/x11_suite.py, through scripts/test-x11.sh. The last line
-# is "N passed, N failed" (test cases, the upgrade and the window run as one more each).
+# cases of the real-X suite, tests/x11/x11_suite.py, through scripts/test-x11.sh; then lets the
+# desktop monkey (tests/x11/monkey.py) loose on it. The last line is "N passed, N failed" (test
+# cases, the upgrade, the window run and the monkey as one more each).
 #
 # Wine's COM ports: HKLM\Software\Wine\Ports maps COM1 and COM2 to the links that two tarvel-sim
 # instances make (build/windows/run/com1 and com2); Wine rebuilds the dosdevices/comN links from
@@ -144,6 +145,18 @@ for report in "$run"/x11/*.report; do
   grep -E "^(page 15[234]|text 1061 Download|dialog 0 close)" "$report" || true
 done
 if [ "$status" -eq 0 ] && tail -n 1 "$run/logs/x11.log" | grep -qx "2 passed, 0 failed"; then
+  passed=$((passed + 1))
+else
+  failed=$((failed + 1))
+fi
+
+echo "== the desktop monkey drives upgrade.exe (about two minutes)"
+rm -f "$run/com1"
+status=0
+TARVEL_X11_KEEP=$run/monkey bash scripts/test-x11.sh build/test --monkey --program "wine $gui" \
+  --com1-link "$run/com1" --path-prefix Z: --events 1000 --seconds 100 --limit 200 | tee "$run/logs/monkey.log" || status=$?
+wineserver -k 2>/dev/null || true
+if [ "$status" -eq 0 ] && tail -n 1 "$run/logs/monkey.log" | grep -qx "1 passed, 0 failed"; then
   passed=$((passed + 1))
 else
   failed=$((failed + 1))

@@ -5,7 +5,8 @@
 # speed, then cross-builds for Windows and runs the core tests and an upgrade of tarvel-sim under
 # Wine (scripts/test-windows.sh), then builds the Debian package, installs it, runs the installed
 # programs and removes it again (scripts/test-package.sh), then tests again under
-# AddressSanitizer and UndefinedBehaviorSanitizer, then runs each fuzz target briefly.
+# AddressSanitizer and UndefinedBehaviorSanitizer, with the desktop monkey (tests/x11/monkey.py)
+# driving the sanitized program, then runs each fuzz target briefly.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -45,6 +46,8 @@ if [ "${TARVEL_SKIP_SANITIZERS:-0}" != 1 ]; then
   cmake --build build/asan -j"$jobs"
   (cd build/asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
      ctest --output-on-failure -j"$jobs" -LE benchmark)
+  echo "== the desktop monkey: the sanitized upgrade on a real X server (about three minutes)"
+  bash scripts/test-x11.sh build/asan --monkey
 fi
 
 if [ "${TARVEL_SKIP_FUZZ:-0}" != 1 ] && [ -d tests/fuzz ] && ls tests/fuzz/*.cpp >/dev/null 2>&1; then

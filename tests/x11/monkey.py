@@ -106,9 +106,6 @@ class Desktop:
         for wid in self.windows():
             try:
                 w = self.d.create_resource_object("window", wid)
-                if w.get_attributes().map_state != X.IsViewable:
-                    self.pending.pop(wid, None)
-                    continue
                 protos = w.get_full_property(self.protocols, Xatom.ATOM)
                 if not protos or self.ping not in protos.value:
                     continue
@@ -176,7 +173,7 @@ class Monkey:
         self.runs = []         # (opened, closed) of each progress window that Next on 152 opened
         self.verify_from = None
         self.port = None       # the port button last clicked on page 135
-        self.note("launch %s (module %s)" % (name, " ".join(refuse) or "plain"))
+        self.note("launch %s, pid %d (module %s)" % (name, self.app.proc.pid, " ".join(refuse) or "plain"))
         # The walk starts once the first window has the keyboard (an ended program is the
         # caller's to see).
         deadline = time.time() + 60
@@ -450,7 +447,7 @@ class Monkey:
         self.launch()
         while True:
             now = time.time()
-            done = self.count >= self.events and now - started >= self.seconds
+            done = self.count >= self.events or now - started >= self.seconds
             if (done and not [g for g in GOALS if g not in self.seen]) or now - started > self.limit:
                 break
             if self.ended():
@@ -468,7 +465,8 @@ class Monkey:
             event = self.steer(r[5:]) if r[4] < 0.45 else self.random_event(r)
             if self.verify_from and now - self.verify_from > VERIFY_S:
                 self.verify_from = None
-            if self.page == 137 and self.verify_from and not self.modal and event and event[0] in ("key", "type", "click"):
+            blocked = any(now - t > 1 for t in self.x.pending.values())
+            if self.page == 137 and blocked and not self.modal and event and event[0] in ("key", "type", "click"):
                 event = None  # the window's thread is verifying: keys would pile up unread
             if event:
                 self.act(*event)
@@ -497,8 +495,8 @@ def main():
     ap.add_argument("--com1-link")
     ap.add_argument("--path-prefix", default="")
     ap.add_argument("--seed", type=int, default=int(os.environ.get("TARVEL_MONKEY_SEED", "0")) or None)
-    ap.add_argument("--events", type=int, default=3000, help="at least this many events")
-    ap.add_argument("--seconds", type=float, default=150, help="and at least this long")
+    ap.add_argument("--events", type=int, default=3000, help="this many events, or")
+    ap.add_argument("--seconds", type=float, default=160, help="this long, then on until all is seen")
     ap.add_argument("--limit", type=float, default=300, help="at most this long, to see everything")
     ap.add_argument("--keep")
     a = ap.parse_args()
