@@ -67,8 +67,18 @@ cat > "$work/rc.xml" <<'XML'
   <keyboard><keybind key="A-F4"><action name="Close"/></keybind></keyboard>
 </openbox_config>
 XML
-openbox --sm-disable --config-file "$work/rc.xml" >"$work/openbox.log" 2>&1 &
-pids+=($!)
+# Started again when it could not open the display: seen now and then on a busy machine, with
+# the server's display number already written.
+for _ in 1 2 3; do
+  openbox --sm-disable --config-file "$work/rc.xml" >"$work/openbox.log" 2>&1 &
+  pids+=($!)
+  for _ in $(seq 30); do
+    kill -0 "${pids[-1]}" 2>/dev/null || break
+    xdotool get_num_desktops >/dev/null 2>&1 && break 2
+    sleep 0.1
+  done
+  sleep 0.5
+done
 await "$work/openbox.log" xdotool get_num_desktops
 
 echo "== windows on a real X server ($DISPLAY, openbox)"
