@@ -1,30 +1,17 @@
 #!/usr/bin/env python3
 """A desktop monkey: a seeded random walk of real X events through the real upgrade program.
 
-Run by scripts/test-x11.sh --monkey (Xvfb, openbox). Each event is one of: a window moved,
-covered by a window of another X client (this script's own, through python3-xlib) or uncovered,
-raised, iconified or restored; the focus given to another window; Tab, Shift+Tab, an arrow key,
-Space, Enter, Escape or Alt+F4; a click on a random point of a window; text typed into an edit
-box. Between random events it steers, one step at a time, towards what it has not yet seen:
-every page, the invalid-version box, the port box of a verification, a file dialog, the box of a
-transfer the module refuses, and a completed upgrade of tarvel-sim (in real time). When the
-program ends it starts it again. It fails on:
-  - a crash (an exit status other than 0) or a sanitizer report (ASAN/UBSAN log_path, stderr);
-  - a window that does not answer _NET_WM_PING for 10 s, except while page 137 may be running
-    its verification, which holds the window's thread (up to VERIFY_S);
-  - a download the module saw announced (AT{Z} or AT{.} in tarvel-sim's --log) outside a
-    progress window opened by Next on page 152 (a click on Next, or Enter or Space on it, or
-    Enter on a control of the page that is no push button, which presses the default Next);
-  - not having seen everything listed above within the time allowed.
-It prints its seed first; --seed replays the same choices (the random numbers are drawn the same
-way whatever the program does, so a run repeats as long as the program answers alike). Every
-event is logged, with its time, to monkey.log in the work folder.
+Run by scripts/test-x11.sh --monkey (Xvfb, openbox); README.md tells what it does and when it
+fails. The random numbers are drawn alike whatever the program does, and each event waits for the
+report to settle, so a seed replays the same events as long as the program answers alike. Every
+event is logged with its time, the page, boxes and focus it met, to monkey.log in the work folder.
 """
 
 import argparse
 import os
 import random
 import re
+import shutil
 import subprocess
 import sys
 import time
@@ -126,14 +113,6 @@ class Desktop:
             elif e.type == X.ClientMessage and e.data[1][0] == self.delete:
                 self.covers = [c for c in self.covers if c.id != e.window.id]
                 e.window.destroy()
-            elif e.type == X.DestroyNotify:
-                self.pending.pop(e.window.id, None)
-
-    def close(self):
-        for c in self.covers:
-            c.destroy()
-        self.covers = []
-        self.d.close()
 
 
 class Monkey:
@@ -166,7 +145,6 @@ class Monkey:
                "ASAN_OPTIONS": "log_path=%s:detect_leaks=0:abort_on_error=1" % self.asan,
                "UBSAN_OPTIONS": "log_path=%s:print_stacktrace=1:halt_on_error=1" % self.asan}
         self.app = App(self.s, name, self.s.files, self.sim, env)
-        self.stamps = []       # time each report line was read
         self.page = None
         self.modal = []        # open boxes and dialogs over the wizard, innermost last
         self.run = None        # (time opened, legitimate) of the progress window now open
@@ -200,7 +178,7 @@ class Monkey:
             text += f.read()
         m = re.search(r"(ERROR: AddressSanitizer|runtime error:|ERROR: LeakSanitizer).*", text)
         if m:
-            raise Failure("sanitizer report: %s (logs %s*)" % (m.group(0), self.asan))
+            raise Failure("sanitizer report: %s (logs %s*, %s)" % (m.group(0), self.asan, f.name))
 
     # --- what the program shows ---------------------------------------------------------------------
     def observe(self):
@@ -208,7 +186,6 @@ class Monkey:
         self.app._read()
         now = time.time()
         for line in self.app.lines[start:]:
-            self.stamps.append(now)
             self.seen_line(line, now)
         with open(self.sim_log) as f:
             f.seek(self.sim_offset)
@@ -278,10 +255,6 @@ class Monkey:
         found = [c for c in self.app.controls.values() if App.matches(target, c)]
         return found[-1] if found else None
 
-    def top(self):
-        wins = self.x.windows()
-        return wins[-1] if wins else None
-
     def is_next(self, kind, values):
         """Whether this event presses Next on the page shown (as far as the report has told us)."""
         if self.page is None or self.modal:
@@ -294,7 +267,11 @@ class Monkey:
         if kind == "click":
             c = self.control(NEXT)
             wid, px, py = values
-            return bool(c) and wid == self.wizard and c[2] <= px < c[2] + c[4] and c[3] <= py < c[3] + c[5]
+            try:
+                wizard = self.x.d.create_resource_object("window", wid).get_wm_name() == SHEET
+            except error.XError:
+                return False
+            return bool(c) and wizard and c[2] <= px < c[2] + c[4] and c[3] <= py < c[3] + c[5]
         return False
 
     def act(self, kind, values):
@@ -375,9 +352,10 @@ class Monkey:
 
     def steer(self, r):
         """One step towards what is still to be seen; None when there is nothing to do now."""
-        top = self.top()
-        if top is None:
+        wins = self.x.windows()
+        if not wins:
             return None
+        top = wins[-1]  # the newest: a box or dialog stands over the older ones
         if self.x.active() != top:
             return "activate", top
         if self.modal:
@@ -454,7 +432,6 @@ class Monkey:
                 self.launch()
                 continue
             self.observe()
-            self.wizard = next((w for w in self.x.windows() if self.name(w) == SHEET), None)
             if now - last_ping >= 1:
                 self.sanitizer_check()
                 self.check_pings(now)
@@ -471,7 +448,7 @@ class Monkey:
             if event:
                 self.act(*event)
         self.x.read_pongs()
-        self.x.close()
+        self.x.d.close()
         missing = [g for g in GOALS if g not in self.seen]
         summary = ("monkey: seed %d, %d events, %d launches, %d pings answered, %d window-manager "
                    "prompts, %.0f s" % (self.seed, self.count, self.launches, self.x.pongs, self.prompts,
@@ -479,12 +456,6 @@ class Monkey:
         print(summary, flush=True)
         if missing:
             raise Failure("never reached: %s" % ", ".join(missing))
-
-    def name(self, wid):
-        try:
-            return self.x.d.create_resource_object("window", wid).get_wm_name()
-        except error.XError:
-            return None
 
 
 def main():
@@ -514,7 +485,6 @@ def main():
     finally:
         suite.stop_all()
         if a.keep:
-            import shutil
             shutil.copytree(suite.work, a.keep, dirs_exist_ok=True, ignore=shutil.ignore_patterns("fw", "*-received"))
 
 
