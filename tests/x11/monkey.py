@@ -111,8 +111,10 @@ class Desktop:
                 self.pending.pop(e.data[1][2], None)
                 self.pongs += 1
             elif e.type == X.ClientMessage and e.data[1][0] == self.delete:
-                self.covers = [c for c in self.covers if c.id != e.window.id]
-                e.window.destroy()
+                # Asked to close one of ours (Alt+F4), perhaps twice before this look.
+                if any(c.id == e.window.id for c in self.covers):
+                    self.covers = [c for c in self.covers if c.id != e.window.id]
+                    e.window.destroy()
 
 
 class Monkey:
