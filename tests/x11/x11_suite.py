@@ -302,6 +302,93 @@ def enter_on_each_button_then_an_upgrade_by_keys(s):
     app.ends_with("Cancel")
 
 
+# --- Tab and the arrow keys ------------------------------------------------------------------------
+
+# Each page's Tab cycle by the templates' flags: its tab stops in template order (a radio group:
+# the checked button), then the sheet's enabled buttons.
+TAB_CYCLES = {
+    132: ["Next >", "Cancel"],
+    135: [1008, "< Back", "Next >", "Cancel"],                # COM2 checked (-o COM2)
+    136: [1020, 1018, 1019, "< Back", "Next >", "Cancel"],
+    137: [1027, "< Back", "Next >", "Cancel"],                # "Yes (Recommended)" checked
+    140: [1042, 1043, 1046, 1047, "< Back", "Next >", "Cancel"],
+}
+
+
+def focus_name(app):
+    return app.focus[0] or app.focus[6] if app.focus else None
+
+
+def step(app, keys, moves=True):
+    """Presses keys; the focus it leads to (waiting for a focus line only when one must come)."""
+    app.settle(0.1)
+    seen = len(app.lines)
+    app.key(keys)
+    deadline = time.time() + (3 if moves else 0.6)
+    while time.time() < deadline:
+        app._read()
+        if any(l.startswith("focus ") for l in app.lines[seen:]):
+            break
+        time.sleep(0.03)
+    app.settle(0.1)
+    return focus_name(app)
+
+
+def check_tab_cycle(app, page):
+    """Tab from the focus round the page and back, then Shift+Tab round the other way."""
+    expected = TAB_CYCLES[page]
+    start = focus_name(app)
+    if start not in expected:
+        raise Failure("page %d: focus on %r, not in the Tab cycle %r" % (page, start, expected))
+    i = expected.index(start)
+    want = expected[i:] + expected[:i]
+    forward = [start] + [step(app, "Tab") for _ in want]
+    backward = [forward[-1]] + [step(app, "shift+Tab") for _ in want]
+    print("      page %d Tab: %s" % (page, " -> ".join(map(str, forward))))
+    if forward != want + [start] or backward != [start] + want[::-1]:
+        raise Failure("page %d: Tab went %r, Shift+Tab %r; expected %r" % (page, forward, backward, want))
+
+
+def check_arrows(app, page, start, keys_and_focus):
+    app.focus_to(start)
+    for keys, want in keys_and_focus:
+        got = step(app, keys, moves=want != start)
+        print("      page %d %s on %s: focus %s" % (page, keys, start, got))
+        if got != want:
+            raise Failure("page %d: %s from %r moved the focus to %r, not %r" % (page, keys, start, got, want))
+        start = got
+
+
+@case
+def tab_follows_the_templates_and_arrows_stay_in_the_radio_group(s):
+    app = App(s, "tabs", ["-o", "COM2"])
+    app.agree()
+    check_tab_cycle(app, 132)
+    app.go("Next >", 135)
+    check_tab_cycle(app, 135)
+    # Arrows walk round COM1 and COM2, checking as they go; on Next they move nothing.
+    check_arrows(app, 135, 1008, [("Down", 1007), ("Down", 1008), ("Up", 1007), ("Right", 1008), ("Left", 1007)])
+    check_arrows(app, 135, "Next >", [("Down", "Next >"), ("Right", "Next >"), ("Up", "Next >")])
+    app.key("Return")                  # Next, not Cancel: the wizard goes on
+    app.wait(r"page 136")
+    app.go("< Back", 135)              # the arrows chose COM1: Tab into the group lands on it
+    app.focus_to("Cancel")
+    if step(app, "Tab") != 1007:
+        raise Failure("Tab into the port radios did not land on the checked COM1")
+    app.go("Next >", 136)
+    app.focus_to(1020)
+    check_tab_cycle(app, 136)
+    app.go("Next >", 137)
+    check_tab_cycle(app, 137)
+    check_arrows(app, 137, 1027, [("Down", 1028), ("Up", 1027), ("Down", 1028)])
+    check_arrows(app, 137, "Next >", [("Down", "Next >")])
+    app.key("Return")                  # "No, upgrade immediately" is checked: to the files
+    app.wait(r"page 140")
+    app.focus_to(1042)
+    check_tab_cycle(app, 140)
+    app.ends_with("Cancel")
+
+
 # --- a refused transfer, then Back and Next: the re-attempt completes ---------------------------
 
 @case
