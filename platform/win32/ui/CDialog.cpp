@@ -2,6 +2,7 @@
 
 #include "platform/ui/CPropertySheet.h"
 #include "platform/ui/CWinApp.h"
+#include "platform/ui/DialogNavigation.h"
 #include "platform/ui/Resources.h"
 #include "platform/ui/UiReport.h"
 #include "platform/win32/ui/DibSection.h"
@@ -57,6 +58,58 @@ std::string withCarriageReturns(const std::string& text)
         out += text[i];
     }
     return out;
+}
+
+// A control window as the dialog manager's rules see it.
+ui::NavControl navControl(HWND h)
+{
+    ui::NavControl c;
+    const LONG style = ::GetWindowLongA(h, GWL_STYLE);
+    char cls[16] = {};
+    ::GetClassNameA(h, cls, sizeof cls);
+    if (lstrcmpiA(cls, "Button") == 0) {
+        const LONG type = style & BS_TYPEMASK;
+        if (type == BS_AUTORADIOBUTTON)
+            c.kind = ui::ControlKind::AutoRadio;
+        else if (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON)
+            c.kind = ui::ControlKind::PushButton;
+    }
+    c.style = ((style & WS_TABSTOP) ? ui::kTabStop : 0u) | ((style & WS_GROUP) ? ui::kGroup : 0u);
+    c.usable = ::IsWindowVisible(h) && ::IsWindowEnabled(h);
+    c.checked = c.kind == ui::ControlKind::AutoRadio && ::SendMessageA(h, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    return c;
+}
+
+// An arrow key with the focus on a button. The system's dialog manager would move the focus to
+// the next control of the dialog's group whatever it is: from a page's last radio button onto a
+// text, from Next onto Cancel (where the next Enter cancels). Here an arrow moves only between
+// the radio buttons of one group, wrapping, and clicks the one it reaches as the system does;
+// on a push button it does nothing. Returns false for any other focus (edits take arrows).
+bool arrowKey(HWND focus, bool forward)
+{
+    HWND parent = focus ? ::GetParent(focus) : nullptr;
+    if (!parent)
+        return false;
+    const ui::NavControl here = navControl(focus);
+    if (here.kind == ui::ControlKind::PushButton)
+        return true;
+    if (here.kind != ui::ControlKind::AutoRadio)
+        return false;
+    std::vector<HWND> windows;
+    std::vector<ui::NavControl> controls;
+    for (HWND h = ::GetWindow(focus, GW_HWNDFIRST); h; h = ::GetWindow(h, GW_HWNDNEXT)) {
+        windows.push_back(h);
+        controls.push_back(navControl(h));
+    }
+    const auto at = std::find(windows.begin(), windows.end(), focus);
+    const int to = ui::DialogNavigation::arrow(controls, static_cast<int>(at - windows.begin()), forward);
+    if (to >= 0) {
+        HWND target = windows[static_cast<std::size_t>(to)];
+        ::SetFocus(target);
+        if (::SendMessageA(target, BM_GETCHECK, 0, 0) != BST_CHECKED)
+            ::SendMessageA(target, BM_CLICK, 0, 0);
+    }
+    return true;
 }
 
 }  // namespace
@@ -175,6 +228,10 @@ void dispatchMessage(MSG& msg)
             d->OnOK();
         return;
     }
+    const bool arrow = msg.wParam == VK_LEFT || msg.wParam == VK_UP || msg.wParam == VK_RIGHT || msg.wParam == VK_DOWN;
+    if (d && plainKey && arrow && ::GetKeyState(VK_SHIFT) >= 0 &&
+        arrowKey(::GetFocus(), msg.wParam == VK_RIGHT || msg.wParam == VK_DOWN))
+        return;
     if (d && (d->impl().isSheet ? PropSheet_IsDialogMessage(top, &msg) : ::IsDialogMessageA(top, &msg)))
         return;
     ::TranslateMessage(&msg);
