@@ -307,6 +307,7 @@ def enter_on_each_button_then_an_upgrade_by_keys(s):
 # Each page's Tab cycle by the templates' flags: its tab stops in template order (a radio group:
 # the checked button), then the sheet's enabled buttons.
 TAB_CYCLES = {
+    171: [1, 2, 1079],                                        # 'I accept', 'I reject', the agreement
     132: ["Next >", "Cancel"],
     135: [1008, "< Back", "Next >", "Cancel"],                # COM2 checked (-o COM2)
     136: [1020, 1018, 1019, "< Back", "Next >", "Cancel"],
@@ -335,6 +336,7 @@ def step(app, keys, moves=True):
 
 
 def check_tab_cycle(app, page):
+    app.settle()
     """Tab from the focus round the page and back, then Shift+Tab round the other way."""
     expected = TAB_CYCLES[page]
     start = focus_name(app)
@@ -362,7 +364,11 @@ def check_arrows(app, page, start, keys_and_focus):
 @case
 def tab_follows_the_templates_and_arrows_stay_in_the_radio_group(s):
     app = App(s, "tabs", ["-o", "COM2"])
-    app.agree()
+    app.window_up(r"dialog 171 open")
+    check_tab_cycle(app, 171)
+    check_arrows(app, 171, 1, [("Right", 1), ("Down", 1)])
+    app.press(1)
+    app.wait(r"page 132")
     check_tab_cycle(app, 132)
     app.go("Next >", 135)
     check_tab_cycle(app, 135)
