@@ -152,6 +152,8 @@ class App:
         for _ in range(16):
             if self.focus and self.matches(target, self.focus):
                 return
+            if self.proc.poll() is not None:
+                raise Failure("program ended (status %s) while Tab sought %r" % (self.proc.returncode, target))
             seen = len(self.lines)
             self.key("Tab")
             deadline = time.time() + 3
@@ -431,7 +433,7 @@ def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--build", required=True)
     ap.add_argument("--work", required=True)
-    ap.add_argument("--keep", help="copy the report files here")
+    ap.add_argument("--keep", help="copy the report files and the programs' output here")
     ap.add_argument("--program", help="command that starts the program (default BUILD/upgrade)")
     ap.add_argument("--com1-link", help="each module is linked here, where the program's COM1 leads")
     ap.add_argument("--path-prefix", default="", help="how the program names this machine's paths")
@@ -465,7 +467,7 @@ def main():
         if a.keep:
             os.makedirs(a.keep, exist_ok=True)
             for f in os.listdir(suite.work):
-                if f.endswith(".report"):
+                if f.endswith((".report", ".log")):
                     shutil.copy(os.path.join(suite.work, f), a.keep)
     print("x11 suite: %.0f s" % (time.time() - started))
     print("%d passed, %d failed" % (passed, failed))
