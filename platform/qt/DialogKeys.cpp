@@ -40,8 +40,8 @@ public:
         const int key = k->key();
         const bool tab = (key == Qt::Key_Tab || key == Qt::Key_Backtab) && (mods & ~Qt::ShiftModifier) == 0;
         const bool forward = key == Qt::Key_Tab && !(mods & Qt::ShiftModifier);
-        const bool arrow = (key == Qt::Key_Up || key == Qt::Key_Down || key == Qt::Key_Left || key == Qt::Key_Right) &&
-                           mods == Qt::NoModifier;
+        // Arrows with Shift or Ctrl too: the toolkit's buttons would move the focus on them all.
+        const bool arrow = key == Qt::Key_Up || key == Qt::Key_Down || key == Qt::Key_Left || key == Qt::Key_Right;
         if (!tab && !arrow)
             return false;
         QWidget* window = static_cast<QWidget*>(watched)->window();

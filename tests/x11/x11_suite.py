@@ -376,7 +376,8 @@ def tab_follows_the_templates_and_arrows_stay_in_the_radio_group(s):
     check_tab_cycle(app, 135)
     # Arrows walk round COM1 and COM2, checking as they go; on Next they move nothing.
     check_arrows(app, 135, 1008, [("Down", 1007), ("Down", 1008), ("Up", 1007), ("Right", 1008), ("Left", 1007)])
-    check_arrows(app, 135, "Next >", [("Down", "Next >"), ("Right", "Next >"), ("Up", "Next >")])
+    check_arrows(app, 135, "Next >", [("Down", "Next >"), ("Right", "Next >"), ("Up", "Next >"),
+                                      ("shift+Down", "Next >"), ("ctrl+Right", "Next >")])
     app.key("Return")                  # Next, not Cancel: the wizard goes on
     app.wait(r"page 136")
     app.go("< Back", 135)              # the arrows chose COM1: Tab into the group lands on it

@@ -241,7 +241,8 @@ void dispatchMessage(MSG& msg)
         return;
     }
     const bool arrow = msg.wParam == VK_LEFT || msg.wParam == VK_UP || msg.wParam == VK_RIGHT || msg.wParam == VK_DOWN;
-    if (d && plainKey && arrow && ::GetKeyState(VK_SHIFT) >= 0 &&
+    // With Shift or Ctrl too: the dialog manager takes those as arrows as well.
+    if (d && msg.message == WM_KEYDOWN && arrow &&
         arrowKey(::GetFocus(), msg.wParam == VK_RIGHT || msg.wParam == VK_DOWN))
         return;
     if (d && (d->impl().isSheet ? PropSheet_IsDialogMessage(top, &msg) : ::IsDialogMessageA(top, &msg)))

@@ -195,11 +195,11 @@ TEST_F(Wizard, TabGoesRoundThePageThenTheSheetButtonsAndArrowsStayInTheRadioGrou
     struct Case {
         int page;
         std::vector<std::string> cycle;  // from the first control on
-        const char* arrows = "";         // keys pressed from the cycle's first control: Down, Up, Right, Left
+        const char* arrows = "";         // from the cycle's first control: Down, Up, Right, Left, Shift/Ctrl+Down
         std::vector<std::string> arrowFocus = {};  // where each leaves the focus (a radio: checked)
     };
     const Case cases[] = {
-        {132, {"Next", "Cancel"}, "DURL", {"Next", "Next", "Next", "Next"}},
+        {132, {"Next", "Cancel"}, "DURLSC", {"Next", "Next", "Next", "Next", "Next", "Next"}},
         {135, {"1008", "Back", "Next", "Cancel"}, "DDUL", {"1007", "1008", "1007", "1008"}},
         {136, {"1020", "1018", "1019", "Back", "Next", "Cancel"}},
         {137, {"1027", "Back", "Next", "Cancel"}, "DRU", {"1028", "1027", "1028"}},
@@ -245,8 +245,12 @@ TEST_F(Wizard, TabGoesRoundThePageThenTheSheetButtonsAndArrowsStayInTheRadioGrou
         EXPECT_EQ(forward, expected);
         EXPECT_EQ(backward, reversed);
         std::vector<std::string> arrowed;
-        for (const char* k = c.arrows; *k; ++k)
-            arrowed.push_back(press(*k == 'D' ? Qt::Key_Down : *k == 'U' ? Qt::Key_Up : *k == 'R' ? Qt::Key_Right : Qt::Key_Left));
+        for (const char* k = c.arrows; *k; ++k) {
+            const std::map<char, Qt::Key> keys = {{'D', Qt::Key_Down}, {'U', Qt::Key_Up}, {'R', Qt::Key_Right}, {'L', Qt::Key_Left}};
+            arrowed.push_back(*k == 'S'   ? press(Qt::Key_Down, Qt::ShiftModifier)
+                              : *k == 'C' ? press(Qt::Key_Down, Qt::ControlModifier)
+                                          : press(keys.at(*k)));
+        }
         EXPECT_EQ(arrowed, c.arrowFocus);
     }
     // As seen once: Down on Next, then Enter, ended the wizard by Cancel. Now Enter is Next.
