@@ -126,49 +126,6 @@ std::vector<bool> enabledButtons(const CPropertySheet& sheet)
     return out;
 }
 
-// A key pressed in the program's loop; the control id the focus is on afterwards.
-int pressKey(UINT vk)
-{
-    MSG m{::GetFocus(), WM_KEYDOWN, vk, 0, 0, {}};
-    ui::win32::dispatchMessage(m);
-    return ::GetDlgCtrlID(::GetFocus());
-}
-
-// Arrows move between the radio buttons of a group (wrapping) and click the one they reach; on a
-// push button (Next) they move nothing. Tab goes round the page's tab stops (of a radio group the
-// checked button, with or without the template's tab stop), then the sheet's Back, Next, Cancel.
-TEST_F(Win32Windows, ArrowsStayInTheRadioGroupAndTabGoesRoundThePageThenTheSheetsButtons)
-{
-    constexpr int kBack = 0x3023, kNext = 0x3024;
-    ScriptPage port(res::IDD_PORT), verify(res::IDD_VERIFY);
-    ScriptSheet sheet;
-    sheet.AddPage(&port);
-    sheet.AddPage(&verify);
-    auto keys = [](std::initializer_list<UINT> vks) {
-        std::vector<int> focus;
-        for (UINT vk : vks)
-            focus.push_back(pressKey(vk));
-        return focus;
-    };
-    sheet.onIdle = [&] {
-        port.CheckDlgButton(1008, BST_CHECKED);
-        ::SetFocus(::GetDlgItem(port.impl().hwnd, 1008));
-        EXPECT_EQ(keys({VK_DOWN, VK_DOWN, VK_UP, VK_RIGHT, VK_LEFT}), (std::vector<int>{1007, 1008, 1007, 1008, 1007}));
-        EXPECT_EQ(port.IsDlgButtonChecked(1007), BST_CHECKED);
-        EXPECT_EQ(port.IsDlgButtonChecked(1008), BST_UNCHECKED);
-        EXPECT_EQ(keys({VK_TAB, VK_TAB, VK_TAB, VK_TAB}), (std::vector<int>{kBack, kNext, IDCANCEL, 1007}));
-        ::SetFocus(::GetDlgItem(sheet.impl().hwnd, kNext));
-        EXPECT_EQ(keys({VK_DOWN, VK_RIGHT, VK_UP, VK_LEFT}), (std::vector<int>{kNext, kNext, kNext, kNext}));
-        sheet.PressButton(PSBTN_NEXT);
-        verify.CheckDlgButton(1028, BST_CHECKED);
-        ::SetFocus(::GetDlgItem(sheet.impl().hwnd, IDCANCEL));
-        EXPECT_EQ(keys({VK_TAB, VK_DOWN, VK_TAB, VK_TAB, VK_TAB, VK_TAB}),
-                  (std::vector<int>{1028, 1027, kBack, kNext, IDCANCEL, 1027}));
-        sheet.PressButton(PSBTN_CANCEL);
-    };
-    EXPECT_EQ(sheet.DoModal(), IDCANCEL);
-}
-
 // The wait cursor outlasts every window's answer to a mouse move (its own class cursor).
 TEST_F(Win32Windows, TheWaitCursorStaysWhileWindowsAnswerMouseMoves)
 {
