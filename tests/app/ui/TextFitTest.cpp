@@ -45,6 +45,8 @@ void collectMisfits(int dialog, const QWidget* window, std::vector<std::string>&
                 room = window->size();
             } else {
                 text = l->text();
+                while (text.endsWith(QLatin1Char('\n')))  // blank lines at the end show nothing
+                    text.chop(1);
                 room = l->contentsRect().size();
                 need = fm.boundingRect(QRect(0, 0, room.width(), 100000),
                                        int(l->alignment()) | Qt::TextExpandTabs | Qt::TextWordWrap, text)

@@ -6,11 +6,15 @@
 #include "platform/ui/GuiThread.h"
 #include "platform/ui/LocalLoop.h"
 #include "platform/win32/ui/GuiThreadWindow.h"
+#include "upgrade/ProgressState.h"
+#include "upgrade/UpgradeWorker.h"
 #include "platform/win32/ui/DialogImpl.h"
 
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <iostream>
+#include <sstream>
 #include <thread>
 #include <tuple>
 #include <utility>
@@ -36,7 +40,7 @@ std::string classOf(HWND h)
     return name;
 }
 
-TEST_F(Win32Windows, TemplateControlsAreTheSystemsControlsInDialogUnits)
+TEST_F(Win32Windows, TemplateControlsAreTheSystemsControlsAtTheProgramsDialogUnits)
 {
     using ui::ControlKind;
     ui::DialogTemplate t{7, "Caption", 200, 120, "MS Sans Serif", 8, {}};
@@ -78,13 +82,17 @@ TEST_F(Win32Windows, TemplateControlsAreTheSystemsControlsInDialogUnits)
         char text[32] = {};
         ::GetWindowTextA(h, text, sizeof text);
         EXPECT_EQ(text, r.c.text);
-        RECT want{r.c.rect.x, r.c.rect.y, r.c.rect.x + r.c.rect.width, r.c.rect.y + r.c.rect.height};
-        ::MapDialogRect(dlg, &want);
+        // 7 x 14 pixels per 4 x 8 units at 96 dpi, whatever the face's own units (within the
+        // rounding of the conversion into them: up to 2 px with 6 x 13).
+        const ui::DuRect& du = r.c.rect;
+        const int want[] = {ui::mulDiv(du.x, 7, 4), ui::mulDiv(du.y, 14, 8), ui::mulDiv(du.x + du.width, 7, 4),
+                            ui::mulDiv(du.y + du.height, 14, 8)};
         RECT got{};
         ::GetWindowRect(h, &got);
         ::MapWindowPoints(HWND_DESKTOP, dlg, reinterpret_cast<POINT*>(&got), 2);
-        EXPECT_EQ(std::make_tuple(got.left, got.top, got.right, got.bottom),
-                  std::make_tuple(want.left, want.top, want.right, want.bottom));
+        const LONG edges[] = {got.left, got.top, got.right, got.bottom};
+        for (int i = 0; i < 4; ++i)
+            EXPECT_NEAR(edges[i], want[i], 2) << "edge " << i;
     }
     ::DestroyWindow(dlg);
 }
@@ -163,6 +171,152 @@ TEST_F(Win32Windows, CallsFromAnotherThreadRunOnTheGuiThreadWhileALocalLoopWaits
     loop.exec();
     worker.join();
     EXPECT_EQ(onGui, (std::vector<bool>{true, true, true}));
+}
+
+// Measures texts in the fonts the controls really have (GetTextExtentPoint32) and notes each one
+// that does not fit: "<dialog>/<control> "<text>" needs WxH px in WxH".
+struct TextFit {
+    std::vector<std::string> bad;
+
+    static SIZE extent(HDC dc, const std::string& s)
+    {
+        SIZE z{};
+        ::GetTextExtentPoint32A(dc, s.data(), static_cast<int>(s.size()), &z);
+        return z;
+    }
+    // A line's width with its tabs expanded to the next multiple of tab.
+    static int lineWidth(HDC dc, const std::string& line, int tab)
+    {
+        int x = 0;
+        std::size_t from = 0;
+        for (std::size_t t; (t = line.find('\t', from)) != std::string::npos; from = t + 1)
+            x = (x + extent(dc, line.substr(from, t - from)).cx) / tab * tab + tab;
+        return x + extent(dc, line.substr(from)).cx;
+    }
+    // What a word-wrapped static needs at this width, broken as the static control breaks it:
+    // at white space, a word too long for a line left whole, tabs every eight average widths.
+    static SIZE wrapped(HDC dc, std::string text, int width)
+    {
+        TEXTMETRICA tm{};
+        ::GetTextMetricsA(dc, &tm);
+        const int tab = 8 * tm.tmAveCharWidth;
+        while (!text.empty() && text.back() == '\n')  // blank lines at the end show nothing
+            text.pop_back();
+        int lines = 0, widest = 0;
+        auto endLine = [&](const std::string& line) { widest = std::max(widest, lineWidth(dc, line, tab)), ++lines; };
+        std::istringstream paragraphs(text);
+        for (std::string paragraph; std::getline(paragraphs, paragraph);) {
+            std::string line;
+            for (std::size_t i = 0; i < paragraph.size();) {
+                const std::size_t word = std::min(paragraph.find_first_not_of(" \t", i), paragraph.size());
+                const std::size_t stop = std::min(paragraph.find_first_of(" \t", word), paragraph.size());
+                const std::string gap = paragraph.substr(i, word - i), w = paragraph.substr(word, stop - word);
+                if (!line.empty() && lineWidth(dc, line + gap + w, tab) > width)
+                    endLine(line), line = w;
+                else
+                    line += gap + w;
+                i = stop;
+            }
+            endLine(line);
+        }
+        return {widest, lines * tm.tmHeight};
+    }
+    void check(int dialog, HWND control, const std::string& text, SIZE need, SIZE room)
+    {
+        if (need.cx <= room.cx && need.cy <= room.cy)
+            return;
+        std::string shown;
+        for (char c : text.substr(0, 40))
+            shown += c == '\n' ? "\\n" : c == '\t' ? "\\t" : std::string(1, c);
+        bad.push_back(std::to_string(dialog) + "/" + std::to_string(static_cast<short>(::GetDlgCtrlID(control))) +
+                      " \"" + shown + "\" needs " + std::to_string(need.cx) + "x" + std::to_string(need.cy) +
+                      " px in " + std::to_string(room.cx) + "x" + std::to_string(room.cy));
+    }
+    // One control with its text (or the given one, in its font).
+    void control(int dialog, HWND h, const std::string* given = nullptr)
+    {
+        char raw[512] = {};
+        ::GetWindowTextA(h, raw, sizeof raw);
+        const std::string text = given ? *given : raw;
+        const std::string cls = classOf(h);
+        const LONG type = ::GetWindowLongA(h, GWL_STYLE) & (cls == "Button" ? BS_TYPEMASK : SS_TYPEMASK);
+        RECT client{};
+        ::GetClientRect(h, &client);
+        SIZE room{client.right, client.bottom};
+        HDC dc = ::GetDC(h);
+        HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageA(h, WM_GETFONT, 0, 0)));
+        TEXTMETRICA tm{};
+        ::GetTextMetricsA(dc, &tm);
+        SIZE need = extent(dc, text);
+        need.cy = tm.tmHeight;
+        if (cls == "Static" && type == SS_BITMAP) {  // a picture: inside its dialog
+            RECT r{}, page{};
+            ::GetWindowRect(h, &r);
+            ::MapWindowPoints(HWND_DESKTOP, ::GetParent(h), reinterpret_cast<POINT*>(&r), 2);
+            ::GetClientRect(::GetParent(h), &page);
+            check(dialog, h, "(picture)", {r.right, r.bottom}, {page.right, page.bottom});
+        } else if (!text.empty() && cls == "Static") {
+            check(dialog, h, text, wrapped(dc, text, room.cx), room);
+        } else if (!text.empty() && cls == "Button") {
+            if (type == BS_AUTORADIOBUTTON)  // the indicator, and half a digit's width before the text
+                need.cx += ::GetSystemMetrics(SM_CXMENUCHECK) + extent(dc, "0").cx / 2;
+            else if (type == BS_GROUPBOX)
+                need.cx += 2 * tm.tmAveCharWidth;
+            else  // the button's edge and focus rectangle on both sides
+                need.cx += 2 * (::GetSystemMetrics(SM_CXEDGE) + 1);
+            check(dialog, h, text, need, room);
+        } else if (!text.empty() && cls == "Edit") {
+            const LRESULT margins = ::SendMessageA(h, EM_GETMARGINS, 0, 0);
+            room.cx -= LOWORD(margins) + HIWORD(margins);
+            check(dialog, h, text, need, room);
+        }
+        ::SelectObject(dc, old);
+        ::ReleaseDC(h, dc);
+    }
+    static std::string face(HWND h)
+    {
+        HDC dc = ::GetDC(h);
+        HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageA(h, WM_GETFONT, 0, 0)));
+        char name[LF_FACESIZE] = {};
+        ::GetTextFaceA(dc, sizeof name, name);
+        ::SelectObject(dc, old);
+        ::ReleaseDC(h, dc);
+        return name;
+    }
+};
+
+// Every text of every window fits its box with the fonts this backend asks for: the templates'
+// own texts, the titles in their bold serif font, every status line of a run (the verdicts in
+// bold), and each side picture inside its page.
+TEST_F(Win32Windows, EveryTextFitsItsBoxWithTheFontsAskedFor)
+{
+    // The pages' title font, which is also the verdict's (bold "Times New Roman", cell height 16).
+    const ui::Font title = ui::createFontA(16, 0, 0, 0, 700, false, false, false, 0, 0, 0, 0, 0x10, "Times New Roman");
+    TextFit fit;
+    std::string faces;
+    for (int id : res::kAllDialogs) {
+        CDialog d(id);
+        ASSERT_TRUE(d.Create()) << id;
+        HWND dlg = d.impl().hwnd;
+        d.setItemFont(1009, title);
+        if (id == res::IDD_WELCOME)
+            faces = TextFit::face(dlg) + " / " + TextFit::face(::GetDlgItem(dlg, 1009));
+        for (HWND h = ::GetWindow(dlg, GW_CHILD); h; h = ::GetWindow(h, GW_HWNDNEXT))
+            fit.control(id, h);
+        if (id == res::IDD_DOWNLOAD) {
+            HWND status = ::GetDlgItem(dlg, 1061);
+            for (const std::string line : {ProgressState::kInitialStatus, kStatusErasing, kStatusPreparingFlash,
+                                           kStatusBootDownload, kStatusBootDone, kStatusCodeDownload})
+                fit.control(id, status, &line);
+            d.setItemFont(1061, title);  // the verdict's bold face
+            for (const std::string line : {ProgressState::kCompleted, ProgressState::kFailed})
+                fit.control(id, status, &line);
+        }
+    }
+    for (const auto& m : fit.bad)
+        std::cout << "misfit: " << m << "\n";
+    std::cout << "text fit (Win32, " << faces << "): " << fit.bad.size() << " misfits\n";
+    EXPECT_TRUE(fit.bad.empty());
 }
 
 }  // namespace
