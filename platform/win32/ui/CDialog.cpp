@@ -93,6 +93,15 @@ void attachWindow(CDialog& dialog, HWND hwnd)
     for (const ui::ControlTemplate& c : t->controls) {
         if (!child)
             break;
+        if (c.kind == ui::ControlKind::RichEdit) {
+            // Lines break inside the client area, left of the scroll bar that is always there
+            // (Wine's rich edit otherwise breaks them at the window's edge, under the bar), a
+            // pixel clear of the frame on either side.
+            RECT lines{};
+            ::GetClientRect(child, &lines);
+            ::InflateRect(&lines, -1, 0);
+            ::SendMessageA(child, EM_SETRECT, 0, reinterpret_cast<LPARAM>(&lines));
+        }
         if (c.kind == ui::ControlKind::Picture) {
             const ui::Bitmap bitmap = res::loadBitmap(c.bitmapId);
             if (HBITMAP dib = makeDibSection(bitmap)) {

@@ -255,6 +255,10 @@ struct TextFit {
             ::MapWindowPoints(HWND_DESKTOP, ::GetParent(h), reinterpret_cast<POINT*>(&r), 2);
             ::GetClientRect(::GetParent(h), &page);
             check(dialog, h, "(picture)", {r.right, r.bottom}, {page.right, page.bottom});
+        } else if (cls == "RichEdit20A") {  // its lines break inside what it shows
+            RECT lines{};
+            ::SendMessageA(h, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&lines));
+            check(dialog, h, "(text area)", {lines.right, lines.bottom}, room);
         } else if (!text.empty() && cls == "Static") {
             check(dialog, h, text, wrapped(dc, text, room.cx), room);
         } else if (!text.empty() && cls == "Button") {
