@@ -408,7 +408,7 @@ bool CDialog::addControl(const ui::ControlTemplate& control)
     HWND hwnd = impl_->hwnd;
     if (!hwnd)
         return false;
-    const ui::DuRect du = ui::win32::systemUnitsRect(*dialogTemplate(), control.rect);
+    const ui::DuRect du = dialogTemplate() ? ui::win32::systemUnitsRect(*dialogTemplate(), control.rect) : control.rect;
     RECT r{du.x, du.y, du.x + du.width, du.y + du.height};
     ::MapDialogRect(hwnd, &r);
     const ui::win32::ControlClass cls = ui::win32::controlClass(control);
