@@ -84,8 +84,10 @@ TEST_F(TextFit, EveryTextFitsItsBoxWithThePackagesFaces)
         repaint();  // the title font is on
         collectMisfits(id, widgetOf(page()), bad);
     }
+    winApp.m_pMainWnd = nullptr;  // no wizard, so no worker: the window shows the failure verdict in bold
     CAgreementDlg agreement;
-    CDownloadDlg progress;  // no worker behind it here: it shows the failure verdict in bold
+    CDownloadDlg progress;
+    winApp.m_pMainWnd = wizard.get();
     for (CDialog* d : {static_cast<CDialog*>(&agreement), static_cast<CDialog*>(&progress)}) {
         ASSERT_TRUE(d->Create());
         collectMisfits(d->templateId(), widgetOf(*d), bad);
