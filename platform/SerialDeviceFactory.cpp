@@ -4,6 +4,8 @@
 #include "platform/PosixSerialDevice.h"
 
 #include <cstdlib>
+#include <filesystem>
+#include <system_error>
 
 namespace platform {
 
@@ -57,7 +59,10 @@ std::unique_ptr<ISerialDevice> SerialDeviceFactory::open(const std::string& port
 std::string SerialDeviceFactory::describe(const std::string& portName)
 {
     const std::string path = devicePath(portName);
-    if (path.empty())
+    // A name mapped or given to a path where nothing is (a dangling link included) stands for
+    // no port, just like an unmapped name with no port behind it.
+    std::error_code ec;
+    if (path.empty() || !std::filesystem::exists(discovery_.onDisk(path), ec))
         return "none found";
     SerialPortInfo info;
     if (!discovery_.find(path, info)) {

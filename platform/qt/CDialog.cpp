@@ -34,6 +34,15 @@ QString fromBytes(const std::string& s)
     return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
 }
 
+// Unlike QWidget::isAncestorOf, this crosses window borders: a dialog's child may be a window.
+bool descendsFrom(const QWidget* widget, const QWidget* ancestor)
+{
+    for (const QWidget* p = widget->parentWidget(); p; p = p->parentWidget())
+        if (p == ancestor)
+            return true;
+    return false;
+}
+
 void connectButton(CDialog* dialog, QWidget* w)
 {
     if (auto* b = qobject_cast<QPushButton*>(w)) {
@@ -351,9 +360,11 @@ void CDialog::invalidate()
             paintNow();
         }, Qt::QueuedConnection);
     }
-    for (auto* child : w->findChildren<ui::qt::DialogWidget*>())
-        if (child->isVisible() && child->owner())
-            child->owner()->invalidate();
+    // Child dialogs (pages, the progress window) are found in our own registry. The toolkit's
+    // child lists also hold its own dialogs (message boxes, file dialogs), which carry no owner.
+    for (CDialog* d : liveDialogs())
+        if (d != this && d->impl_->widget && descendsFrom(d->impl_->widget, w) && d->impl_->widget->isVisible())
+            d->invalidate();
 }
 
 void CDialog::invalidateAll()

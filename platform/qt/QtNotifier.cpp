@@ -1,6 +1,7 @@
 #include "platform/qt/QtNotifier.h"
 
 #include "platform/qt/QtAccess.h"
+#include "platform/qt/TabStopMessageBox.h"
 #include "platform/ui/CDialog.h"
 #include "platform/ui/CWinApp.h"
 #include "platform/ui/GuiThread.h"
@@ -59,9 +60,8 @@ int QtNotifier::show(Box box)
         QWidget* owner = QApplication::activeModalWidget();
         if (!owner && AfxGetMainWnd())
             owner = ui::qt::widgetOf(*AfxGetMainWnd());
-        QMessageBox mb(box.icon, caption(),
-                       QString::fromLatin1(box.text.data(), static_cast<qsizetype>(box.text.size())),
-                       QMessageBox::Ok, owner);
+        TabStopMessageBox mb(box.icon, caption(),
+                             QString::fromLatin1(box.text.data(), static_cast<qsizetype>(box.text.size())), owner);
         mb.exec();
     }
     CDialog::invalidateAll();

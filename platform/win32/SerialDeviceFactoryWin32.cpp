@@ -56,8 +56,9 @@ std::string SerialDeviceFactory::describe(const std::string& portName)
     const std::string path = devicePath(portName);
     if (path.empty())
         return "none found";
+    // A name the system's device map does not list stands for no port, as an empty one does.
     SerialPortInfo info;
-    return discovery_.find(path, info) ? info.summary() : path;
+    return discovery_.find(path, info) ? info.summary() : "none found";
 }
 
 std::string SerialDeviceFactory::openFailure(const std::string& portName)

@@ -66,7 +66,8 @@ protected:
         EXPECT_TRUE(cli.start(prefix, dir.path().string(), none, none, dir.file("cli.err")));
         const int status = cli.wait(60'000);
         const std::string err = dir.read("cli.err");
-        EXPECT_EQ(err.rfind("upgrade-cli: using " + port + ".\n", 0), 0u) << err;  // named as started
+        const std::string named = std::filesystem::exists(port) ? "using " + port + ".\n" : port + ": no such serial port found.\n";
+        EXPECT_EQ(err.rfind("upgrade-cli: " + named, 0), 0u) << err;  // named as started
         const auto at = err.find(kAccess);
         return {status, at == std::string::npos ? err : err.substr(at + kAccess.size())};
     }

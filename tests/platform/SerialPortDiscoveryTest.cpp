@@ -56,15 +56,17 @@ TEST_F(DeviceTree, DescriptionsForThePortPageAndWhatIsNoPortOfThisComputer)
     platform::SerialPortInfo found;
     ASSERT_TRUE(f.discovery().find(FakeDeviceTree::kById, found));
     EXPECT_EQ(found.device, "/dev/ttyUSB0");
-    // A slot without a UART exists but is no port; a missing path is nothing at all.
-    for (const char* other : {"/dev/ttyS1", "/dev/pts/9"}) {
-        EXPECT_FALSE(f.discovery().find(other, found)) << other;
-        EXPECT_EQ(f.describe(other), other);
-    }
+    // A slot without a UART exists but is no port of this computer; a missing path, mapped or
+    // given, is nothing at all.
+    EXPECT_FALSE(f.discovery().find("/dev/ttyS1", found));
+    EXPECT_EQ(f.describe("/dev/ttyS1"), "/dev/ttyS1");
     EXPECT_EQ(f.describe("COM1"), "/dev/ttyUSB0 (FT232R USB UART)");
     EXPECT_EQ(f.describe("COM2"), "/dev/ttyS0");
     tree.unplug("ttyS0", "");
     EXPECT_EQ(f.describe("COM2"), "none found");
+    test::ScopedEnv mapped("UPGRADE_COM1", "/dev/ttyDOESNOTEXIST");
+    for (const char* name : {"COM1", "/dev/pts/9", "ttyUSB7"})
+        EXPECT_EQ(f.describe(name), "none found") << name;
 }
 
 TEST_F(DeviceTree, OpenFailuresAreExplained)

@@ -21,6 +21,18 @@ std::vector<CDialog*>& liveDialogs()
     return all;
 }
 
+// The dialog a window stands for, or null. The property alone is not trusted: the pointer must
+// still be a live dialog of ours, so that a window we did not make (a message box, the file
+// dialog) or one that outlived its dialog is never taken for one.
+CDialog* ownDialog(HWND hwnd)
+{
+    auto* d = hwnd ? static_cast<CDialog*>(::GetPropA(hwnd, kDialogProperty)) : nullptr;
+    if (!d)
+        return nullptr;
+    const auto& all = liveDialogs();
+    return std::find(all.begin(), all.end(), d) != all.end() && d->impl().hwnd == hwnd ? d : nullptr;
+}
+
 HWND itemOf(const CDialog& d, int id)
 {
     HWND h = d.impl().hwnd;
@@ -66,7 +78,7 @@ namespace ui::win32 {
 CDialog* dialogOf(HWND hwnd)
 {
     for (HWND h = hwnd; h; h = ::GetParent(h))
-        if (auto* d = static_cast<CDialog*>(::GetPropA(h, kDialogProperty)))
+        if (CDialog* d = ownDialog(h))
             return d;
     return nullptr;
 }
@@ -127,7 +139,7 @@ INT_PTR CALLBACK dialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
         CDialog::Impl::initialise(*d);
         return TRUE;  // the dialog manager puts the focus on the first tab stop
     }
-    CDialog* d = static_cast<CDialog*>(::GetPropA(hwnd, kDialogProperty));
+    CDialog* d = ownDialog(hwnd);
     if (!d)
         return FALSE;
     switch (message) {
@@ -166,7 +178,7 @@ void dispatchMessage(MSG& msg)
 {
     const bool plainKey = msg.message == WM_KEYDOWN && ::GetKeyState(VK_CONTROL) >= 0 && ::GetKeyState(VK_MENU) >= 0;
     HWND top = msg.hwnd ? ::GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
-    CDialog* d = top ? static_cast<CDialog*>(::GetPropA(top, kDialogProperty)) : nullptr;
+    CDialog* d = ownDialog(top);
     if (d && plainKey && (msg.wParam == VK_RETURN || msg.wParam == VK_ESCAPE)) {
         if (msg.wParam == VK_ESCAPE) {
             d->OnCancel();

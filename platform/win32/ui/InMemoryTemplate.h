@@ -5,8 +5,8 @@
 // in the system's dialog units: the window system converts them with the template's font, which
 // the template names through DS_SETFONT ("MS Sans Serif" 8 as in the resources). The program's
 // units are laid out at ui::dialogUnits (7 x 14 for that face at 8 points and 96 dpi), so each
-// value is scaled by those units over the font's own (systemDialogUnits). Texts are the templates' byte
-// strings in the program's code page (Latin-1), widened to the template's UTF-16.
+// value is scaled by those units over the font's own (systemDialogUnits). Texts are the
+// templates' byte strings in the program's code page (Latin-1), widened to the template's UTF-16.
 // Control kinds map to the system classes: BUTTON (push, default push, automatic radio, group
 // box), EDIT, STATIC (text, or SS_BITMAP for a picture, whose bitmap is set once the dialog
 // exists), msctls_progress32 (PBS_MARQUEE for a busy bar) and the rich-edit class RichEdit20A

@@ -5,6 +5,7 @@
 #include "platform/ui/GuiThread.h"
 #include "platform/ui/UiReport.h"
 #include "platform/win32/ui/DialogImpl.h"
+#include "platform/win32/ui/ColumnMessageBox.h"
 
 namespace platform {
 
@@ -30,7 +31,7 @@ int Win32Notifier::messageBox(const std::string& text, unsigned type)
         if ((type & MB_ICONMASK) == 0)
             style |= MB_ICONEXCLAMATION;
         ui::UiReport::messageBox(text);
-        ::MessageBoxA(owner, text.c_str(), caption().c_str(), style);
+        ui::win32::columnMessageBox(owner, text, caption(), style);
         ui::UiReport::messageBoxClose();
         CDialog::invalidateAll();
     });

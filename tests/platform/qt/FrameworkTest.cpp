@@ -2,6 +2,7 @@
 // controls), the repaint rule and the hooks, the wizard sheet (routes, buttons, idle calls),
 // palette bitmaps, message boxes from any thread, the local loop and the report's
 // line text.
+#include "app/UsageText.h"
 #include "app/ui/Resources.h"
 #include "platform/ui/CPropertyPage.h"
 #include "platform/ui/LocalLoop.h"
@@ -9,7 +10,13 @@
 #include "platform/ui/UiReport.h"
 #include "support/WindowTest.h"
 
+#include <QDialogButtonBox>
+#include <QGuiApplication>
+#include <QLabel>
 #include <QLineEdit>
+#include <QScreen>
+#include <QTimer>
+#include <QMessageBox>
 #include <QTest>
 #include <QTextEdit>
 
@@ -87,7 +94,7 @@ TEST_F(Framework, ControlsDoWhatTheirKindAndStyleSay)
 
 class HookDialog : public CDialog {
 public:
-    explicit HookDialog(int id = res::IDD_DOWNLOAD) : CDialog(id) {}
+    explicit HookDialog(int id = res::IDD_DOWNLOAD, CDialog* parent = nullptr) : CDialog(id, parent) {}
     void OnPaint() override { ++paints; }
     void OnOK() override { if (++oks && allowClose) CDialog::OnOK(); }
     void OnCancel() override { if (++cancels && allowClose) CDialog::OnCancel(); }
@@ -114,10 +121,24 @@ TEST_F(Framework, RepaintRunsOnShowAndInvalidateButNotWhenAControlRedraws)
     CDialog::invalidateAll();
     pumpEvents();
     EXPECT_EQ(dlg.paintCount(), shown + 2);
+    // A child dialog paints with its parent; the toolkit's own dialogs beside it (a message box
+    // is a QDialog too) are never taken for ours, even while they are exposed.
+    HookDialog child(res::IDD_VERIFY, &dlg);
+    ASSERT_TRUE(child.Create());
+    widgetOf(child)->show();
+    QMessageBox box(QMessageBox::Warning, "t", "x", QMessageBox::Ok, widgetOf(dlg));
+    box.show();
+    pumpEvents();
+    const int childShown = child.paints;
+    dlg.invalidate();
+    box.move(box.pos() + QPoint(40, 30));
+    pumpEvents();
+    EXPECT_EQ(child.paints, childShown + 1);
+    const int visiblePaints = dlg.paints;
     widgetOf(dlg)->hide();
     dlg.invalidate();
     pumpEvents();
-    EXPECT_EQ(dlg.paints, shown + 2);  // a hidden dialog does not paint
+    EXPECT_EQ(dlg.paints, visiblePaints);  // a hidden dialog does not paint
 }
 
 TEST_F(Framework, EnterEscapeAndCloseBoxReachTheHooksAndEnterPressesTheFocusedButton)
@@ -290,6 +311,65 @@ TEST_F(Framework, BoxesFromAnyThreadAreShownOnTheGuiThreadWithTheirIconAndCaptio
     EXPECT_TRUE(n.boxes()[0].onGuiThread && !n.boxes()[0].calledOnGuiThread);
     EXPECT_EQ(n.beeps(), std::vector<unsigned>{platform::MB_ICONASTERISK});
     EXPECT_EQ(dlg.paints, paints + 2);  // covered by each box: one repaint after each
+}
+
+// The usage box as a person sees it: read from its pixels, every option's description starts
+// three tab stops (24 average character widths) right of the text's edge, no line is wrapped,
+// and a box with no owner is centred on the screen.
+TEST_F(Framework, TheUsageBoxLinesUpItsTabStopsLikeTheSystemBox)
+{
+    QImage shot;
+    QRect box, screen = QGuiApplication::primaryScreen()->availableGeometry();
+    int average = 0, textLeft = 0, textBottom = 0;
+    QTimer::singleShot(0, [&] {
+        QWidget* mb = QApplication::activeModalWidget();
+        ASSERT_TRUE(mb);
+        shot = mb->grab().toImage();
+        box = mb->frameGeometry();
+        average = mb->fontMetrics().averageCharWidth();
+        for (const QLabel* l : mb->findChildren<QLabel*>())
+            if (l->isVisible() && !l->pixmap().isNull())
+                textLeft = std::max(textLeft, l->geometry().right() + 1);
+        textBottom = mb->findChild<QDialogButtonBox*>()->geometry().top();
+        mb->close();
+    });
+    QtNotifier().messageBox(kUsageText, platform::MB_OK);
+    ASSERT_FALSE(shot.isNull());
+    EXPECT_LE((box.center() - screen.center()).manhattanLength(), 2);
+    const QColor paper = shot.pixelColor(shot.width() - 1, textBottom - 1);
+    auto ink = [&](int x, int y) { return qGray(shot.pixel(x, y)) < qGray(paper.rgb()) - 96; };
+    // Bands of rows with ink are the text's lines; in each, the runs of inked columns split by
+    // gaps wider than one character are its columns.
+    std::vector<std::vector<int>> lines;
+    std::vector<bool> columns(static_cast<std::size_t>(shot.width()));
+    int left = shot.width();
+    bool inBand = false;
+    for (int y = 0; y <= textBottom; ++y) {
+        bool any = false;
+        for (int x = textLeft; y < textBottom && x < shot.width(); ++x)
+            if (ink(x, y))
+                columns[static_cast<std::size_t>(x)] = any = true;
+        if (any || !inBand) {
+            inBand = any;
+            continue;
+        }
+        std::vector<int> starts;
+        for (int x = textLeft, gap = 2 * average; x < shot.width(); ++x)
+            if (columns[static_cast<std::size_t>(x)])
+                (gap > average ? starts.push_back(x) : void()), gap = 0;
+            else
+                ++gap;
+        left = std::min(left, starts.front());
+        lines.push_back(starts);
+        std::fill(columns.begin(), columns.end(), false);
+        inBand = false;
+    }
+    ASSERT_EQ(lines.size(), 13u) << "three heading lines and ten options, none wrapped";
+    for (std::size_t i = 3; i < lines.size(); ++i) {
+        ASSERT_GE(lines[i].size(), 2u) << i;
+        EXPECT_NEAR(lines[i][0] - left, 8 * average, 2) << i;
+        EXPECT_NEAR(lines[i][1] - left, 24 * average, 2) << "description of option line " << i;
+    }
 }
 
 TEST(UiReport, LinesAreFlatUtf8AndLabelsLoseTheirMnemonics)

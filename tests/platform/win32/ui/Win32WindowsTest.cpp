@@ -1,10 +1,12 @@
 // The Win32 window backend on the real window system (under Wine: run with a display).
+#include "app/UsageText.h"
 #include "app/ui/Resources.h"
 #include "platform/ui/CPropertyPage.h"
 #include "platform/ui/CPropertySheet.h"
 #include "platform/ui/CWinApp.h"
 #include "platform/ui/GuiThread.h"
 #include "platform/ui/LocalLoop.h"
+#include "platform/win32/ui/Win32Notifier.h"
 #include "platform/win32/ui/GuiThreadWindow.h"
 #include "upgrade/ProgressState.h"
 #include "upgrade/UpgradeWorker.h"
@@ -12,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <functional>
 #include <iostream>
 #include <set>
@@ -281,6 +285,57 @@ TEST_F(Win32Windows, EveryTextFitsItsBoxWithTheFontsAskedFor)
         std::cout << " " << face;
     std::cout << "): " << fit.bad.size() << " misfits\n";
     EXPECT_TRUE(fit.bad.empty());
+}
+
+// The usage box: every line of the tab-laid text fits its field unbroken (widths measured here
+// with the font's own extents and stops every eight average characters), and the OK button
+// stays below the field, inside the box.
+TEST_F(Win32Windows, TheUsageBoxShowsEachColumnLineUnbroken)
+{
+    const std::string caption = platform::Win32Notifier::caption();
+    LONG need = 0, field = 0, lines = 1, lineHeight = 0, fieldHeight = 0, buttonTop = 0, fieldBottom = 0;
+    bool buttonInside = false;
+    std::thread watcher([&] {
+        HWND box = nullptr;
+        for (int i = 0; i < 500 && !box; ++i, ::Sleep(10))
+            box = ::FindWindowA("#32770", caption.c_str());
+        ASSERT_TRUE(box);
+        HWND text = nullptr, ok = ::GetDlgItem(box, IDOK);
+        for (HWND c = ::GetWindow(box, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT))
+            if (::GetWindowTextLengthA(c) == static_cast<int>(std::strlen(kUsageText)))
+                text = c;
+        ASSERT_TRUE(text && ok);
+        HDC dc = ::GetDC(text);
+        ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageA(text, WM_GETFONT, 0, 0)));
+        TEXTMETRICA tm{};
+        ::GetTextMetricsA(dc, &tm);
+        const LONG stop = 8 * tm.tmAveCharWidth;
+        LONG x = 0;
+        for (const char* p = kUsageText; *p; ++p) {
+            SIZE s{};
+            if (*p == '\n')
+                need = std::max(need, x), x = 0, ++lines;
+            else if (*p == '\t')
+                x = (x / stop + 1) * stop;
+            else if (::GetTextExtentPoint32A(dc, p, 1, &s))
+                x += s.cx;
+        }
+        need = std::max(need, x), lineHeight = tm.tmHeight;
+        ::ReleaseDC(text, dc);
+        RECT t, b, client;
+        ::GetWindowRect(text, &t), ::GetWindowRect(ok, &b), ::GetClientRect(box, &client);
+        ::MapWindowPoints(box, nullptr, reinterpret_cast<POINT*>(&client), 2);
+        field = t.right - t.left, fieldHeight = t.bottom - t.top, fieldBottom = t.bottom, buttonTop = b.top;
+        buttonInside = b.bottom <= client.bottom && b.right <= client.right && t.right <= client.right;
+        ::PostMessageA(box, WM_COMMAND, IDOK, 0);
+    });
+    platform::Win32Notifier().messageBox(kUsageText, 0);  // no icon asked: the exclamation
+    watcher.join();
+    EXPECT_GE(field, need) << "the widest line, tabs expanded";
+    EXPECT_GE(fieldHeight, lines * lineHeight);
+    EXPECT_LT(fieldHeight, (lines + 2) * lineHeight) << "no room left for wrapped lines";
+    EXPECT_GE(buttonTop, fieldBottom);
+    EXPECT_TRUE(buttonInside) << "the field and the OK button stay within the box";
 }
 
 }  // namespace
