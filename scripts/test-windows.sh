@@ -77,6 +77,11 @@ wine reg add 'HKLM\Software\Wine\Ports' /v COM2 /t REG_SZ /d "$run/com2" /f >/de
 wineserver -w
 ln -sfn "$run/com1" "$WINEPREFIX/dosdevices/com1"
 ln -sfn "$run/com2" "$WINEPREFIX/dosdevices/com2"
+# Debian's Wine looks for the faces its registry names (MS Sans Serif in sserife.fon, Tahoma) only
+# in the prefix's Fonts folder, not where fonts-wine puts them: without these links every dialog
+# face falls back to Liberation Sans.
+mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
+ln -sf /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
 # One server for all the runs below: starting it is most of the cost of a small program.
 wineserver -p > "$run/logs/wineserver.log" 2>&1
 wine cmd /c exit >/dev/null 2>&1 || true
@@ -106,6 +111,7 @@ for exe in "$out"/tarvel/tests/*_tests.exe; do
   passed=$((passed + p))
   failed=$((failed + f))
   echo "$name: $p passed, $f failed"
+  grep -E "^(text fit|misfit)" "$log" || true  # what the window texts' fit test measured
   if [ "$f" -ne 0 ]; then
     grep -E "Failure|FAILED|^\.\./" "$log" | head -n 30 || tail -n 30 "$log"
   fi

@@ -158,6 +158,15 @@ void attachWindow(CDialog& dialog, HWND hwnd)
     for (const ui::ControlTemplate& c : t->controls) {
         if (!child)
             break;
+        if (c.kind == ui::ControlKind::RichEdit) {
+            // Lines break inside the client area, left of the scroll bar that is always there
+            // (Wine's rich edit otherwise breaks them at the window's edge, under the bar), a
+            // pixel clear of the frame on either side.
+            RECT lines{};
+            ::GetClientRect(child, &lines);
+            ::InflateRect(&lines, -1, 0);
+            ::SendMessageA(child, EM_SETRECT, 0, reinterpret_cast<LPARAM>(&lines));
+        }
         if (c.kind == ui::ControlKind::Picture) {
             const ui::Bitmap bitmap = res::loadBitmap(c.bitmapId);
             if (HBITMAP dib = makeDibSection(bitmap)) {
@@ -469,7 +478,8 @@ bool CDialog::addControl(const ui::ControlTemplate& control)
     HWND hwnd = impl_->hwnd;
     if (!hwnd)
         return false;
-    RECT r{control.rect.x, control.rect.y, control.rect.x + control.rect.width, control.rect.y + control.rect.height};
+    const ui::DuRect du = dialogTemplate() ? ui::win32::systemUnitsRect(*dialogTemplate(), control.rect) : control.rect;
+    RECT r{du.x, du.y, du.x + du.width, du.y + du.height};
     ::MapDialogRect(hwnd, &r);
     const ui::win32::ControlClass cls = ui::win32::controlClass(control);
     HWND item = ::CreateWindowExA(0, cls.className, control.text.c_str(), cls.style, r.left, r.top, r.right - r.left,
@@ -505,7 +515,9 @@ void CDialog::invalidateAll()
 
 namespace ui {
 
-DialogUnits dialogUnits(const std::string& face, int points)
+namespace win32 {
+
+DialogUnits systemDialogUnits(const std::string& face, int points)
 {
     // The window system's rule: the average width of the 52 letters and the character height
     // of the dialog's font, on the screen.
@@ -524,6 +536,25 @@ DialogUnits dialogUnits(const std::string& face, int points)
     ::ReleaseDC(nullptr, dc);
     const int baseX = static_cast<int>((size.cx / 26 + 1) / 2);
     return DialogUnits(baseX > 0 ? baseX : 6, tm.tmHeight > 0 ? static_cast<int>(tm.tmHeight) : 13);
+}
+
+}  // namespace win32
+
+DialogUnits dialogUnits(const std::string& face, int points)
+{
+    // The templates' face at 8 points is laid out at 7 x 14 pixels per 4 x 8 units on a 96-dpi
+    // screen, one pixel more each way than that face's own 6 x 13: at its own units several
+    // labels need a few pixels more than their rectangles give (Wine's MS Sans Serif and the
+    // faces it stands in alike), the agreement header's second line and the side picture are
+    // cut at the bottom, and the bold verdict is wider than the status line. Other faces keep
+    // the system's rule.
+    if (!face.empty() && face != "MS Sans Serif" && face != "MS Shell Dlg")
+        return win32::systemDialogUnits(face, points);
+    HDC dc = ::GetDC(nullptr);
+    const int dpi = ::GetDeviceCaps(dc, LOGPIXELSY);
+    ::ReleaseDC(nullptr, dc);
+    const int pt = points > 0 ? points : 8;
+    return DialogUnits(std::max(1, ::MulDiv(7 * pt, dpi, 8 * 96)), std::max(1, ::MulDiv(14 * pt, dpi, 8 * 96)));
 }
 
 }  // namespace ui
