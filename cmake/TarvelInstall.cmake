@@ -38,7 +38,8 @@ endif()
 
 # cpack -G DEB: a package that depends on Debian's own Qt 6 runtime (found by dpkg-shlibdeps
 # from the programs' libraries). The windowed program also needs a platform plugin, which the
-# Qt libraries only recommend. No maintainer scripts: the menu and icon caches are refreshed by
+# Qt libraries only recommend, and the faces its windows are measured with (Liberation Sans for
+# the dialogs, Liberation Serif for the titles: without them several texts overflow their boxes). No maintainer scripts: the menu and icon caches are refreshed by
 # the triggers of the packages that own them.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tarvel-upgrade)
@@ -53,6 +54,6 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 if(TARGET upgrade)
-  set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-liberation")
 endif()
 include(CPack)

@@ -10,7 +10,9 @@ cd "$(dirname "$0")/.."
 root=$(pwd)
 jobs=${JOBS:-$(nproc 2>/dev/null || echo 2)}
 
-packages=(cmake make g++-mingw-w64-x86-64-posix googletest wine wine64)
+# fonts-wine: Wine's own MS Sans Serif and Tahoma, the faces the windows are laid out with (without
+# them Wine stands in other faces and texts are clipped).
+packages=(cmake make g++-mingw-w64-x86-64-posix googletest wine wine64 fonts-wine)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

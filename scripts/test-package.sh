@@ -13,6 +13,10 @@ fail() { echo "$*" >&2; exit 1; }
 deb=$(bash scripts/package.sh | tail -n 1)
 echo "== package $deb"
 dpkg-deb --field "$deb" Package Version Depends
+# The windows are measured with these faces; without them texts overflow.
+for need in qt6-qpa-plugins fonts-liberation; do
+  dpkg-deb --field "$deb" Depends | grep -qw -- "$need" || fail "the package does not depend on $need"
+done
 dpkg-deb --contents "$deb"
 pkg=$(dpkg-deb --field "$deb" Package)
 work=$(mktemp -d)

@@ -4,7 +4,8 @@
 # (the Linux build, on a pseudo-terminal) with upgrade-cli.exe through Wine's serial port
 # emulation and checks that the module received both files intact, then drives upgrade.exe on
 # Xvfb from the agreement to the completed page with real keys and clicks, twice: by Enter on
-# each focused button, and with -n (a first run refused by the module, then Back and Next) — two
+# each focused button, and with -n (a first run refused by the module, then Back and Next), and
+# presses Tab, Shift+Tab and the arrows on the agreement and the first pages — three
 # cases of the real-X suite, tests/x11/x11_suite.py, through scripts/test-x11.sh; then lets the
 # desktop monkey (tests/x11/monkey.py) loose on it. The last line is "N passed, N failed" (test
 # cases, the upgrade, the window run and the monkey as one more each).
@@ -77,6 +78,11 @@ wine reg add 'HKLM\Software\Wine\Ports' /v COM2 /t REG_SZ /d "$run/com2" /f >/de
 wineserver -w
 ln -sfn "$run/com1" "$WINEPREFIX/dosdevices/com1"
 ln -sfn "$run/com2" "$WINEPREFIX/dosdevices/com2"
+# Debian's Wine looks for the faces its registry names (MS Sans Serif in sserife.fon, Tahoma) only
+# in the prefix's Fonts folder, not where fonts-wine puts them: without these links every dialog
+# face falls back to Liberation Sans.
+mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
+ln -sf /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
 # One server for all the runs below: starting it is most of the cost of a small program.
 wineserver -p > "$run/logs/wineserver.log" 2>&1
 wine cmd /c exit >/dev/null 2>&1 || true
@@ -106,6 +112,7 @@ for exe in "$out"/tarvel/tests/*_tests.exe; do
   passed=$((passed + p))
   failed=$((failed + f))
   echo "$name: $p passed, $f failed"
+  grep -E "^(text fit|misfit)" "$log" || true  # what the window texts' fit test measured
   if [ "$f" -ne 0 ]; then
     grep -E "Failure|FAILED|^\.\./" "$log" | head -n 30 || tail -n 30 "$log"
   fi
@@ -132,19 +139,19 @@ else
   failed=$((failed + 1))
 fi
 
-echo "== upgrade.exe by keys and with -n on Xvfb, COM1 on tarvel-sim"
+echo "== upgrade.exe by keys, Tab and arrows, and with -n on Xvfb, COM1 on tarvel-sim"
 # The suite's module makes the link that Wine's COM1 leads to ($run/com1, see above).
 rm -f "$run/com1"
 status=0
 rm -rf "$run/x11"
 TARVEL_X11_KEEP=$run/x11 bash scripts/test-x11.sh build/test --program "wine $gui" --com1-link "$run/com1" \
-  --path-prefix Z: enter_on_each_button_then_an_upgrade_by_keys noninteractive_run | tee "$run/logs/x11.log" || status=$?
+  --path-prefix Z: enter_on_each_button_then_an_upgrade_by_keys tab_follows noninteractive_run | tee "$run/logs/x11.log" || status=$?
 wineserver -k 2>/dev/null || true
 for report in "$run"/x11/*.report; do
   echo "-- what upgrade.exe showed at the end ($report)"
   grep -E "^(page 15[234]|text 1061 Download|dialog 0 close)" "$report" || true
 done
-if [ "$status" -eq 0 ] && tail -n 1 "$run/logs/x11.log" | grep -qx "2 passed, 0 failed"; then
+if [ "$status" -eq 0 ] && tail -n 1 "$run/logs/x11.log" | grep -qx "3 passed, 0 failed"; then
   passed=$((passed + 1))
 else
   failed=$((failed + 1))

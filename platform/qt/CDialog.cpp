@@ -2,6 +2,7 @@
 
 #include "platform/qt/ControlFactory.h"
 #include "platform/qt/DialogFont.h"
+#include "platform/qt/DialogKeys.h"
 #include "platform/qt/DialogImpl.h"
 #include "platform/qt/QtAccess.h"
 #include "platform/ui/CWinApp.h"
@@ -57,6 +58,7 @@ namespace ui::qt {
 
 DialogWidget::DialogWidget(CDialog* owner, QWidget* parent, bool page) : QDialog(parent), owner_(owner), page_(page)
 {
+    installDialogKeys();
     if (page)
         setWindowFlags(Qt::Widget);
     else

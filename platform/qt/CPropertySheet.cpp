@@ -1,6 +1,7 @@
 #include "platform/ui/CPropertySheet.h"
 
 #include "platform/qt/DialogImpl.h"
+#include "platform/qt/DialogKeys.h"
 #include "platform/qt/QtAccess.h"
 #include "platform/ui/CPropertyPage.h"
 
@@ -8,7 +9,6 @@
 #include <QCoreApplication>
 #include <QFrame>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QThread>
 
 #include <algorithm>
@@ -133,19 +133,13 @@ struct CPropertySheet::Backend {
 
     static void focusFirstControl(CPropertySheet& s, CPropertyPage& page)
     {
-        // The page's first control that takes the focus by Tab, in template order; in a group of
-        // radio buttons the one that is checked, as Tab into the group would choose (focusing the
-        // other would not check it). Without such a control, the default button.
+        // The page's first control that Tab reaches (in a group of radio buttons the checked
+        // one: focusing the other would not check it). Without such a control, the default button.
         QDialog* pw = widgetOf(page);
-        const auto controls = pw->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
-        for (auto it = controls.begin(); it != controls.end(); ++it) {
-            QWidget* w = *it;
-            if (!(w->focusPolicy() & Qt::TabFocus) || !w->isVisibleTo(pw) || !w->isEnabled())
-                continue;
-            for (auto r = it; r != controls.end() && qobject_cast<QRadioButton*>(*r); ++r)
-                if (static_cast<QRadioButton*>(*r)->isChecked() && (*r)->isEnabled())
-                    w = *r;
-            w->setFocus(Qt::TabFocusReason);
+        const std::vector<QWidget*> controls = ui::qt::navigationControls(pw);
+        const int first = ui::DialogNavigation::tab(ui::qt::navigationState(controls, pw), -1, true);
+        if (first >= 0) {
+            controls[static_cast<std::size_t>(first)]->setFocus(Qt::TabFocusReason);
             return;
         }
         const ui::qt::SheetParts& sp = parts(s);
@@ -254,9 +248,11 @@ CPropertySheet::CPropertySheet() : CDialog(0, nullptr)
     sp.cancel = new QPushButton(QStringLiteral("Cancel"), win);
     // As in any dialog, a button that takes the focus also takes the default frame for as long
     // as it has it, and Enter presses it (the dialog widget's Enter rule).
+    // They follow the page area, so in the Tab order they come after the page's controls.
     for (QPushButton* b : {sp.back, sp.next, sp.finish, sp.cancel}) {
         b->setFont(ui::qt::templateFont(*this));
         b->setAutoDefault(true);
+        ui::qt::markControl(b, ui::ControlKind::PushButton, ui::kTabStop);
     }
     QObject::connect(sp.back, &QPushButton::clicked, win, [this] { Backend::goBack(*this); });
     QObject::connect(sp.next, &QPushButton::clicked, win, [this] { Backend::goNext(*this); });

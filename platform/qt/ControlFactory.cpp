@@ -1,5 +1,6 @@
 #include "platform/qt/ControlFactory.h"
 
+#include "platform/qt/DialogKeys.h"
 #include "platform/qt/QtAccess.h"
 #include "platform/ui/Resources.h"
 
@@ -93,6 +94,7 @@ QWidget* createControl(QWidget* parent, const ControlTemplate& c, const DialogUn
     }
     w->setGeometry(r);
     w->setProperty(kControlIdProperty, c.id);
+    qt::markControl(w, c.kind, c.style);
     if (c.id != kStaticId)
         w->setObjectName(QString::number(c.id));
     const bool tab = (c.style & kTabStop) != 0;

@@ -4,8 +4,10 @@
 // half away from zero (MulDiv).
 //
 // The base units come from the dialog's font, which only the window backend can measure:
-// dialogUnits(face, points) is defined by each backend (the Qt one uses a fixed stand-in for the
-// templates' "MS Sans Serif" 8, see platform/qt/DialogFont.h; Win32 asks the system).
+// dialogUnits(face, points) is defined by each backend: for the templates' "MS Sans Serif" 8 both
+// lay out at 7 x 14 (Qt with a stand-in face, see platform/qt/DialogFont.h; Win32 with the face
+// itself, scaling the templates into the system's units for it, see
+// platform/win32/ui/InMemoryTemplate.h); another face takes the window system's rule.
 
 #include "platform/ui/DialogTemplate.h"
 

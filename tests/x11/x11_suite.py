@@ -153,6 +153,8 @@ class App:
         for _ in range(16):
             if self.focus and self.matches(target, self.focus):
                 return
+            if self.proc.poll() is not None:
+                raise Failure("program ended (status %s) while Tab sought %r" % (self.proc.returncode, target))
             seen = len(self.lines)
             self.key("Tab")
             deadline = time.time() + 3
@@ -303,6 +305,100 @@ def enter_on_each_button_then_an_upgrade_by_keys(s):
     app.ends_with("Cancel")
 
 
+# --- Tab and the arrow keys ------------------------------------------------------------------------
+
+# Each page's Tab cycle by the templates' flags: its tab stops in template order (a radio group:
+# the checked button), then the sheet's enabled buttons.
+TAB_CYCLES = {
+    171: [1, 2, 1079],                                        # 'I accept', 'I reject', the agreement
+    132: ["Next >", "Cancel"],
+    135: [1008, "< Back", "Next >", "Cancel"],                # COM2 checked (-o COM2)
+    136: [1020, 1018, 1019, "< Back", "Next >", "Cancel"],
+    137: [1027, "< Back", "Next >", "Cancel"],                # "Yes (Recommended)" checked
+    140: [1042, 1043, 1046, 1047, "< Back", "Next >", "Cancel"],
+}
+
+
+def focus_name(app):
+    return app.focus[0] or app.focus[6] if app.focus else None
+
+
+def step(app, keys, moves=True):
+    """Presses keys; the focus it leads to (waiting for a focus line only when one must come)."""
+    app.settle(0.1)
+    seen = len(app.lines)
+    app.key(keys)
+    deadline = time.time() + (3 if moves else 0.6)
+    while time.time() < deadline:
+        app._read()
+        if any(l.startswith("focus ") for l in app.lines[seen:]):
+            break
+        time.sleep(0.03)
+    app.settle(0.1)
+    return focus_name(app)
+
+
+def check_tab_cycle(app, page):
+    app.settle()
+    """Tab from the focus round the page and back, then Shift+Tab round the other way."""
+    expected = TAB_CYCLES[page]
+    start = focus_name(app)
+    if start not in expected:
+        raise Failure("page %d: focus on %r, not in the Tab cycle %r" % (page, start, expected))
+    i = expected.index(start)
+    want = expected[i:] + expected[:i]
+    forward = [start] + [step(app, "Tab") for _ in want]
+    backward = [forward[-1]] + [step(app, "shift+Tab") for _ in want]
+    print("      page %d Tab: %s" % (page, " -> ".join(map(str, forward))))
+    if forward != want + [start] or backward != [start] + want[::-1]:
+        raise Failure("page %d: Tab went %r, Shift+Tab %r; expected %r" % (page, forward, backward, want))
+
+
+def check_arrows(app, page, start, keys_and_focus):
+    app.focus_to(start)
+    for keys, want in keys_and_focus:
+        got = step(app, keys, moves=want != start)
+        print("      page %d %s on %s: focus %s" % (page, keys, start, got))
+        if got != want:
+            raise Failure("page %d: %s from %r moved the focus to %r, not %r" % (page, keys, start, got, want))
+        start = got
+
+
+@case
+def tab_follows_the_templates_and_arrows_stay_in_the_radio_group(s):
+    app = App(s, "tabs", ["-o", "COM2"])
+    app.window_up(r"dialog 171 open")
+    check_tab_cycle(app, 171)
+    check_arrows(app, 171, 1, [("Right", 1), ("Down", 1)])
+    app.press(1)
+    app.wait(r"page 132")
+    check_tab_cycle(app, 132)
+    app.go("Next >", 135)
+    check_tab_cycle(app, 135)
+    # Arrows walk round COM1 and COM2, checking as they go; on Next they move nothing.
+    check_arrows(app, 135, 1008, [("Down", 1007), ("Down", 1008), ("Up", 1007), ("Right", 1008), ("Left", 1007)])
+    check_arrows(app, 135, "Next >", [("Down", "Next >"), ("Right", "Next >"), ("Up", "Next >"),
+                                      ("shift+Down", "Next >"), ("ctrl+Right", "Next >")])
+    app.key("Return")                  # Next, not Cancel: the wizard goes on
+    app.wait(r"page 136")
+    app.go("< Back", 135)              # the arrows chose COM1: Tab into the group lands on it
+    app.focus_to("Cancel")
+    if step(app, "Tab") != 1007:
+        raise Failure("Tab into the port radios did not land on the checked COM1")
+    app.go("Next >", 136)
+    app.focus_to(1020)
+    check_tab_cycle(app, 136)
+    app.go("Next >", 137)
+    check_tab_cycle(app, 137)
+    check_arrows(app, 137, 1027, [("Down", 1028), ("Up", 1027), ("Down", 1028)])
+    check_arrows(app, 137, "Next >", [("Down", "Next >")])
+    app.key("Return")                  # "No, upgrade immediately" is checked: to the files
+    app.wait(r"page 140")
+    app.focus_to(1042)
+    check_tab_cycle(app, 140)
+    app.ends_with("Cancel")
+
+
 # --- a refused transfer, then Back and Next: the re-attempt completes ---------------------------
 
 @case
@@ -339,7 +435,7 @@ def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--build", required=True)
     ap.add_argument("--work", required=True)
-    ap.add_argument("--keep", help="copy the report files here")
+    ap.add_argument("--keep", help="copy the report files and the programs' output here")
     ap.add_argument("--program", help="command that starts the program (default BUILD/upgrade)")
     ap.add_argument("--com1-link", help="each module is linked here, where the program's COM1 leads")
     ap.add_argument("--path-prefix", default="", help="how the program names this machine's paths")
@@ -373,7 +469,7 @@ def main():
         if a.keep:
             os.makedirs(a.keep, exist_ok=True)
             for f in os.listdir(suite.work):
-                if f.endswith(".report"):
+                if f.endswith((".report", ".log")):
                     shutil.copy(os.path.join(suite.work, f), a.keep)
     print("x11 suite: %.0f s" % (time.time() - started))
     print("%d passed, %d failed" % (passed, failed))

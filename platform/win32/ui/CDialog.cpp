@@ -2,6 +2,7 @@
 
 #include "platform/ui/CPropertySheet.h"
 #include "platform/ui/CWinApp.h"
+#include "platform/ui/DialogNavigation.h"
 #include "platform/ui/Resources.h"
 #include "platform/ui/UiReport.h"
 #include "platform/win32/ui/DibSection.h"
@@ -71,6 +72,58 @@ std::string withCarriageReturns(const std::string& text)
     return out;
 }
 
+// A control window as the dialog manager's rules see it.
+ui::NavControl navControl(HWND h)
+{
+    ui::NavControl c;
+    const LONG style = ::GetWindowLongA(h, GWL_STYLE);
+    char cls[16] = {};
+    ::GetClassNameA(h, cls, sizeof cls);
+    if (lstrcmpiA(cls, "Button") == 0) {
+        const LONG type = style & BS_TYPEMASK;
+        if (type == BS_AUTORADIOBUTTON)
+            c.kind = ui::ControlKind::AutoRadio;
+        else if (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON)
+            c.kind = ui::ControlKind::PushButton;
+    }
+    c.style = ((style & WS_TABSTOP) ? ui::kTabStop : 0u) | ((style & WS_GROUP) ? ui::kGroup : 0u);
+    c.usable = ::IsWindowVisible(h) && ::IsWindowEnabled(h);
+    c.checked = c.kind == ui::ControlKind::AutoRadio && ::SendMessageA(h, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    return c;
+}
+
+// An arrow key with the focus on a button. The system's dialog manager would move the focus to
+// the next control of the dialog's group whatever it is: from a page's last radio button onto a
+// text, from Next onto Cancel (where the next Enter cancels). Here an arrow moves only between
+// the radio buttons of one group, wrapping, and clicks the one it reaches as the system does;
+// on a push button it does nothing. Returns false for any other focus (edits take arrows).
+bool arrowKey(HWND focus, bool forward)
+{
+    HWND parent = focus ? ::GetParent(focus) : nullptr;
+    if (!parent)
+        return false;
+    const ui::NavControl here = navControl(focus);
+    if (here.kind == ui::ControlKind::PushButton)
+        return true;
+    if (here.kind != ui::ControlKind::AutoRadio)
+        return false;
+    std::vector<HWND> windows;
+    std::vector<ui::NavControl> controls;
+    for (HWND h = ::GetWindow(focus, GW_HWNDFIRST); h; h = ::GetWindow(h, GW_HWNDNEXT)) {
+        windows.push_back(h);
+        controls.push_back(navControl(h));
+    }
+    const auto at = std::find(windows.begin(), windows.end(), focus);
+    const int to = ui::DialogNavigation::arrow(controls, static_cast<int>(at - windows.begin()), forward);
+    if (to >= 0) {
+        HWND target = windows[static_cast<std::size_t>(to)];
+        ::SetFocus(target);
+        if (::SendMessageA(target, BM_GETCHECK, 0, 0) != BST_CHECKED)
+            ::SendMessageA(target, BM_CLICK, 0, 0);
+    }
+    return true;
+}
+
 }  // namespace
 
 namespace ui::win32 {
@@ -105,6 +158,15 @@ void attachWindow(CDialog& dialog, HWND hwnd)
     for (const ui::ControlTemplate& c : t->controls) {
         if (!child)
             break;
+        if (c.kind == ui::ControlKind::RichEdit) {
+            // Lines break inside the client area, left of the scroll bar that is always there
+            // (Wine's rich edit otherwise breaks them at the window's edge, under the bar), a
+            // pixel clear of the frame on either side.
+            RECT lines{};
+            ::GetClientRect(child, &lines);
+            ::InflateRect(&lines, -1, 0);
+            ::SendMessageA(child, EM_SETRECT, 0, reinterpret_cast<LPARAM>(&lines));
+        }
         if (c.kind == ui::ControlKind::Picture) {
             const ui::Bitmap bitmap = res::loadBitmap(c.bitmapId);
             if (HBITMAP dib = makeDibSection(bitmap)) {
@@ -187,6 +249,11 @@ void dispatchMessage(MSG& msg)
             d->OnOK();
         return;
     }
+    const bool arrow = msg.wParam == VK_LEFT || msg.wParam == VK_UP || msg.wParam == VK_RIGHT || msg.wParam == VK_DOWN;
+    // With Shift or Ctrl too: the dialog manager takes those as arrows as well.
+    if (d && msg.message == WM_KEYDOWN && arrow &&
+        arrowKey(::GetFocus(), msg.wParam == VK_RIGHT || msg.wParam == VK_DOWN))
+        return;
     if (d && (d->impl().isSheet ? PropSheet_IsDialogMessage(top, &msg) : ::IsDialogMessageA(top, &msg)))
         return;
     ::TranslateMessage(&msg);
@@ -411,7 +478,8 @@ bool CDialog::addControl(const ui::ControlTemplate& control)
     HWND hwnd = impl_->hwnd;
     if (!hwnd)
         return false;
-    RECT r{control.rect.x, control.rect.y, control.rect.x + control.rect.width, control.rect.y + control.rect.height};
+    const ui::DuRect du = dialogTemplate() ? ui::win32::systemUnitsRect(*dialogTemplate(), control.rect) : control.rect;
+    RECT r{du.x, du.y, du.x + du.width, du.y + du.height};
     ::MapDialogRect(hwnd, &r);
     const ui::win32::ControlClass cls = ui::win32::controlClass(control);
     HWND item = ::CreateWindowExA(0, cls.className, control.text.c_str(), cls.style, r.left, r.top, r.right - r.left,
@@ -447,7 +515,9 @@ void CDialog::invalidateAll()
 
 namespace ui {
 
-DialogUnits dialogUnits(const std::string& face, int points)
+namespace win32 {
+
+DialogUnits systemDialogUnits(const std::string& face, int points)
 {
     // The window system's rule: the average width of the 52 letters and the character height
     // of the dialog's font, on the screen.
@@ -466,6 +536,25 @@ DialogUnits dialogUnits(const std::string& face, int points)
     ::ReleaseDC(nullptr, dc);
     const int baseX = static_cast<int>((size.cx / 26 + 1) / 2);
     return DialogUnits(baseX > 0 ? baseX : 6, tm.tmHeight > 0 ? static_cast<int>(tm.tmHeight) : 13);
+}
+
+}  // namespace win32
+
+DialogUnits dialogUnits(const std::string& face, int points)
+{
+    // The templates' face at 8 points is laid out at 7 x 14 pixels per 4 x 8 units on a 96-dpi
+    // screen, one pixel more each way than that face's own 6 x 13: at its own units several
+    // labels need a few pixels more than their rectangles give (Wine's MS Sans Serif and the
+    // faces it stands in alike), the agreement header's second line and the side picture are
+    // cut at the bottom, and the bold verdict is wider than the status line. Other faces keep
+    // the system's rule.
+    if (!face.empty() && face != "MS Sans Serif" && face != "MS Shell Dlg")
+        return win32::systemDialogUnits(face, points);
+    HDC dc = ::GetDC(nullptr);
+    const int dpi = ::GetDeviceCaps(dc, LOGPIXELSY);
+    ::ReleaseDC(nullptr, dc);
+    const int pt = points > 0 ? points : 8;
+    return DialogUnits(std::max(1, ::MulDiv(7 * pt, dpi, 8 * 96)), std::max(1, ::MulDiv(14 * pt, dpi, 8 * 96)));
 }
 
 }  // namespace ui

@@ -276,8 +276,8 @@ void CPropertySheet::SetWizardButtons(unsigned flags)
 {
     buttons_ = flags;
     HWND hwnd = impl_->hwnd;
-    if (!hwnd)
-        return;
+    if (!hwnd || locked_)
+        return;  // a locked sheet shows them when it is unlocked
     HWND focus = ::GetFocus();
     // Sent, not posted as the PropSheet_SetWizButtons macro does: the buttons are as asked when
     // this returns, so that Enter and PressButton right after it find them so.
@@ -314,7 +314,21 @@ bool CPropertySheet::isButtonVisible(int button) const
 
 void CPropertySheet::setNavigationLocked(bool locked)
 {
+    // The buttons show that they do nothing now: all four disabled, and afterwards as the page
+    // last asked (the system's sheet sets Back, Next and Finish; Cancel is always there).
     locked_ = locked;
+    HWND hwnd = impl_->hwnd;
+    if (!hwnd)
+        return;
+    if (locked) {
+        for (int psbtn : {PSBTN_BACK, PSBTN_NEXT, PSBTN_FINISH, PSBTN_CANCEL})
+            if (HWND b = sheetButton(*this, psbtn))
+                ::EnableWindow(b, FALSE);
+        return;
+    }
+    if (HWND cancel = sheetButton(*this, PSBTN_CANCEL))
+        ::EnableWindow(cancel, TRUE);
+    SetWizardButtons(buttons_);
 }
 
 void CPropertySheet::OnOK()

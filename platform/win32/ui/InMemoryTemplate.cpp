@@ -107,8 +107,35 @@ ControlClass controlClass(const ControlTemplate& c)
     return {"STATIC", kStaticAtom, style};
 }
 
+namespace {
+
+// The program's units over the system's, both measured once per template.
+struct UnitScale {
+    explicit UnitScale(const DialogTemplate& tpl)
+        : want(dialogUnits(tpl.fontFace, tpl.fontPoints)), have(systemDialogUnits(tpl.fontFace, tpl.fontPoints))
+    {
+    }
+    DuRect operator()(const DuRect& r) const
+    {
+        auto x = [&](int v) { return mulDiv(v, want.baseX(), have.baseX()); };
+        auto y = [&](int v) { return mulDiv(v, want.baseY(), have.baseY()); };
+        // Edges, not sizes, so that controls that meet in the template still meet.
+        return {x(r.x), y(r.y), x(r.x + r.width) - x(r.x), y(r.y + r.height) - y(r.y)};
+    }
+    DialogUnits want, have;
+};
+
+}  // namespace
+
+DuRect systemUnitsRect(const DialogTemplate& tpl, const DuRect& rect)
+{
+    return UnitScale(tpl)(rect);
+}
+
 InMemoryTemplate::InMemoryTemplate(const DialogTemplate& tpl, Use use)
 {
+    const UnitScale toSystem(tpl);
+    const DuRect size = toSystem({0, 0, tpl.width, tpl.height});
     Writer w;
     std::uint32_t style = DS_SETFONT;
     if (use == Use::ModalDialog)
@@ -123,8 +150,8 @@ InMemoryTemplate::InMemoryTemplate(const DialogTemplate& tpl, Use use)
     w.word(static_cast<std::uint16_t>(tpl.controls.size()));
     w.shortValue(0);
     w.shortValue(0);
-    w.shortValue(tpl.width);
-    w.shortValue(tpl.height);
+    w.shortValue(size.width);
+    w.shortValue(size.height);
     w.word(0);  // no menu
     w.word(0);  // the dialog class
     w.text(tpl.caption);
@@ -140,10 +167,11 @@ InMemoryTemplate::InMemoryTemplate(const DialogTemplate& tpl, Use use)
         w.dword(0);  // helpID
         w.dword(0);  // exStyle: WS_BORDER of an edit box draws sunken under DS_3DLOOK already
         w.dword(cls.style);
-        w.shortValue(c.rect.x);
-        w.shortValue(c.rect.y);
-        w.shortValue(c.rect.width);
-        w.shortValue(c.rect.height);
+        const DuRect r = toSystem(c.rect);
+        w.shortValue(r.x);
+        w.shortValue(r.y);
+        w.shortValue(r.width);
+        w.shortValue(r.height);
         w.dword(static_cast<std::uint32_t>(c.id));
         if (cls.atom != 0)
             w.ordinal(cls.atom);

@@ -6,9 +6,11 @@
 #include "app/ui/CAgreementDlg.h"
 #include "app/ui/CUpgradeApp.h"
 #include "platform/ui/CFileDialog.h"
+#include "platform/qt/ControlFactory.h"
 #include "support/WindowTest.h"
 #include "upgrade/UpgradeWorker.h"
 
+#include <QRadioButton>
 #include <QTest>
 
 #include <map>
@@ -182,6 +184,82 @@ TEST_F(Wizard, EnterPressesTheFocusedPushButtonElseTheDefaultButton)
         }
     }
     CFileDialog::setScript(nullptr);
+}
+
+// Tab and Shift+Tab go round each page's tab stops by the templates' flags (WS_TABSTOP; in a
+// radio group the checked button), then the sheet's enabled buttons, and round again. Arrows on a
+// radio button move within its group and check as they go; on a push button they move nothing.
+TEST_F(Wizard, TabGoesRoundThePageThenTheSheetButtonsAndArrowsStayInTheRadioGroup)
+{
+    settings().comPort = "COM2";  // checked: 1008 COM2, 1027 Yes, 1051 No
+    struct Case {
+        int page;
+        std::vector<std::string> cycle;  // from the first control on
+        const char* arrows = "";         // from the cycle's first control: Down, Up, Right, Left, Shift/Ctrl+Down
+        std::vector<std::string> arrowFocus = {};  // where each leaves the focus (a radio: checked)
+    };
+    const Case cases[] = {
+        {132, {"Next", "Cancel"}, "DURLSC", {"Next", "Next", "Next", "Next", "Next", "Next"}},
+        {135, {"1008", "Back", "Next", "Cancel"}, "DDUL", {"1007", "1008", "1007", "1008"}},
+        {136, {"1020", "1018", "1019", "Back", "Next", "Cancel"}},
+        {137, {"1027", "Back", "Next", "Cancel"}, "DRU", {"1028", "1027", "1028"}},
+        {138, {"1032", "Back", "Finish", "Cancel"}, "D", {"1032"}},
+        {139, {"Back", "Next", "Cancel"}},
+        {140, {"1042", "1043", "1046", "1047", "Back", "Next", "Cancel"}},
+        {152, {"1051", "Back", "Next", "Cancel"}, "UD", {"1050", "1051"}},
+        {153, {"1056", "Back", "Finish", "Cancel"}},
+        {154, {"Back", "Finish", "Cancel"}},
+    };
+    const std::map<std::string, int> buttons = {{"Back", PSBTN_BACK}, {"Next", PSBTN_NEXT}, {"Finish", PSBTN_FINISH}, {"Cancel", PSBTN_CANCEL}};
+    auto find = [&](const std::string& name) {
+        return buttons.count(name) ? ui::qt::sheetButton(*wizard, buttons.at(name)) : control(std::stoi(name));
+    };
+    auto focusName = [&]() -> std::string {
+        QWidget* f = window().focusWidget();
+        for (const auto& [name, psbtn] : buttons)
+            if (f == ui::qt::sheetButton(*wizard, psbtn))
+                return name;
+        const int id = ui::controlId(f);
+        const auto* radio = qobject_cast<QRadioButton*>(f);
+        return std::to_string(id) + (radio && !radio->isChecked() ? " unchecked" : "");
+    };
+    auto press = [&](Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        QTest::keyClick(window().focusWidget(), key, mods);
+        pumpEvents(1);
+        return focusName();
+    };
+    start();
+    window().activateWindow();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.page);
+        goTo(c.page);
+        find(c.cycle.front())->setFocus(Qt::OtherFocusReason);
+        std::vector<std::string> forward{focusName()}, backward{focusName()};
+        for (std::size_t i = 0; i < c.cycle.size(); ++i)
+            forward.push_back(press(Qt::Key_Tab));
+        for (std::size_t i = 0; i < c.cycle.size(); ++i)
+            backward.push_back(press(Qt::Key_Backtab, Qt::ShiftModifier));
+        std::vector<std::string> expected = c.cycle, reversed(c.cycle.rbegin(), c.cycle.rend());
+        expected.push_back(c.cycle.front());
+        reversed.insert(reversed.begin(), c.cycle.front());
+        EXPECT_EQ(forward, expected);
+        EXPECT_EQ(backward, reversed);
+        std::vector<std::string> arrowed;
+        for (const char* k = c.arrows; *k; ++k) {
+            const std::map<char, Qt::Key> keys = {{'D', Qt::Key_Down}, {'U', Qt::Key_Up}, {'R', Qt::Key_Right}, {'L', Qt::Key_Left}};
+            arrowed.push_back(*k == 'S'   ? press(Qt::Key_Down, Qt::ShiftModifier)
+                              : *k == 'C' ? press(Qt::Key_Down, Qt::ControlModifier)
+                                          : press(keys.at(*k)));
+        }
+        EXPECT_EQ(arrowed, c.arrowFocus);
+    }
+    // As seen once: Down on Next, then Enter, ended the wizard by Cancel. Now Enter is Next.
+    wizard->page4.setVerification([](UpgradeSettings&) { return 0; });
+    goTo(137);
+    find("Next")->setFocus(Qt::OtherFocusReason);
+    EXPECT_EQ(press(Qt::Key_Down), "Next");
+    press(Qt::Key_Return);
+    EXPECT_EQ(active(), 139);
 }
 
 TEST_F(Wizard, NonInteractiveModePressesNextSixTimesOnceShownAndOnlyOnce)

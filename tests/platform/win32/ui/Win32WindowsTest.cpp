@@ -3,11 +3,14 @@
 #include "app/ui/Resources.h"
 #include "platform/ui/CPropertyPage.h"
 #include "platform/ui/CPropertySheet.h"
+#include "platform/ui/CWaitCursor.h"
 #include "platform/ui/CWinApp.h"
 #include "platform/ui/GuiThread.h"
 #include "platform/ui/LocalLoop.h"
 #include "platform/win32/ui/Win32Notifier.h"
 #include "platform/win32/ui/GuiThreadWindow.h"
+#include "upgrade/ProgressState.h"
+#include "upgrade/UpgradeWorker.h"
 #include "platform/win32/ui/DialogImpl.h"
 
 #include <gtest/gtest.h>
@@ -15,6 +18,8 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <iostream>
+#include <set>
 #include <thread>
 #include <tuple>
 #include <utility>
@@ -40,7 +45,7 @@ std::string classOf(HWND h)
     return name;
 }
 
-TEST_F(Win32Windows, TemplateControlsAreTheSystemsControlsInDialogUnits)
+TEST_F(Win32Windows, TemplateControlsAreTheSystemsControlsAtTheProgramsDialogUnits)
 {
     using ui::ControlKind;
     ui::DialogTemplate t{7, "Caption", 200, 120, "MS Sans Serif", 8, {}};
@@ -82,13 +87,17 @@ TEST_F(Win32Windows, TemplateControlsAreTheSystemsControlsInDialogUnits)
         char text[32] = {};
         ::GetWindowTextA(h, text, sizeof text);
         EXPECT_EQ(text, r.c.text);
-        RECT want{r.c.rect.x, r.c.rect.y, r.c.rect.x + r.c.rect.width, r.c.rect.y + r.c.rect.height};
-        ::MapDialogRect(dlg, &want);
+        // 7 x 14 pixels per 4 x 8 units at 96 dpi, whatever the face's own units (within the
+        // rounding of the conversion into them: up to 2 px with 6 x 13).
+        const ui::DuRect& du = r.c.rect;
+        const int want[] = {ui::mulDiv(du.x, 7, 4), ui::mulDiv(du.y, 14, 8), ui::mulDiv(du.x + du.width, 7, 4),
+                            ui::mulDiv(du.y + du.height, 14, 8)};
         RECT got{};
         ::GetWindowRect(h, &got);
         ::MapWindowPoints(HWND_DESKTOP, dlg, reinterpret_cast<POINT*>(&got), 2);
-        EXPECT_EQ(std::make_tuple(got.left, got.top, got.right, got.bottom),
-                  std::make_tuple(want.left, want.top, want.right, want.bottom));
+        const LONG edges[] = {got.left, got.top, got.right, got.bottom};
+        for (int i = 0; i < 4; ++i)
+            EXPECT_NEAR(edges[i], want[i], 2) << "edge " << i;
     }
     ::DestroyWindow(dlg);
 }
@@ -116,6 +125,36 @@ void pressEnter()
     ui::win32::dispatchMessage(m);
 }
 
+// Back, Next and Cancel: enabled or not.
+std::vector<bool> enabledButtons(const CPropertySheet& sheet)
+{
+    std::vector<bool> out;
+    for (int id : {0x3023, 0x3024, IDCANCEL})
+        out.push_back(::IsWindowEnabled(::GetDlgItem(sheet.impl().hwnd, id)) != FALSE);
+    return out;
+}
+
+// The wait cursor outlasts every window's answer to a mouse move (its own class cursor).
+TEST_F(Win32Windows, TheWaitCursorStaysWhileWindowsAnswerMouseMoves)
+{
+    HWND h = ::CreateWindowA("Button", "", WS_POPUP, 0, 0, 40, 20, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(h, nullptr);
+    auto mouseMove = [h] {
+        ::SendMessageA(h, WM_SETCURSOR, reinterpret_cast<WPARAM>(h), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+        return ::GetCursor();
+    };
+    const HCURSOR wait = ::LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_WAIT));
+    const HCURSOR arrow = ::LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+    {
+        CWaitCursor busy;
+        EXPECT_EQ(mouseMove(), wait);
+        { CWaitCursor nested; }
+        EXPECT_EQ(mouseMove(), wait);
+    }
+    EXPECT_EQ(mouseMove(), arrow);
+    ::DestroyWindow(h);
+}
+
 TEST_F(Win32Windows, WizardGoesWhereThePagesSayAndEnterPressesTheDefaultOrFocusedButton)
 {
     ScriptPage welcome(res::IDD_WELCOME), port(res::IDD_PORT), version(res::IDD_VERSION), verify(res::IDD_VERIFY);
@@ -130,11 +169,13 @@ TEST_F(Win32Windows, WizardGoesWhereThePagesSayAndEnterPressesTheDefaultOrFocuse
         // Each press is handled completely before PressButton returns.
         sheet.PressButton(PSBTN_NEXT);
         EXPECT_EQ(sheet.GetActiveIndex(), 3);
-        sheet.setNavigationLocked(true);
+        sheet.setNavigationLocked(true);  // the buttons show it: all disabled, then as the page set them
+        EXPECT_EQ(enabledButtons(sheet), (std::vector<bool>{false, false, false}));
         verify.back = 0;
         sheet.PressButton(PSBTN_BACK);
         EXPECT_EQ(sheet.GetActiveIndex(), 3);
         sheet.setNavigationLocked(false);
+        EXPECT_EQ(enabledButtons(sheet), (std::vector<bool>{true, true, true}));
         verify.back = -1;
         sheet.PressButton(PSBTN_BACK);
         EXPECT_EQ(sheet.GetActiveIndex(), 3);
@@ -169,6 +210,115 @@ TEST_F(Win32Windows, CallsFromAnotherThreadRunOnTheGuiThreadWhileALocalLoopWaits
     EXPECT_EQ(onGui, (std::vector<bool>{true, true, true}));
 }
 
+// Measures texts in the fonts the controls really have and notes each one that does not fit:
+// "<dialog>/<control> "<text>" needs WxH px in WxH". One line by GetTextExtentPoint32; a
+// word-wrapped static as DrawText breaks it for the control (at white space, tabs expanded).
+struct TextFit {
+    std::vector<std::string> bad;
+    std::set<std::string> faces;  // those the window system chose for the fonts asked for
+
+    void check(int dialog, HWND control, const std::string& text, SIZE need, SIZE room)
+    {
+        if (need.cx <= room.cx && need.cy <= room.cy)
+            return;
+        std::string shown;
+        for (char c : text.substr(0, 40))
+            shown += c == '\n' ? "\\n" : c == '\t' ? "\\t" : std::string(1, c);
+        bad.push_back(std::to_string(dialog) + "/" + std::to_string(static_cast<short>(::GetDlgCtrlID(control))) +
+                      " \"" + shown + "\" needs " + std::to_string(need.cx) + "x" + std::to_string(need.cy) +
+                      " px in " + std::to_string(room.cx) + "x" + std::to_string(room.cy));
+    }
+    // One control with its text (or the given one, in its font).
+    void control(int dialog, HWND h, const std::string* given = nullptr)
+    {
+        char raw[512] = {};
+        ::GetWindowTextA(h, raw, sizeof raw);
+        const std::string text = given ? *given : raw;
+        const std::string cls = classOf(h);
+        const LONG type = ::GetWindowLongA(h, GWL_STYLE) & (cls == "Button" ? BS_TYPEMASK : SS_TYPEMASK);
+        RECT client{};
+        ::GetClientRect(h, &client);
+        SIZE room{client.right, client.bottom};
+        HDC dc = ::GetDC(h);
+        const auto font = reinterpret_cast<HFONT>(::SendMessageA(h, WM_GETFONT, 0, 0));
+        HGDIOBJ old = ::SelectObject(dc, font);
+        TEXTMETRICA tm{};
+        ::GetTextMetricsA(dc, &tm);
+        char face[LF_FACESIZE] = {};
+        ::GetTextFaceA(dc, sizeof face, face);
+        if (font)
+            faces.insert(face);
+        SIZE need{}, zero{};
+        ::GetTextExtentPoint32A(dc, text.data(), static_cast<int>(text.size()), &need);
+        ::GetTextExtentPoint32A(dc, "0", 1, &zero);
+        need.cy = tm.tmHeight;
+        if (cls == "Static" && type == SS_BITMAP) {  // a picture: inside its dialog
+            RECT r{}, page{};
+            ::GetWindowRect(h, &r);
+            ::MapWindowPoints(HWND_DESKTOP, ::GetParent(h), reinterpret_cast<POINT*>(&r), 2);
+            ::GetClientRect(::GetParent(h), &page);
+            check(dialog, h, "(picture)", {r.right, r.bottom}, {page.right, page.bottom});
+        } else if (cls == "RichEdit20A") {  // its lines break inside what it shows
+            RECT lines{};
+            ::SendMessageA(h, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&lines));
+            check(dialog, h, "(text area)", {lines.right, lines.bottom}, room);
+        } else if (!text.empty() && cls == "Static") {
+            const std::string shown = text.substr(0, text.find_last_not_of('\n') + 1);  // no blank lines at the end
+            RECT lines{0, 0, room.cx, 0};
+            ::DrawTextA(dc, shown.data(), static_cast<int>(shown.size()), &lines,
+                        DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS);
+            check(dialog, h, text, {lines.right, lines.bottom}, room);
+        } else if (!text.empty() && cls == "Button") {
+            if (type == BS_AUTORADIOBUTTON)  // the indicator, and half a digit's width before the text
+                need.cx += ::GetSystemMetrics(SM_CXMENUCHECK) + zero.cx / 2;
+            else if (type == BS_GROUPBOX)
+                need.cx += 2 * tm.tmAveCharWidth;
+            else  // the button's edge and focus rectangle on both sides
+                need.cx += 2 * (::GetSystemMetrics(SM_CXEDGE) + 1);
+            check(dialog, h, text, need, room);
+        } else if (!text.empty() && cls == "Edit") {
+            const LRESULT margins = ::SendMessageA(h, EM_GETMARGINS, 0, 0);
+            room.cx -= LOWORD(margins) + HIWORD(margins);
+            check(dialog, h, text, need, room);
+        }
+        ::SelectObject(dc, old);
+        ::ReleaseDC(h, dc);
+    }
+};
+
+// Every text of every window fits its box with the fonts this backend asks for: the templates'
+// own texts, the titles in their bold serif font, every status line of a run (the verdicts in
+// bold), and each side picture inside its page.
+TEST_F(Win32Windows, EveryTextFitsItsBoxWithTheFontsAskedFor)
+{
+    // The pages' title font, which is also the verdict's (bold "Times New Roman", cell height 16).
+    const ui::Font title = ui::createFontA(16, 0, 0, 0, 700, false, false, false, 0, 0, 0, 0, 0x10, "Times New Roman");
+    TextFit fit;
+    for (int id : res::kAllDialogs) {
+        CDialog d(id);
+        ASSERT_TRUE(d.Create()) << id;
+        HWND dlg = d.impl().hwnd;
+        d.setItemFont(1009, title);
+        for (HWND h = ::GetWindow(dlg, GW_CHILD); h; h = ::GetWindow(h, GW_HWNDNEXT))
+            fit.control(id, h);
+        if (id == res::IDD_DOWNLOAD) {
+            HWND status = ::GetDlgItem(dlg, 1061);
+            for (const std::string line : {ProgressState::kInitialStatus, kStatusErasing, kStatusPreparingFlash,
+                                           kStatusBootDownload, kStatusBootDone, kStatusCodeDownload})
+                fit.control(id, status, &line);
+            d.setItemFont(1061, title);  // the verdict's bold face
+            for (const std::string line : {ProgressState::kCompleted, ProgressState::kFailed})
+                fit.control(id, status, &line);
+        }
+    }
+    for (const auto& m : fit.bad)
+        std::cout << "misfit: " << m << "\n";
+    std::cout << "text fit (Win32,";
+    for (const std::string& face : fit.faces)
+        std::cout << " " << face;
+    std::cout << "): " << fit.bad.size() << " misfits\n";
+    EXPECT_TRUE(fit.bad.empty());
+}
 
 // The usage box: every line of the tab-laid text fits its field unbroken (widths measured here
 // with the font's own extents and stops every eight average characters), and the OK button
