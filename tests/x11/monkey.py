@@ -23,9 +23,10 @@ from x11_suite import SHEET, App, Failure, Sim, Suite, xdo
 VERIFY_S = 90  # a verification holds the window's thread: with a login, well under this
 PING_S = 10    # otherwise a window answers a ping within this
 GOALS = ["page %d" % p for p in (132, 135, 136, 137, 138, 139, 140, 152, 153, 154)] + [
-    "box version", "box port", "box refused", "file dialog", "upgrade completed"]
+    "box version", "box port", "box refused", "box file", "box details 138", "box details 153", "file dialog",
+    "upgrade completed"]
 BOXES = (("box version", "Invalid Firmware Version"), ("box port", "Unable to gain access to the COM port"),
-         ("box refused", "Unable to initialize ZModem transfer"))
+         ("box refused", "Unable to initialize ZModem transfer"), ("box file", "Invalid Tarvel boot file"))
 NEXT = "Next >"
 KEYS = ["Tab"] * 6 + ["shift+Tab"] * 4 + ["Up", "Down", "Left", "Right"] * 2 + ["space", "Return"] * 3 + [
     "Escape", "alt+F4"]
@@ -214,6 +215,8 @@ class Monkey:
         elif word in ("msgbox", "filedialog"):
             self.modal.append(word)
             self.seen.update([g for g, text in BOXES if text in line] + ["file dialog"] * (word == "filedialog"))
+            if word == "msgbox" and self.page in (138, 153) and not self.modal[:-1]:
+                self.seen.add("box details %d" % self.page)
         elif line.startswith("dialog 155 open"):
             self.modal.append("progress")
             self.run, self.verdict = now, False
@@ -264,7 +267,7 @@ class Monkey:
             self.verify_from = self.verify_from or time.time()
         self.note("%s %s (page %s, modal %s, focus %s)" % (
             kind, values, self.page, self.modal, self.app.focus and self.app.focus[6]))
-        if kind in ("key", "type") and self.x.managers(self.x.active() or 0):
+        if kind in ("key", "type", "replace") and self.x.managers(self.x.active() or 0):
             # The window manager offers to end a window that has not answered for a moment:
             # a random Enter must not say yes.
             self.prompts += 1
@@ -273,7 +276,8 @@ class Monkey:
         try:
             if kind == "key":
                 xdo("key", "--clearmodifiers", values)
-            elif kind == "type":
+            elif kind in ("type", "replace"):
+                xdo("key", "End", *["shift+Home"] * (kind == "replace"))
                 xdo("type", "--delay", "5", values)
                 xdo("key", "Return")
             elif kind == "click":
@@ -341,12 +345,16 @@ class Monkey:
             target = 1  # 'I accept'
         elif page == 135:
             target = want_port if self.port != want_port else NEXT
+        elif page in (138, 153) and "box details %d" % page in missing:
+            target = 1032 if page == 138 else 1056
         elif page in (136, 137, 138, 139, 140) and self.port != want_port or page == 138:
             target = "< Back"
         elif page == 136 and "box version" in missing:
             return ("type", "2.x") if self.app.focus and self.app.focus[0] == 1020 else ("key", "Tab")
         elif page == 137 and r[0] < 0.5:
             target = 1027 if "page 139" in missing or "page 138" in missing else 1028
+        elif page == 140 and "box file" in missing:
+            return ("replace", "x.dmf") if self.app.focus and self.app.focus[0] == 1042 else ("key", "Tab")
         elif page == 140 and "file dialog" in missing:
             target = 1043
         elif page in (153, 154):
@@ -405,7 +413,7 @@ class Monkey:
             if self.verify_from and now - self.verify_from > VERIFY_S:
                 self.verify_from = None
             blocked = any(now - t > 1 for t in self.x.pending.values())
-            if self.page == 137 and blocked and not self.modal and event and event[0] in ("key", "type", "click"):
+            if self.page == 137 and blocked and not self.modal and event and event[0] in ("key", "type", "replace", "click"):
                 event = None  # the window's thread is verifying: keys would pile up unread
             if event:
                 self.act(*event)
