@@ -1,5 +1,7 @@
 #include "platform/win32/Win32SerialDevice.h"
 
+#include "platform/win32/Win32CommApi.h"
+
 #include <windows.h>
 
 #include <algorithm>
@@ -7,6 +9,8 @@
 namespace platform {
 
 namespace {
+
+const Win32CommApi kSystemApi{};
 
 // What LineSettings can say about a DCB. Driver values it has no word for (mark or space
 // parity, 1.5 stop bits, DTR handshake, RTS toggle) read as the nearest plain setting.
@@ -56,11 +60,11 @@ void setRtsControl(DCB& dcb, LineSettings::RtsControl r)
     dcb.fRtsControl = RTS_CONTROL_ENABLE;
 }
 
-bool readDcb(HANDLE h, DCB& dcb)
+bool readDcb(const Win32CommApi& api, HANDLE h, DCB& dcb)
 {
     dcb = DCB{};
     dcb.DCBlength = sizeof(DCB);
-    return GetCommState(h, &dcb) != 0;
+    return api.getCommState(h, &dcb) != 0;
 }
 
 // One transfer moves at most a DWORD's worth; callers ask for a few kilobytes.
@@ -77,18 +81,23 @@ std::unique_ptr<Win32SerialDevice> Win32SerialDevice::open(const std::string& pa
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return nullptr;
-    return std::unique_ptr<Win32SerialDevice>(new Win32SerialDevice(h));
+    return attach(h, kSystemApi);
+}
+
+std::unique_ptr<Win32SerialDevice> Win32SerialDevice::attach(void* handle, const Win32CommApi& api)
+{
+    return std::unique_ptr<Win32SerialDevice>(new Win32SerialDevice(handle, api));
 }
 
 Win32SerialDevice::~Win32SerialDevice()
 {
-    CloseHandle(handle_);
+    api_.closeHandle(handle_);
 }
 
 bool Win32SerialDevice::getState(LineSettings& out)
 {
     DCB dcb;
-    if (!readDcb(handle_, dcb))
+    if (!readDcb(api_, handle_, dcb))
         return false;
     out = settingsOf(dcb);
     return true;
@@ -97,31 +106,28 @@ bool Win32SerialDevice::getState(LineSettings& out)
 bool Win32SerialDevice::setState(const LineSettings& s)
 {
     DCB dcb;
-    if (!readDcb(handle_, dcb))
+    if (!readDcb(api_, handle_, dcb))
         return false;
-    // Only what differs from the driver's reading is written, so that a driver value that
-    // LineSettings cannot express survives a getState/setState round trip.
-    const LineSettings now = settingsOf(dcb);
+    // Every field that LineSettings carries is written, even where getState would read the
+    // driver's value as the same setting: mark parity, 1.5 stop bits or DTR handshake left by an
+    // earlier program would otherwise stay on the line (garbled bytes, DTR dropped when the input
+    // fills, a SetCommState that fails).
     dcb.BaudRate = s.baudRate;
     dcb.ByteSize = s.byteSize;
-    if (s.parity != now.parity)
-        dcb.Parity = parityOf(s.parity);
-    if (s.stopBits != now.stopBits)
-        dcb.StopBits = s.stopBits == 2 ? TWOSTOPBITS : ONESTOPBIT;
+    dcb.Parity = parityOf(s.parity);
+    dcb.StopBits = s.stopBits == 2 ? TWOSTOPBITS : ONESTOPBIT;
     dcb.fOutxCtsFlow = s.outxCtsFlow ? TRUE : FALSE;
     dcb.fOutxDsrFlow = s.outxDsrFlow ? TRUE : FALSE;
-    if (s.dtrControl != now.dtrControl)
-        dcb.fDtrControl = s.dtrControl == LineSettings::DtrControl::Enable ? DTR_CONTROL_ENABLE : DTR_CONTROL_DISABLE;
-    if (s.rtsControl != now.rtsControl)
-        setRtsControl(dcb, s.rtsControl);
+    dcb.fDtrControl = s.dtrControl == LineSettings::DtrControl::Enable ? DTR_CONTROL_ENABLE : DTR_CONTROL_DISABLE;
+    setRtsControl(dcb, s.rtsControl);
     dcb.fOutX = s.outX ? TRUE : FALSE;
     dcb.fInX = s.inX ? TRUE : FALSE;
-    return SetCommState(handle_, &dcb) != 0;
+    return api_.setCommState(handle_, &dcb) != 0;
 }
 
 bool Win32SerialDevice::setupQueues(std::uint32_t inQueue, std::uint32_t outQueue)
 {
-    return SetupComm(handle_, inQueue, outQueue) != 0;
+    return api_.setupComm(handle_, inQueue, outQueue) != 0;
 }
 
 bool Win32SerialDevice::setTimeouts(const SerialTimeouts& t)
@@ -132,7 +138,7 @@ bool Win32SerialDevice::setTimeouts(const SerialTimeouts& t)
     ct.ReadTotalTimeoutConstant = t.readTotalConstant;
     ct.WriteTotalTimeoutMultiplier = t.writeTotalMultiplier;
     ct.WriteTotalTimeoutConstant = t.writeTotalConstant;
-    return SetCommTimeouts(handle_, &ct) != 0;
+    return api_.setCommTimeouts(handle_, &ct) != 0;
 }
 
 bool Win32SerialDevice::read(std::uint8_t* buffer, std::size_t size, std::size_t& received)
@@ -141,7 +147,7 @@ bool Win32SerialDevice::read(std::uint8_t* buffer, std::size_t size, std::size_t
     if (size == 0)
         return true;
     DWORD n = 0;
-    const BOOL ok = ReadFile(handle_, buffer, chunk(size), &n, nullptr);
+    const BOOL ok = api_.readFile(handle_, buffer, chunk(size), &n, nullptr);
     received = n;
     return ok != 0;
 }
@@ -152,7 +158,7 @@ bool Win32SerialDevice::write(const std::uint8_t* data, std::size_t size, std::s
     if (size == 0)
         return true;
     DWORD n = 0;
-    const BOOL ok = WriteFile(handle_, data, chunk(size), &n, nullptr);
+    const BOOL ok = api_.writeFile(handle_, data, chunk(size), &n, nullptr);
     written = n;
     return ok != 0;
 }
@@ -161,7 +167,7 @@ bool Win32SerialDevice::clearError(std::uint32_t* inQueue)
 {
     DWORD errors = 0;
     COMSTAT status{};
-    if (!ClearCommError(handle_, &errors, inQueue ? &status : nullptr))
+    if (!api_.clearCommError(handle_, &errors, inQueue ? &status : nullptr))
         return false;
     if (inQueue)
         *inQueue = status.cbInQue;

@@ -1,17 +1,20 @@
-// The POSIX serial device in real time, on a pseudo-terminal pair: the device (or CSerialPort on
-// it) gets the slave path, the test plays the far end on the master. Bounds are loose; each case
-// takes < 1 s.
+// The POSIX serial device on a pseudo-terminal pair: the device (or CSerialPort on it) gets the
+// slave path, the test plays the far end on the master. In real time with loose bounds, except
+// the paced write, which runs on virtual time. Each case takes < 1 s.
 #include "platform/Platform.h"
 #include "platform/PosixSerialDevice.h"
 #include "platform/RecordingNotifier.h"
 #include "platform/SystemClock.h"
+#include "platform/VirtualClock.h"
 #include "serial/CSerialPort.h"
 #include "support/ScopedEnv.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <fcntl.h>
+#include <set>
 #include <poll.h>
 #include <tuple>
 #include <termios.h>
@@ -127,6 +130,64 @@ TEST_F(PtyLine, ReadsEndAsTheirTimeOutsSayAndAHungUpLineFailsAtOnce)
     EXPECT_FALSE(dev->read(buf, sizeof buf, received));
     EXPECT_EQ(received, 0u);
     EXPECT_LE(msSince(t0), 500) << "a hung-up line must neither wait out its time-outs nor spin";
+    // Nor can its settings be read or changed (tcgetattr fails), nor its input counted.
+    platform::LineSettings s;
+    std::uint32_t inQueue = 0;
+    EXPECT_FALSE(dev->getState(s) || dev->setState(s) || dev->clearError(&inQueue));
+}
+
+// Counts the readings of a real clock: a wait that ends early and goes round again shows as
+// many readings.
+struct CountingClock final : platform::IClock {
+    platform::SystemClock real;
+    std::atomic<int> readings{0};
+    std::int64_t nowUs() override { return ++readings, real.nowUs(); }
+    void sleepMs(std::int64_t ms) override { real.sleepMs(ms); }
+};
+
+TEST_F(PtyLine, AReadWaitsOutItsTimeOutsInWholePollsWithoutSpinning)
+{
+    CountingClock counting;
+    auto dev = platform::PosixSerialDevice::open(slave, counting);
+    ASSERT_TRUE(dev && dev->setState({}));  // raw: a byte is there to read without a line end
+    // Total limit on a silent line; gap after a first byte.
+    for (const platform::SerialTimeouts& t : {platform::SerialTimeouts{0, 0, 50, 0, 0}, platform::SerialTimeouts{30, 0, 0, 0, 0}}) {
+        ASSERT_TRUE(dev->setTimeouts(t));
+        if (t.readInterval)
+            send("a");
+        std::uint8_t buf[8];
+        std::size_t received = 0;
+        counting.readings = 0;
+        const auto t0 = Clock::now();
+        EXPECT_TRUE(dev->read(buf, sizeof buf, received));
+        EXPECT_EQ(received, t.readInterval ? 1u : 0u);
+        EXPECT_TRUE(msSince(t0) >= 29 && msSince(t0) <= 300) << msSince(t0);
+        EXPECT_LE(counting.readings, 8) << "the read went round " << counting.readings << " times";
+    }
+}
+
+TEST_F(PtyLine, EverySpeedItKnowsIsSetAndReadBackAndNoOtherIsTaken)
+{
+    auto dev = platform::PosixSerialDevice::open(slave, clock);
+    ASSERT_TRUE(dev);
+    platform::LineSettings s, got;
+    for (std::uint32_t baud : {1200u, 2400u, 4800u, 9600u, 19200u, 38400u, 57600u, 115200u, 230400u}) {
+        s.baudRate = baud;
+        EXPECT_TRUE(dev->setState(s) && dev->getState(got) && got.baudRate == baud) << baud;
+        for (std::uint32_t other : {baud - 1, baud + 1}) {
+            s.baudRate = other;
+            EXPECT_FALSE(dev->setState(s)) << other;
+        }
+        EXPECT_TRUE(dev->getState(got) && got.baudRate == baud) << "a refused speed changes nothing";
+    }
+    // A speed set from outside that it has no word for reads as 0.
+    const int observer = ::open(slave.c_str(), O_RDWR | O_NOCTTY);
+    termios t{};
+    ASSERT_TRUE(observer >= 0 && ::tcgetattr(observer, &t) == 0);
+    cfsetospeed(&t, B50);
+    ASSERT_EQ(::tcsetattr(observer, TCSANOW, &t), 0);
+    ::close(observer);
+    EXPECT_TRUE(dev->getState(got) && got.baudRate == 0);
 }
 
 TEST_F(PtyLine, OpenIsExclusiveRefusesWhatIsNoTerminalAndFollowsTheEnvironment)
@@ -183,6 +244,39 @@ TEST_F(PtyLine, AWriteGetsNoFurtherAheadOfTheLineThanTheOutputQueue)
     EXPECT_TRUE(elapsed >= 495 && elapsed <= 1500) << elapsed;
     EXPECT_TRUE(written >= 4096 + 1920 - 60 && written <= 4096u + static_cast<std::size_t>(elapsed + 1) * 3840 / 1000 + 1)
         << written;
+}
+
+TEST_F(PtyLine, SingleBytesBeyondAFullOutputQueueGoAtTheLinesPaceInFewWakeUps)
+{
+    // CSerialPort::writeByte on virtual time: 4,096 bytes fill the queue at once; the next 800
+    // follow as the line (3,840 characters a second at 38,400 bps) makes room.
+    struct Factory final : platform::ISerialDeviceFactory {
+        platform::VirtualClock time;
+        std::string path;
+        std::unique_ptr<platform::ISerialDevice> open(const std::string&) override
+        {
+            return platform::PosixSerialDevice::open(path, time);
+        }
+    } factory;
+    factory.path = slave;
+    platform::ScopedPlatform paced{{&factory.time, &factory, nullptr, nullptr}};
+    ASSERT_TRUE(port.open("COM1", 38400, 4096, 4096));
+    std::set<std::int64_t> wakeUps;
+    for (int i = 0; i < 4096 + 800; ++i) {
+        ASSERT_TRUE(port.writeByte(i)) << i;
+        const std::int64_t us = factory.time.nowUs();
+        const std::int64_t carried = us * 3840 / 1'000'000;
+        ASSERT_TRUE(i + 1 - carried <= 4096 && (i >= 4096 || us == 0)) << "byte " << i << " at " << us << " us";
+        wakeUps.insert(us);
+    }
+    const std::int64_t lineTimeUs = 800 * 1'000'000 / 3840;  // 208,333 us
+    EXPECT_TRUE(factory.time.nowUs() >= lineTimeUs && factory.time.nowUs() <= lineTimeUs + 6000) << factory.time.nowUs();
+    // Held back, the writer wakes each time some 4 ms of line time (16 characters) have freed
+    // room, late by at most the rounding to whole milliseconds: never once per character, and
+    // never so late that the queue runs dry.
+    for (auto at = std::next(wakeUps.begin()); std::next(at) != wakeUps.end(); ++at)
+        EXPECT_TRUE(*std::next(at) - *at >= 4000 && *std::next(at) - *at <= 6000) << *at << " to " << *std::next(at);
+    EXPECT_EQ(port.writeErrorCount, 0);
 }
 
 TEST_F(PtyLine, WriteByteWaitsOutAShortCtsHoldAndFailsOnlyWhenHeldPastItsBudget)

@@ -1,7 +1,8 @@
 // CSerialPort on the simulated line under virtual time: the settings and messages of open, the
 // time-outs each transfer installs (seen as the exact time each one takes), the write-error
 // count, and the console line helpers. The virtual-time tests of everything above rely on these
-// time-out semantics being those of the real device.
+// time-out semantics being those of the real device. Then on a recording device: the calls each
+// operation makes, in order, with the exact time-out set it installs.
 #include "platform/Platform.h"
 #include "platform/RecordingNotifier.h"
 #include "platform/VirtualClock.h"
@@ -11,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -95,9 +97,7 @@ TEST_F(SimPort, WritesKeepTheirBudgetAndCountTheirFailures)
         port.writeByte(i);
     EXPECT_EQ(port.bytesAvailable(), 0);
     EXPECT_FALSE(port.writeByte(0));
-    EXPECT_EQ(port.bytesAvailable(), -2);  // once, and the count starts again
-    EXPECT_EQ(port.writeErrorCount, 0);
-    EXPECT_EQ(port.bytesAvailable(), 0);
+    EXPECT_EQ(port.bytesAvailable(), -2);  // once, and the count starts again (RecordedPort)
     EXPECT_FALSE(port.writeByte(1));
     line.setFaults({});
     EXPECT_TRUE(port.writeByte(3));  // a success neither counts nor resets
@@ -181,6 +181,94 @@ TEST_F(SimPort, ReadByteWaitsExactlyItsTimeout)
     port.close();  // a closed port has nothing and reads nothing
     EXPECT_EQ(port.bytesAvailable(), 0);
     EXPECT_EQ(port.readByte(1), -2);
+}
+
+// Writes down every call it gets; answers as told.
+struct RecordingDevice final : platform::ISerialDevice {
+    std::vector<std::string>& calls;
+    const bool &clearFails, &writeFails;
+    RecordingDevice(std::vector<std::string>& c, const bool& cf, const bool& wf) : calls(c), clearFails(cf), writeFails(wf) {}
+    ~RecordingDevice() override { calls.push_back("close"); }
+    bool note(const std::string& call) { return calls.push_back(call), true; }
+    bool getState(LineSettings&) override { return note("getState"); }
+    bool setState(const LineSettings& s) override { return note("setState " + std::to_string(s.baudRate)); }
+    bool setupQueues(std::uint32_t in, std::uint32_t out) override
+    {
+        return note("queues " + std::to_string(in) + " " + std::to_string(out));
+    }
+    bool setTimeouts(const platform::SerialTimeouts& t) override
+    {
+        std::string text = "timeouts";
+        for (std::uint32_t v : {t.readInterval, t.readTotalMultiplier, t.readTotalConstant, t.writeTotalMultiplier, t.writeTotalConstant})
+            text += " " + std::to_string(v);
+        return note(text);
+    }
+    bool read(std::uint8_t* buffer, std::size_t size, std::size_t& received) override
+    {
+        buffer[0] = 0xC8, received = 1;
+        return note("read " + std::to_string(size));
+    }
+    bool write(const std::uint8_t*, std::size_t size, std::size_t& written) override
+    {
+        written = writeFails ? 0 : size;
+        return note("write " + std::to_string(size)) && !writeFails;
+    }
+    bool clearError(std::uint32_t* inQueue) override
+    {
+        if (inQueue)
+            *inQueue = 37;
+        return note(inQueue ? "clearError" : "clearError, no count") && !clearFails;
+    }
+};
+
+struct RecordedPort : ::testing::Test, platform::ISerialDeviceFactory {
+    std::vector<std::string> calls;
+    bool clearFails = false, writeFails = false;
+    platform::VirtualClock clock;
+    platform::RecordingNotifier notifier;
+    platform::ScopedPlatform scope{{&clock, this, &notifier, nullptr}};
+    CSerialPort port;
+    std::unique_ptr<platform::ISerialDevice> open(const std::string& name) override
+    {
+        calls.push_back("open " + name);
+        return std::make_unique<RecordingDevice>(calls, clearFails, writeFails);
+    }
+};
+
+TEST_F(RecordedPort, EachOperationMakesItsCallsWithItsOwnTimeOuts)
+{
+    std::string text;
+    const struct {
+        const char* name;
+        std::function<int()> run;
+        int result;
+        std::vector<std::string> calls;
+    } cases[] = {
+        {"open", [&] { return int{port.open("COM2", 115200, 4096, 2048)}; }, 1,
+         {"open COM2", "getState", "queues 4096 2048", "setState 115200", "clearError, no count"}},
+        {"writeText", [&] { return int{port.writeText("AT{Z}\r")}; }, 1, {"timeouts 0 0 0 10 10", "write 6"}},
+        {"readText", [&] { return int{port.readText(text)}; }, 1, {"timeouts 200 3 500 0 0", "read 4096"}},
+        {"writeByte", [&] { return int{port.writeByte(0x18)}; }, 1, {"timeouts 0 0 0 10 50", "write 1"}},
+        {"readByte", [&] { return port.readByte(250); }, 0xC8, {"timeouts 0 250 0 0 0", "read 1"}},
+        {"bytesAvailable", [&] { return port.bytesAvailable(); }, 37, {"clearError"}},
+        {"bytesAvailable, ClearCommError failing", [&] { return clearFails = true, port.bytesAvailable(); }, 0, {"clearError"}},
+        {"bytesAvailable after 301 failed writes", [&] {
+             writeFails = true;
+             for (int i = 0; i < 301; ++i)
+                 port.writeByte(i);
+             calls.clear();
+             return port.bytesAvailable();
+         }, -2, {}},
+        {"bytesAvailable once more", [&] { return port.bytesAvailable(); }, 0, {"clearError"}},
+        {"close", [&] { return port.close(), 0; }, 0, {"close"}},
+    };
+    for (const auto& c : cases) {
+        calls.clear();
+        EXPECT_EQ(c.run(), c.result) << c.name;
+        EXPECT_EQ(calls, c.calls) << c.name;
+    }
+    EXPECT_TRUE(notifier.boxes().empty());
+    EXPECT_EQ(clock.nowUs(), 0) << "no operation waits of its own";
 }
 
 TEST(LastLine, KeepsTheLastCarriageReturnLineTrimmed)
