@@ -119,7 +119,7 @@ TEST_F(DeviceTree, WhatAFabricatedTreeHoldsCannotHangOrBreakTheReaders)
     const auto ports = d.ports();
     ASSERT_EQ(ports.size(), 2u);
     EXPECT_EQ(ports[0].product, "");
-    EXPECT_EQ(ports[0].manufacturer, std::string(256, 'M'));
+    EXPECT_EQ(ports[0].manufacturer, std::string(512, 'M'));
     const auto holders = d.holders("/dev/ttyUSB0");
     ASSERT_EQ(holders.size(), 1u);
     EXPECT_EQ(holders[0].command, "kept");
