@@ -1,6 +1,8 @@
 // Mapping COM1/COM2 onto the serial ports found, describing them, and explaining a failed open,
-// on a fabricated /sys, /dev and /proc (support/FakeDeviceTree.h). What is found for each port
-// shows in upgrade-cli's port list (tests/cli).
+// on a fabricated /sys, /dev and /proc (support/FakeDeviceTree.h); what such a tree may hold that
+// must neither hang the readers nor reach the operator's terminal; and an upgrade run that stays
+// on its adapter while others come and go. What is found for each port shows in upgrade-cli's
+// port list (tests/cli).
 #include "platform/PortDiagnosis.h"
 #include "platform/PrintableText.h"
 #include "platform/SerialDeviceFactory.h"
