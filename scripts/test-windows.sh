@@ -119,19 +119,23 @@ for exe in "$out"/tarvel/tests/*_tests.exe; do
 done
 
 echo "== upgrade-cli.exe upgrades tarvel-sim on COM1"
-mkdir -p "$run/sample"
-head -c 16384 /dev/urandom > "$run/sample/tarvelboot.dmf"
-head -c 131072 /dev/urandom > "$run/sample/tarvel.dmf"
+# The firmware lies in a folder whose name has a letter outside ASCII that the ANSI code page
+# holds (0xEF in cp1252): the program gets the path in that code page and must open, size and
+# send the files by it. Wine reads the Unix name as UTF-8 only in a UTF-8 locale.
+sample="$run/Fïrmware"
+mkdir -p "$sample"
+head -c 16384 /dev/urandom > "$sample/tarvelboot.dmf"
+head -c 131072 /dev/urandom > "$sample/tarvel.dmf"
 status=0
-timeout 600 wine "$cli" -y -o COM1 -b "Z:$run/sample/tarvelboot.dmf" -c "Z:$run/sample/tarvel.dmf" || status=$?
+LC_ALL=C.UTF-8 timeout 600 wine "$cli" -y -o COM1 -b "Z:$sample/tarvelboot.dmf" -c "Z:$sample/tarvel.dmf" || status=$?
 echo "upgrade-cli.exe exit status: $status"
 sleep 0.5
 stop_all
 echo "-- what the virtual module did ($run/com1.log)"
 cat "$run/com1.log"
 if [ "$status" -eq 0 ] &&
-   cmp "$run/sample/tarvelboot.dmf" "$run/received/tarvelboot.dmf" &&
-   cmp "$run/sample/tarvel.dmf" "$run/received/tarvel.dmf"; then
+   cmp "$sample/tarvelboot.dmf" "$run/received/tarvelboot.dmf" &&
+   cmp "$sample/tarvel.dmf" "$run/received/tarvel.dmf"; then
   echo "The module received both files intact."
   passed=$((passed + 1))
 else

@@ -6,6 +6,8 @@
 // so access() knows only whether the port exists.
 #include "platform/SerialPortDiscovery.h"
 
+#include "platform/PrintableText.h"
+
 #include <windows.h>
 
 #include <algorithm>
@@ -82,7 +84,7 @@ SerialPortDiscovery::Scan SerialPortDiscovery::scan() const
         SerialPortInfo p;
         p.name = name;
         p.device = kDevicePrefix + name;
-        p.driver = targetOf(name);
+        p.driver = printable(targetOf(name));  // a driver's own text: shown, never obeyed
         s.usable.push_back(p);
     }
     std::sort(s.usable.begin(), s.usable.end(),
