@@ -269,14 +269,12 @@ Plan draw(std::uint64_t seed)
 //   an upgrade makes at most 1 + 4 such scans (erase or prepare, then each start of a download),
 //   plus the fixed waits: login 10.05 s, restart 8.5 s, the commands' own 10 + 3 + 3 + 3 s, and
 //   the worker's 1 + 15 + 1 s;
-//   transfer: ten header reads while waiting for ZRINIT, each ending at the garbage limit
-//   (1400 + baud bytes) or 10 s of silence; when the download command was lost the module is
-//   still in command mode, and its only bytes are the 31 of "Remaining in AT command mode."
-//   every 5 s, so a read can last (1400 + baud) / 31 x 5 s (6,420 s at 38,400 bps, 18,806 s at
-//   115,200 bps, the module's bytes then garbled); then the file twice over
-//   per fault drawn (a resend from the start after each), every byte escaped (2 character
-//   times) plus 100 ms per subpacket, with a 10 s header wait for every 1024 bytes (a ZCRCW
-//   with buffer lengths up to 1024), and 10 x 10 s for the ZFILE, ZEOF and ZFIN exchanges;
+//   transfer: every header read ends within its hunt limit, twice the line time of the garbage
+//   limit (1400 + baud bytes) plus one 10 s byte wait (30.7 s at 38,400 bps, 30.1 s at 115,200);
+//   ten of them while waiting for ZRINIT, ten each at most for the offers, the ZEOF and the ZFIN;
+//   then the file twice over per fault drawn (a resend from the start after each), every byte
+//   escaped (2 character times), with a hunt for every 1024 bytes (a ZCRCW with buffer lengths
+//   up to 1024, or a resend asked for) and 100 ms of listening per subpacket;
 //   plus the held-back time of every stall and of CTS off, once for each transfer.
 std::int64_t boundUs(const Plan& p)
 {
@@ -284,11 +282,11 @@ std::int64_t boundUs(const Plan& p)
     const std::int64_t console = 5 * scan + 10'050'000 + 8'500'000 + 19'000'000 + 17'000'000;
     const std::int64_t usPerChar = p.fast ? 87 : 260;
     auto transfer = [&](std::size_t size) {
+        const std::int64_t baud = p.fast ? 115'200 : 38'400;
+        const std::int64_t hunt = 2 * (1400 + baud) * (10'000'000 / baud) + 10'000'000;
         const std::int64_t n = static_cast<std::int64_t>(size);
-        const std::int64_t once = 2 * n * usPerChar + (n / 1024 + 2) * (100'000 + 10'000'000);
-        const std::int64_t garbage = 1400 + (p.fast ? 115'200 : 38'400);
-        const std::int64_t init = 10 * ((garbage + 30) / 31 * 5'000'000 + 10'000'000);
-        return init + static_cast<std::int64_t>(2 * (p.faults.size() + 1)) * once + 100'000'000;
+        const std::int64_t once = 2 * n * usPerChar + (n / 1024 + 2) * (100'000 + hunt);
+        return 40 * hunt + static_cast<std::int64_t>(2 * (p.faults.size() + 1)) * once;
     };
     return console + transfer(p.boot.size()) + transfer(p.code.size()) + 2 * p.extraUs;
 }

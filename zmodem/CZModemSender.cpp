@@ -1,6 +1,7 @@
 #include "zmodem/CZModemSender.h"
 
 #include "platform/ISerialDevice.h"
+#include "platform/Platform.h"
 #include "zmodem/CCrc16.h"
 #include "zmodem/CCrc32.h"
 #include "zmodem/ZModemDefs.h"
@@ -337,6 +338,11 @@ int CZModemSender::receiveHeader(std::uint8_t* header)
     if (baud < 19200)
         baud = 19200;
     std::int64_t garbageLeft = 1400 + static_cast<std::int64_t>(baud);
+    // The garbage limit also ends a hunt that lasts twice as long as that many bytes take on the
+    // line, plus one byte's wait: counted in bytes alone, a console that prints one line every few
+    // seconds (the module back in its command mode) would hold one hunt for hours.
+    const std::int64_t huntStartUs = platform::clock().nowUs();
+    const std::int64_t huntLimitUs = 2 * garbageLeft * (10'000'000 / static_cast<std::int64_t>(baud)) + kByteMs * 1000LL;
 
     enum class Step { Restart, Hunt, Pad, Kind, Cancel, Garbage };
     Step step = Step::Restart;
@@ -409,7 +415,7 @@ int CZModemSender::receiveHeader(std::uint8_t* header)
             break;
         }
         case Step::Garbage:
-            if (--garbageLeft <= 0)
+            if (--garbageLeft <= 0 || platform::clock().nowUs() - huntStartUs > huntLimitUs)
                 return GARBAGE_LIMIT;
             step = Step::Restart;
             break;
