@@ -99,6 +99,17 @@ struct ModuleConfig {
     int refuseTransfers = 0;
     // From this time on the module says nothing more (it hangs, or the cable was pulled).
     std::int64_t hangAtUs = std::numeric_limits<std::int64_t>::max();
+    // The module restarts by itself (a watchdog, a power dip) once download number
+    // restartInDownload (from 1) has brought restartAfterBytes bytes: the receiver is dropped
+    // and the boot runs as after "reboot". 0 = never.
+    int restartInDownload = 0;
+    std::int64_t restartAfterBytes = 0;
+    // Answers number replyFaultFrom (from 0, counting every text the console says) to
+    // replyFaultFrom + replyFaultCount - 1 reach the host damaged in the way replyFault says.
+    enum class ReplyFault { None, Cut, Garble, Repeat };
+    ReplyFault replyFault = ReplyFault::None;
+    int replyFaultFrom = 0;
+    int replyFaultCount = 0;
 
     // --- download ---
     // Makes the ZModem receiver of a download; empty = bytes are swallowed for noReceiverDownloadUs.

@@ -53,6 +53,15 @@ std::string SimLine::hostTextSince(std::int64_t atUs) const
     return s;
 }
 
+bool SimLine::recordWrite(std::uint8_t b, std::int64_t atUs)
+{
+    writes_.push_back({atUs, b});
+    if (faults_.hangupAfterHostBytes < 0 || static_cast<std::int64_t>(writes_.size()) < faults_.hangupAfterHostBytes)
+        return true;
+    faults_.failRead = faults_.failWrite = faults_.failOpen = true;
+    return false;
+}
+
 void SimLine::clearRecords()
 {
     std::lock_guard lock(mutex_);

@@ -30,6 +30,13 @@ struct LineFaults {
     bool failRead = false;
     bool failWrite = false;
     bool stallWrites = false;     // CTS never comes: writes time out having sent nothing
+    // CTS held off from ctsOffFromUs until ctsOffUntilUs: a write in that time waits for it
+    // (within its time-out) and goes on when it comes back.
+    std::int64_t ctsOffFromUs = -1;
+    std::int64_t ctsOffUntilUs = -1;
+    // The line hangs up (an adapter pulled out) once the host has written this many bytes:
+    // from then on reads, writes and opens fail. -1 = never.
+    std::int64_t hangupAfterHostBytes = -1;
 };
 
 class SimLine {
@@ -63,7 +70,9 @@ public:
     std::uint32_t hostBaud = 0;
     platform::LineSettings settings;
     std::uint32_t inQueue = 0, outQueue = 0;  // the driver queue sizes last asked for
-    void recordWrite(std::uint8_t b, std::int64_t atUs) { writes_.push_back({atUs, b}); }
+    // Records one host byte; false when the line hangs up with it (see hangupAfterHostBytes).
+    // Called with mutex() held.
+    bool recordWrite(std::uint8_t b, std::int64_t atUs);
     void recordOpen(std::uint32_t baud) { opens_.push_back(baud); }
 
 private:

@@ -136,13 +136,27 @@ bool SimSerialDevice::write(const std::uint8_t* data, std::size_t size, std::siz
     }
     const std::int64_t perByte = pacing ? TimedByteQueue::usPerByteAt(line_.hostBaud) : 0;
     const bool match = speedsMatch();
+    const std::int64_t start = clock.nowUs();
     for (std::size_t i = 0; i < size; ++i) {
+        const std::int64_t now0 = clock.nowUs();
+        if (now0 >= f.ctsOffFromUs && now0 < f.ctsOffUntilUs) {
+            // Without CTS the byte waits; the write's time-out (if any) may come first.
+            const std::int64_t total =
+                static_cast<std::int64_t>(timeouts_.writeTotalMultiplier) * static_cast<std::int64_t>(size) +
+                timeouts_.writeTotalConstant;
+            if (total > 0 && start + total * 1000 < f.ctsOffUntilUs) {
+                clock.advanceToUs(start + total * 1000);
+                return true;
+            }
+            clock.advanceToUs(f.ctsOffUntilUs);
+        }
         if (perByte > 0)
             clock.advanceUs(perByte);
         const std::int64_t now = clock.nowUs();
         line_.peer().advance(now);
         const std::uint8_t b = match ? data[i] : SimSerialDevice::garble(data[i]);
-        line_.recordWrite(data[i], now);
+        if (!line_.recordWrite(data[i], now))
+            return false;  // hung up: this byte never left
         line_.peer().receive(&b, 1, now);
         ++written;
     }

@@ -111,6 +111,17 @@ void VirtualModule::receive(const std::uint8_t* data, std::size_t n, std::int64_
                 refuseDownload(nowUs);
                 return;
             }
+            if (session_ && cfg_.restartInDownload == stats_.downloads + stats_.fastDownloads &&
+                downloadBytes_ + static_cast<std::int64_t>(n - i) >= cfg_.restartAfterBytes) {
+                // The receiver takes the bytes before the restart point, then the module is gone.
+                const auto before = static_cast<std::size_t>(std::max<std::int64_t>(cfg_.restartAfterBytes - downloadBytes_, 0));
+                session_->receive(data + i, before, nowUs);
+                ++stats_.restartsInDownload;
+                session_.reset();
+                beginRestart(nowUs);
+                return;
+            }
+            downloadBytes_ += static_cast<std::int64_t>(n - i);
             if (session_) {
                 session_->receive(data + i, n - i, nowUs);
                 if (session_->finished())
@@ -530,6 +541,7 @@ void VirtualModule::beginDownload(bool fast, std::int64_t nowUs)
         ++stats_.downloads;
     state_ = State::Receiving;
     fastDownload_ = fast;
+    downloadBytes_ = 0;
     lineBuffer_.clear();
     setTimer(Timer::None, 0);
     refusing_ = stats_.downloads + stats_.fastDownloads <= cfg_.refuseTransfers;
@@ -580,6 +592,27 @@ void VirtualModule::say(const std::string& text, std::int64_t atUs, bool chunked
     if (cfg_.silent || text.empty() || atUs >= cfg_.hangAtUs)
         return;
     said_ += text;
+    const int answer = answers_++;
+    if (cfg_.replyFault != ModuleConfig::ReplyFault::None && answer >= cfg_.replyFaultFrom &&
+        answer - cfg_.replyFaultFrom < cfg_.replyFaultCount) {
+        std::string damaged = text;
+        switch (cfg_.replyFault) {
+        case ModuleConfig::ReplyFault::Cut:
+            damaged.resize((damaged.size() + 1) / 2);
+            break;
+        case ModuleConfig::ReplyFault::Garble:
+            for (std::size_t i = static_cast<std::size_t>(answer) % 3; i < damaged.size(); i += 3)
+                damaged[i] = static_cast<char>(damaged[i] ^ 0x21);
+            break;
+        case ModuleConfig::ReplyFault::Repeat:
+            damaged += text;
+            break;
+        case ModuleConfig::ReplyFault::None:
+            break;
+        }
+        out_.push(reinterpret_cast<const std::uint8_t*>(damaged.data()), damaged.size(), atUs, usPerByte());
+        return;
+    }
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
     const std::int64_t perByte = usPerByte();
     if (chunked && cfg_.chunkAt > 0) {

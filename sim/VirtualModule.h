@@ -36,6 +36,7 @@ struct ModuleStats {
     int fastDownloads = 0;      // AT{.}
     int downloadsFinished = 0;  // receive session over (or swallow time up)
     int downloadsRefused = 0;   // cancelled at the sender's first bytes (refuseTransfers)
+    int restartsInDownload = 0; // downloads cut by a restart of the module's own (restartInDownload)
 };
 
 class VirtualModule final : public ILinePeer {
@@ -137,6 +138,8 @@ private:
     bool lastRefused_ = false;   // the download that just ended was refused
     std::unique_ptr<IReceiveSession> session_;
     int chatterCount_ = 0;
+    int answers_ = 0;                   // texts said so far (for the reply faults)
+    std::int64_t downloadBytes_ = 0;    // bytes of the current download (for a restart in it)
     ModuleStats stats_;
     std::string received_;
     std::string said_;

@@ -605,6 +605,21 @@ void ZModemReceiver::onFileData(int frameEnd)
         requestResend(static_cast<std::uint32_t>(to));
         return;
     }
+    if (opt_.strayAt >= 0 && !straySent_ && size >= opt_.strayAt) {
+        straySent_ = true;
+        if (opt_.strayType == ZSKIP) {
+            // Declining the file is the receiver's to do at any time: it is recorded as such.
+            store_->modifyFile(*file_, [](ReceivedFile& f) { f.skipped = true; });
+            file_.reset();
+            hunt();
+            sendHeader(ZSKIP, opt_.strayPosition);
+            return;
+        }
+        if (opt_.strayType >= 0)
+            sendHeader(opt_.strayType, opt_.strayPosition);
+        else if (!lastHeader_.empty())
+            sendRaw(lastHeader_);
+    }
     if (opt_.xoffAt > 0 && size >= nextXoffAt_ && xonAtUs_ == TimedByteQueue::kNever) {
         sendRaw(std::string(1, static_cast<char>(XOFF)));
         store_->addEvent(">XOFF");
@@ -642,6 +657,8 @@ void ZModemReceiver::sendZrinit()
     appendHexHeader(wire, ZRINIT, h);
     lastHeader_ = wire;
     sendRaw(opt_.replyNoise + wire);
+    if (opt_.answerTwice)
+        sendRaw(wire);
     store_->addEvent(">ZRINIT");
 }
 
@@ -653,6 +670,8 @@ void ZModemReceiver::sendHeader(int type, std::uint32_t value)
     appendHexHeader(wire, type, h);
     lastHeader_ = wire;
     sendRaw(opt_.replyNoise + wire);
+    if (opt_.answerTwice)
+        sendRaw(wire);
     store_->addEvent(std::string(">") + typeName(type) + " " + std::to_string(value));
 }
 

@@ -94,6 +94,13 @@ struct ZModemReceiverOptions {
     int cancelBytes = 8;               //   CAN bytes (5 or more also end the session)
     std::int64_t xoffAt = -1;          // once this many data bytes have arrived, send XOFF and,
     std::int64_t xoffPauseUs = 1'000'000;  // this much later, XON (repeats every xoffAt bytes)
+    // Once this many data bytes have arrived, one header nobody asked for: strayType with
+    // strayPosition (a ZRPOS or ZACK for a wrong position, ZSKIP, ZFERR, ZCAN, ...), or with
+    // strayType -1 the last header sent once more (a stale one).
+    std::int64_t strayAt = -1;
+    int strayType = -1;
+    std::uint32_t strayPosition = 0;
+    bool answerTwice = false;          // every header it sends goes out twice
     ReceiverStage silentFrom = ReceiverStage::Never;
     std::string replyNoise;            // bytes sent before every header the receiver sends
     std::int64_t replyDelayUs = 0;     // think time before each answer
@@ -165,6 +172,7 @@ private:
     bool rewound_ = false;
     bool skipSent_ = false;
     bool cancelSent_ = false;
+    bool straySent_ = false;
     std::int64_t nextXoffAt_ = -1;
     int offersSeen_ = 0;
     bool challengePending_ = false;

@@ -22,6 +22,10 @@ constexpr int kAfterZrinitMs = 5000;  // bytes after a ZRINIT that answered ZFIL
 constexpr int kBlock = 1024;
 constexpr int kHeaderLength = 4;
 constexpr int kInitHeaders = 10;
+// Answers in a row that move nothing on (a header answered with ZNAK, an offer, ZEOF or ZFIN
+// sent again): a receiver that keeps repeating itself would otherwise hold the transfer for good.
+constexpr int kMaxRepeats = 10;
+constexpr int kMaxResyncs = 12;
 constexpr std::int32_t kReportEvery = 4096;
 
 bool isXoff(int c)
@@ -335,6 +339,11 @@ int CZModemSender::receiveHeader(std::uint8_t* header)
     if (baud < 19200)
         baud = 19200;
     std::int64_t garbageLeft = 1400 + static_cast<std::int64_t>(baud);
+    // The garbage limit also ends a hunt that lasts twice as long as that many bytes take on the
+    // line, plus one byte's wait: counted in bytes alone, a console that prints one line every few
+    // seconds (the module back in its command mode) would hold one hunt for hours.
+    const std::int64_t huntStartUs = platform::clock().nowUs();
+    const std::int64_t huntLimitUs = 2 * garbageLeft * (10'000'000 / static_cast<std::int64_t>(baud)) + kByteMs * 1000LL;
 
     enum class Step { Restart, Hunt, Pad, Kind, Cancel, Garbage };
     Step step = Step::Restart;
@@ -407,7 +416,7 @@ int CZModemSender::receiveHeader(std::uint8_t* header)
             break;
         }
         case Step::Garbage:
-            if (--garbageLeft <= 0)
+            if (--garbageLeft <= 0 || platform::clock().nowUs() - huntStartUs > huntLimitUs)
                 return GARBAGE_LIMIT;
             step = Step::Restart;
             break;
@@ -565,7 +574,11 @@ int CZModemSender::offerFile(const std::string& path)
     bool crcAnswered = false;
     std::int32_t crcPosition = 0;
     std::uint32_t crcValue = 0;
-    for (;;) {
+    for (int offers = 0;; ++offers) {
+        if (offers > kMaxRepeats) {
+            closeFile();
+            return -1;
+        }
         storePosition(0);
         sendBinaryHeader(kHeaderLength, ZFILE, txHeader);
         sendDataSubpacket(txBuffer, infoLength, ZCRCW);
@@ -615,6 +628,7 @@ int CZModemSender::offerFile(const std::string& path)
             case ZABORT:
             case ZFIN:
             case ZCAN:
+            case ZFERR:
                 closeFile();
                 return -1;
             default:
@@ -628,6 +642,18 @@ int CZModemSender::offerFile(const std::string& path)
 int CZModemSender::streamFileData()
 {
     int junk = 0;
+    int eofRepeats = 0;
+    // Resends asked for at one position without any progress past it: a line that spoils every
+    // frame the same way would otherwise be resent to for ever.
+    std::int32_t resyncAt = -1;
+    int resyncsThere = 0;
+    auto stuck = [&] {
+        if (txPosition != resyncAt) {
+            resyncAt = txPosition;
+            resyncsThere = 0;
+        }
+        return ++resyncsThere > kMaxResyncs;
+    };
     std::int32_t lastReported = 0;
     std::int64_t windowLeft = 0;
     int r = 0;
@@ -686,6 +712,10 @@ int CZModemSender::streamFileData()
                     answered = true;
                 } else {
                     ++junk;
+                    // Nothing came although the port said there was (a line that hung up, or
+                    // the write-failure signal): listening on would never end.
+                    if (c < 0)
+                        break;
                 }
             }
             if (answered)
@@ -704,12 +734,21 @@ int CZModemSender::streamFileData()
         case Step::Act:
             switch (r) {
             case ZRINIT:
-                return 0;
+                // Before the ZEOF the file cannot be complete at the receiver: a receiver back at
+                // its start (restarted, or a stale header) has not got it, so this is no success.
+                closeFile();
+                return -1;
             case ZACK:
             case ZRPOS: {
+                if (r == ZRPOS && stuck()) {
+                    closeFile();
+                    return -1;
+                }
                 bool again = false;
                 while (port->bytesAvailable() != 0) {
                     const int c = port->readByte(kShortMs);
+                    if (c < 0)
+                        break;  // nothing there after all: draining on would never end
                     if (isXoff(c)) {
                         port->readByte(kByteMs);
                     } else if (c == CAN || c == ZPAD) {
@@ -730,6 +769,10 @@ int CZModemSender::streamFileData()
             break;
 
         case Step::EndOfFile:
+            if (++eofRepeats > kMaxRepeats) {
+                closeFile();
+                return -1;
+            }
             storePosition(txPosition);
             sendBinaryHeader(kHeaderLength, ZEOF, txHeader);
             r = waitSync(false);
@@ -739,6 +782,10 @@ int CZModemSender::streamFileData()
             case ZACK:
                 break;  // ZEOF again
             case ZRPOS:
+                if (stuck()) {
+                    closeFile();
+                    return -1;
+                }
                 step = Step::NewFrame;
                 break;
             case ZSKIP:
@@ -754,13 +801,14 @@ int CZModemSender::streamFileData()
 
 int CZModemSender::waitSync(bool acceptAnyAck)
 {
-    for (;;) {
+    for (int unexpected = 0; unexpected <= kMaxRepeats;) {
         const int type = receiveHeader(rxHeader);
         switch (type) {
         case TIMEOUT:
         case ZABORT:
         case ZFIN:
         case ZCAN:
+        case ZFERR:
             return -1;
         case ZRINIT:
         case ZSKIP:
@@ -780,16 +828,18 @@ int CZModemSender::waitSync(bool acceptAnyAck)
             return ZRPOS;
         default:
             sendBinaryHeader(kHeaderLength, ZNAK, txHeader);
+            ++unexpected;
             break;
         }
     }
+    return -1;
 }
 
 void CZModemSender::finishTransfer()
 {
     storePosition(0);
     sendHexHeader(kHeaderLength, ZFIN, txHeader);
-    for (;;) {
+    for (int repeats = 0; repeats < kMaxRepeats; ++repeats) {
         const int type = receiveHeader(rxHeader);
         if (type == TIMEOUT || type == ZCAN)
             return;

@@ -113,6 +113,9 @@ TEST_F(FramingTest, ReadsDecodeCheckAndTimeOut)
         {Header, "\x18\x18x\x18\x18\x18", TIMEOUT},  // any other byte starts the count afresh
         {Header, Bytes("\x18\0\x18\x18\x18\x18", 6), TIMEOUT},  // a NUL too
         {Header, "\x18k", ERROR, 100'000},
+        // A line every few seconds and never a header (found by fault_campaign, seed 383): the hunt
+        // ends once it has lasted 2 x 39,800 character times + 10 s, not after 39,800 bytes.
+        {Header, Bytes(8, 'x'), GARBAGE_LIMIT, 35'000'000, 5'000'000},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.in));

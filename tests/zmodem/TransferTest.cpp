@@ -262,6 +262,15 @@ TEST_F(TransferTest, FailuresAreReportedInOrderAndNothingFollows)
          [&](std::int64_t) { EXPECT_EQ(count("<OO"), 0); }},
         {"ZEOF unanswered", receiver([](auto& o) { o.silentFrom = sim::ReceiverStage::Eof; }, 3000), {kFailed},
          [&](std::int64_t) { EXPECT_EQ(count("<ZFIN 0"), 0); }},
+        // Found by fault_campaign (seeds 19, 102, 294): a ZRINIT before the ZEOF is no success;
+        // a ZFERR, which the receiver repeats on every ZNAK, ends the transfer; so does a line
+        // that spoils every frame at the same place.
+        {"ZRINIT in mid-stream", receiver([](auto& o) { o.strayAt = 3000, o.strayType = ZRINIT; }, 9000), {kFailed},
+         [&](std::int64_t) { EXPECT_EQ(count("<ZFIN 0"), 0); }},
+        {"ZFERR", receiver([](auto& o) { o.strayAt = 974, o.strayType = ZFERR, o.strayPosition = 1; }, 2000), {kFailed},
+         [&](std::int64_t) { EXPECT_EQ(count("<ZNAK 0"), 0); }},
+        {"every frame spoilt", receiver([](auto& o) { o.corruptEvery = 300, o.bufferLength = 1; }, 2383), {kFailed},
+         [&](std::int64_t) { EXPECT_EQ(onlyFile().resyncs, 13); }},
         outside(0xFFFFFFF0u, false), outside(0x80000000u, false), outside(101u, false), outside(999999u, true),
         outside(0xFFFFFFFFu, true),
         {"path too long", [&] { return pathOfLength(1012); },

@@ -1,0 +1,63 @@
+#pragma once
+// ChunkedPeer: the far end of a simulated line for the fuzz targets, speaking the fuzz input.
+// The input is a series of chunks, each one byte of length L, one byte of delay D and L bytes.
+// Each message of the host (a byte written more than 1 ms after the one before it) releases
+// the next chunk, D x 10 ms after that byte, its bytes one character time (260 us) apart. So
+// each thing the program sends can be answered by whatever the input holds, and a drained
+// input leaves a silent line.
+
+#include "sim/ILinePeer.h"
+
+#include <cstddef>
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace fuzz {
+
+class ChunkedPeer final : public sim::ILinePeer {
+public:
+    ChunkedPeer(const std::uint8_t* data, std::size_t size)
+    {
+        while (size >= 2) {
+            const std::size_t n = std::min<std::size_t>(data[0], size - 2);
+            chunks_.push_back({data[1] * 10'000LL, std::string(reinterpret_cast<const char*>(data + 2), n)});
+            data += 2 + n;
+            size -= 2 + n;
+        }
+    }
+
+    void advance(std::int64_t) override {}
+    void receive(const std::uint8_t* data, std::size_t n, std::int64_t nowUs) override
+    {
+        host.append(reinterpret_cast<const char*>(data), n);
+        if (n > 0 && nowUs - lastHostUs_ > 1000)
+            release(nowUs);
+        lastHostUs_ = nowUs;
+    }
+    std::int64_t nextEventUs() const override { return sim::TimedByteQueue::kNever; }
+    sim::TimedByteQueue& output() override { return out_; }
+
+    std::string host;  // every byte the host wrote
+
+private:
+    struct Chunk {
+        std::int64_t delayUs;
+        std::string bytes;
+    };
+    void release(std::int64_t nowUs)
+    {
+        if (next_ >= chunks_.size())
+            return;
+        const Chunk& c = chunks_[next_++];
+        out_.push(reinterpret_cast<const std::uint8_t*>(c.bytes.data()), c.bytes.size(), nowUs + c.delayUs, 260);
+    }
+
+    std::vector<Chunk> chunks_;
+    std::size_t next_ = 0;
+    std::int64_t lastHostUs_ = -1'000'000;
+    sim::TimedByteQueue out_;
+};
+
+}  // namespace fuzz
