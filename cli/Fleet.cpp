@@ -271,7 +271,9 @@ int runFleet(const UpgradeSettings& choices, const FleetOptions& options, FleetC
         for (Active& a : active)
             if (a.handle && !a.stopping && now - view.lastEventUs(a.row) > options.silenceLimitMs * 1000) {
                 a.stopping = true;
-                view.stopping(a.row, "no sign of life for " + std::to_string(options.silenceLimitMs / 1000) + " s");
+                view.stopping(a.row, "no sign of life for " + (options.silenceLimitMs % 1000 == 0
+                                                                      ? std::to_string(options.silenceLimitMs / 1000) + " s"
+                                                                      : std::to_string(options.silenceLimitMs) + " ms"));
                 a.handle->kill();
             }
         for (auto it = active.begin(); it != active.end();) {
