@@ -33,7 +33,9 @@ private:
         bool endSeen = false;
         while (child_->read(buffer)) {
             for (std::size_t at; (at = buffer.find('\n')) != std::string::npos;) {
-                const auto e = PortEvent::decode(buffer.substr(0, at));
+                // A text-mode standard output (Windows) ends its lines with CR LF.
+                const std::size_t end = at > 0 && buffer[at - 1] == '\r' ? at - 1 : at;
+                const auto e = PortEvent::decode(buffer.substr(0, end));
                 buffer.erase(0, at + 1);
                 if (!e || endSeen)
                     continue;
