@@ -197,6 +197,10 @@ int runFleet(const UpgradeSettings& choices, const FleetOptions& options, FleetC
     FleetView view(context.output, context.clock);
     const auto identify = [&](const std::string& name) {
         Target t{name, context.deviceOf(name), {}};
+        // A built-in slot without a UART has its node but nothing behind it: not there.
+        for (const std::string& slot : context.discovery.emptySlots())
+            if (t.device == "/dev/" + slot)
+                t.device.clear();
         platform::SerialPortInfo info;
         if (!t.device.empty() && context.discovery.find(t.device, info))
             t.device = info.device, t.byId = info.byId;
@@ -288,13 +292,19 @@ int runFleet(const UpgradeSettings& choices, const FleetOptions& options, FleetC
             }
         }
         if (options.watch && interrupts == 0) {
-            for (const Target& t : targets(false)) {
+            const auto list = targets(false);
+            // Gone (an adapter that --all no longer lists included): what comes back is a new module.
+            for (auto& [name, done] : settled) {
+                bool there = false;
+                for (const Target& t : list)
+                    there = there || (t.name == name && !t.device.empty());
+                done = done && there;
+            }
+            for (const Target& t : list) {
                 bool busy = false;
                 for (const Active& a : active)
                     busy = busy || a.key == t.name || (!t.device.empty() && a.device == t.device);
-                if (t.device.empty())
-                    settled[t.name] = false;  // gone: whatever comes back is a new module
-                else if (!busy && !settled[t.name])
+                if (!t.device.empty() && !busy && !settled[t.name])
                     launch(t);
             }
         }
