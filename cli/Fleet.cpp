@@ -145,11 +145,17 @@ struct Active {
 
 std::string fileNameFor(const std::string& label)
 {
+    // "/dev/ttyUSB0 #2" -> "dev_ttyUSB0_2.log": one '_' for each run of other characters.
     std::string out;
+    bool replaced = false;
     for (char c : label) {
         const bool keep = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' ||
-                          c == '-';
-        out += keep ? c : '_';
+                          c == '-' || c == '_';
+        if (keep)
+            out += c;
+        else if (!replaced)
+            out += '_';
+        replaced = !keep;
     }
     while (!out.empty() && (out.front() == '_' || out.front() == '.'))
         out.erase(0, 1);
