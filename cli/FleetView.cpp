@@ -281,11 +281,11 @@ void FleetView::finish(std::FILE* out)
                 text += "The run stopped: " + r.stopped + ".\n";
         }
         if (!r.stopped.empty() && r.transferring)
-            mid += " " + r.label + " (" + r.file + " file, " + std::to_string(r.sentK) + "K of " +
-                   std::to_string(r.totalK) + "K)";
+            mid += "  " + r.label + " (" + r.file + " file, " + std::to_string(r.sentK) + "K of " +
+                   std::to_string(r.totalK) + "K)\n";
     }
     if (!mid.empty())
-        text += "\nLeft mid-transfer:" + mid + "\n";
+        text += "\nLeft mid-transfer:\n" + mid;
     output_.endLive();
     std::fputs(text.c_str(), out);
     std::fflush(out);

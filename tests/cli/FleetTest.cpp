@@ -77,8 +77,8 @@ TEST(Fleet, FiveModulesWithTheirOwnFaultsEachEndWithTheirOwnCodeAndTexts)
     options.logDir = dir.path().string();
     options.jsonFile = dir.file("fleet.json");
 
-    std::FILE* progress = std::tmpfile();
-    std::FILE* summary = std::tmpfile();
+    std::FILE* progress = std::fopen(dir.file("progress").c_str(), "w+b");
+    std::FILE* summary = std::fopen(dir.file("summary").c_str(), "w+b");
     ConsoleOutput output(progress, false);
     const platform::SerialPortDiscovery discovery(dir.file("no-tree"));
     const auto launcher = threadLauncher([&](const std::string& port) {
@@ -185,8 +185,8 @@ TEST(Fleet, RunsThatGoQuietOrAreInterruptedTwiceAreEndedAndShownLeftMidTransfer)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         test::TempDir dir("fleet-held");
-        std::FILE* progress = std::tmpfile();
-        std::FILE* summary = std::tmpfile();
+        std::FILE* progress = std::fopen(dir.file("progress").c_str(), "w+b");
+        std::FILE* summary = std::fopen(dir.file("summary").c_str(), "w+b");
         ConsoleOutput output(progress, false);
         const platform::SerialPortDiscovery discovery(dir.file("no-tree"));
         HeldRuns runs;
@@ -205,7 +205,7 @@ TEST(Fleet, RunsThatGoQuietOrAreInterruptedTwiceAreEndedAndShownLeftMidTransfer)
         EXPECT_EQ(runFleet(UpgradeSettings{}, options, context), 8);
         const std::string table = readAll(summary);
         EXPECT_NE(table.find("The run stopped: " + c.stopped + ".\n"), std::string::npos) << table;
-        EXPECT_NE(table.find("Left mid-transfer: A (code file, 5K of 20K)\n"), std::string::npos) << table;
+        EXPECT_NE(table.find("Left mid-transfer:\n  A (code file, 5K of 20K)\n"), std::string::npos) << table;
         std::fclose(progress);
         std::fclose(summary);
     }

@@ -52,8 +52,9 @@ TEST(FleetWatch, UpgradesEachModuleAsItIsConnectedAndAModuleLeftConnectedOnlyOnc
     const platform::SerialDeviceFactory devices(clock, tree.root());
     InstantRuns runs;
     std::atomic<int> interrupts{0};
-    std::FILE* progress = std::tmpfile();
-    std::FILE* summary = std::tmpfile();
+    test::TempDir dir("fleet-watch");
+    std::FILE* progress = std::fopen(dir.file("progress").c_str(), "w+b");
+    std::FILE* summary = std::fopen(dir.file("summary").c_str(), "w+b");
     ConsoleOutput output(progress, false);
     FleetContext context{output, summary, clock, devices.discovery(),
                          [&](const std::string& name) { return devices.discovery().resolve(devices.devicePath(name)); },
