@@ -29,6 +29,7 @@ public:
     LineTap& operator=(const LineTap&) = delete;
 
     std::unique_ptr<platform::ISerialDevice> open(const std::string& portName) override;
+    platform::ResolvedPort resolve(const std::string& portName) override { return inner_.resolve(portName); }
     std::string describe(const std::string& portName) override { return inner_.describe(portName); }
     std::string openFailure(const std::string& portName) override { return inner_.openFailure(portName); }
 
