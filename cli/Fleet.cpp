@@ -4,12 +4,14 @@
 
 #include <atomic>
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 #include <map>
 #include <thread>
 
 namespace {
 
-constexpr int kExitJsonNotWritten = 73;
+constexpr int kExitJsonNotWritten = 73;  // a record (--json, --log-dir) cannot be made
 
 // The events of one child: its output, line by line, read on a thread of their own.
 class ChildRun final : public IRunHandle {
@@ -200,6 +202,24 @@ std::vector<std::string> portChildArguments(const UpgradeSettings& choices, cons
 
 int runFleet(const UpgradeSettings& choices, const FleetOptions& options, FleetContext& context)
 {
+    // Where the records go must work before any module is touched: a run is not to be repeated
+    // for want of its record.
+    if (!options.logDir.empty()) {
+        std::error_code ec;
+        std::filesystem::create_directories(options.logDir, ec);
+        if (!std::filesystem::is_directory(options.logDir, ec)) {
+            context.output.line("cannot make the folder " + options.logDir);
+            return kExitJsonNotWritten;
+        }
+    }
+    if (!options.jsonFile.empty()) {
+        std::FILE* f = std::fopen(options.jsonFile.c_str(), "wb");
+        if (!f) {
+            context.output.line("cannot write " + options.jsonFile);
+            return kExitJsonNotWritten;
+        }
+        std::fclose(f);
+    }
     FleetView view(context.output, context.clock);
     const auto identify = [&](const std::string& name) {
         Target t{name, context.deviceOf(name), {}};

@@ -162,7 +162,7 @@ void copyChoices(const UpgradeSettings& from, UpgradeSettings& to)
 int runPort(const UpgradeSettings& choices, const PortRunOptions& options, IPortEvents& sink)
 {
     platform::IClock& realClock = platform::clock();
-    LineTap tap(*platform::services().serial, realClock, options.transcriptPath);
+    LineTap tap(*platform::services().serial, realClock, options.transcriptPath, choices.password);
     std::int64_t lastAliveUs = realClock.nowUs();
     tap.onMark = [&] {
         const std::int64_t now = tap.lastActivityUs();

@@ -115,6 +115,11 @@ TEST(Fleet, FiveModulesWithTheirOwnFaultsEachEndWithTheirOwnCodeAndTexts)
         const std::string transcript = dir.read(c.port + ".log");
         EXPECT_EQ(host.find("reboot\r") != std::string::npos, c.code != 2 && c.code != 3);
         EXPECT_EQ(transcript.find(" > reboot\\r\n") != std::string::npos, c.code != 2 && c.code != 3);
+        if (c.code == 2) {
+            EXPECT_NE(transcript.find("admin\\r"), std::string::npos);
+            EXPECT_NE(transcript.find("******\\r"), std::string::npos);
+            EXPECT_EQ(transcript.find(choices.password), std::string::npos) << "the password stays out";
+        }
         const auto files = b.store->files();
         int resyncs = 0;
         for (const auto& f : files)
