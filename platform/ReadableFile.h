@@ -4,7 +4,7 @@
 // openReadable(path) opens path for reading in binary mode (the path as the C library's fopen
 // takes it) and proves that it reads. Only a regular file is opened, without blocking on what is
 // not one (a FIFO, a device). On failure the result says which step failed (Open: the file could
-// not be opened; Read: it opened but is no file that can be read, or reading failed) and why, in
+// not be opened; Read: it is no regular file (a folder, on every platform), or reading failed) and why, in
 // a line for the operator: "No such file: <path>.", "Permission denied: <path>.", "Not a regular
 // file: <path>." or the system's own words. The caller owns the FILE and closes it.
 //

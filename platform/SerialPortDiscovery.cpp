@@ -28,7 +28,7 @@ std::string firstLine(const std::string& file)
     if (fd < 0)
         return {};
     struct stat st {};
-    char buffer[256];
+    char buffer[512];  // a USB string descriptor holds at most 126 UTF-16 units: 378 bytes of UTF-8
     ssize_t got = 0;
     if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
         got = ::read(fd, buffer, sizeof buffer);

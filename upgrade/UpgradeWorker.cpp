@@ -4,7 +4,6 @@
 #include "serial/CUpgradeConsole.h"
 #include "zmodem/CZModemSender.h"
 
-
 namespace {
 
 constexpr std::uint32_t kConsoleBaud = 38400;

@@ -13,8 +13,12 @@ ReadableFile openReadable(const std::string& path)
     // fopen takes the narrow path in the ANSI code page, as the path was given to the program.
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (!f) {
-        r.failure = ReadableFile::Failure::Open;
-        r.cause = fileErrorCause(path, errno);
+        const int error = errno;
+        // A folder does not open here at all; told apart as on POSIX, where it opens but is no file.
+        struct _stat64 st {};
+        const bool folder = ::_stat64(path.c_str(), &st) == 0 && (st.st_mode & _S_IFMT) != _S_IFREG;
+        r.failure = folder ? ReadableFile::Failure::Read : ReadableFile::Failure::Open;
+        r.cause = folder ? "Not a regular file: " + printable(path) + "." : fileErrorCause(path, error);
         return r;
     }
     struct _stat64 st {};

@@ -16,7 +16,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
+#include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -75,6 +75,18 @@ std::string cleanName(const std::string& name)
     return out;
 }
 
+// Never blocks: a FIFO made earlier at the same path is left as it is.
+void writeFile(const fs::path& path, const std::string& text)
+{
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
+        require(::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()));
+    ::close(fd);
+}
+
 void build(const std::string& root, Reader in)
 {
     for (const char* folder : kFolders)
@@ -90,7 +102,7 @@ void build(const std::string& root, Reader in)
         std::error_code ec;
         fs::create_directories(path.parent_path(), ec);
         switch (op) {
-        case 0: std::ofstream(path, std::ios::binary) << text; break;
+        case 0: writeFile(path, text); break;
         case 1: fs::create_symlink(text, path, ec); break;
         case 2: fs::create_directories(path, ec); break;
         default: ::mkfifo(path.c_str(), 0600); break;

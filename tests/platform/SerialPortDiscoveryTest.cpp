@@ -1,6 +1,8 @@
 // Mapping COM1/COM2 onto the serial ports found, describing them, and explaining a failed open,
-// on a fabricated /sys, /dev and /proc (support/FakeDeviceTree.h). What is found for each port
-// shows in upgrade-cli's port list (tests/cli).
+// on a fabricated /sys, /dev and /proc (support/FakeDeviceTree.h); what such a tree may hold that
+// must neither hang the readers nor reach the operator's terminal; and an upgrade run that stays
+// on its adapter while others come and go. What is found for each port shows in upgrade-cli's
+// port list (tests/cli).
 #include "platform/PortDiagnosis.h"
 #include "platform/PrintableText.h"
 #include "platform/SerialDeviceFactory.h"
@@ -119,7 +121,7 @@ TEST_F(DeviceTree, WhatAFabricatedTreeHoldsCannotHangOrBreakTheReaders)
     const auto ports = d.ports();
     ASSERT_EQ(ports.size(), 2u);
     EXPECT_EQ(ports[0].product, "");
-    EXPECT_EQ(ports[0].manufacturer, std::string(256, 'M'));
+    EXPECT_EQ(ports[0].manufacturer, std::string(512, 'M'));
     const auto holders = d.holders("/dev/ttyUSB0");
     ASSERT_EQ(holders.size(), 1u);
     EXPECT_EQ(holders[0].command, "kept");
