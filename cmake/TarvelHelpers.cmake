@@ -3,10 +3,11 @@
 set(TARVEL_POSIX_ONLY_SOURCES
     platform/PosixSerialDevice.cpp platform/SerialDeviceFactory.cpp
     platform/SerialPortDiscovery.cpp platform/PortDiagnosis.cpp platform/ReadableFile.cpp
+    platform/ChildProcess.cpp
     sim/PseudoTerminal.cpp sim/PtyModuleRunner.cpp)
 # Test files (by name) that need a pseudo-terminal, POSIX processes or the POSIX serial device.
 set(TARVEL_POSIX_ONLY_TESTS PosixSerialDeviceTest RzInteropTest PtyModuleRunnerTest
-    SerialPortDiscoveryTest PortTroubleTest)
+    SerialPortDiscoveryTest PortTroubleTest FleetWatchTest)
 
 # tarvel_core_library(name folder deps...): a static library of every .cpp in <folder> and its
 # subfolders, except the window code (ui/ and qt/ subfolders), tool/ mains and the other
