@@ -335,7 +335,7 @@ Outcome runOne(const Plan& p, const std::filesystem::path& dir)
     settings.bootFile = bootPath, settings.codeFile = codePath;
     settings.fastDownload = p.fast, settings.eraseConfig = p.erase;
     RecordingProgress progress;
-    UpgradeThreadParams params{&settings, &progress};
+    UpgradeThreadParams params{&settings, &progress, {}};  // resolved by the worker at its start
     const unsigned ret = upgradeThreadProc(&params);
     o.code = settings.upgradeResult.load();
     o.virtualUs = clock.nowUs();
