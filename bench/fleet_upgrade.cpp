@@ -67,6 +67,18 @@ pid_t spawn(const std::vector<std::string>& argv, const fs::path& out, const fs:
     return pid;
 }
 
+// A small file of /proc; empty when the process has gone (a stream would throw on that read).
+std::string readProc(const std::string& path)
+{
+    char buffer[1024];
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    if (fd < 0)
+        return {};
+    const ssize_t n = ::read(fd, buffer, sizeof buffer - 1);
+    ::close(fd);
+    return n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string();
+}
+
 // Resident bytes of the given processes and all their descendants, from /proc.
 long long treeRss(const std::set<pid_t>& roots)
 {
@@ -78,8 +90,7 @@ long long treeRss(const std::set<pid_t>& roots)
         const pid_t pid = std::atoi(e->d_name);
         if (pid <= 0)
             continue;
-        std::ifstream stat("/proc/" + std::string(e->d_name) + "/stat");
-        std::string text((std::istreambuf_iterator<char>(stat)), {});
+        const std::string text = readProc("/proc/" + std::string(e->d_name) + "/stat");
         const std::size_t close = text.rfind(')');
         if (close == std::string::npos)
             continue;
@@ -96,8 +107,7 @@ long long treeRss(const std::set<pid_t>& roots)
         const pid_t p = todo.back();
         todo.pop_back();
         long long size = 0, resident = 0;
-        std::ifstream statm("/proc/" + std::to_string(p) + "/statm");
-        if (statm >> size >> resident)
+        if (std::sscanf(readProc("/proc/" + std::to_string(p) + "/statm").c_str(), "%lld %lld", &size, &resident) == 2)
             sum += resident * page;
         for (pid_t c : children[p])
             todo.push_back(c);

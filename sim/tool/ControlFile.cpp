@@ -1,39 +1,40 @@
 #include "sim/tool/ControlFile.h"
 
-#include <algorithm>
 #include <charconv>
 #include <fstream>
 #include <sstream>
 
-bool ControlFile::parseLine(const std::string& line, int modules, std::vector<int>& replace, std::string& error)
+bool ControlFile::parseLine(const std::string& line, int modules, std::vector<ControlCommand>& out,
+                            std::string& error)
 {
     std::istringstream words(line);
     std::string verb, which, extra;
     words >> verb >> which >> extra;
     if (verb.empty())
         return true;  // a blank line asks for nothing
-    if (verb != "replace" || which.empty() || !extra.empty()) {
-        error = "not a command: \"" + line + "\" (replace K, or replace all)";
+    if ((verb != "replace" && verb != "replug") || which.empty() || !extra.empty()) {
+        error = "not a command: \"" + line + "\" (replace or replug, then K or all)";
         return false;
     }
+    const bool replug = verb == "replug";
     if (which == "all") {
         for (int k = 1; k <= modules; ++k)
-            replace.push_back(k);
+            out.push_back({k, replug});
         return true;
     }
     int k = 0;
     const auto r = std::from_chars(which.data(), which.data() + which.size(), k);
     if (r.ec != std::errc() || r.ptr != which.data() + which.size() || k < 1 || k > modules) {
-        error = "no module \"" + which + "\" to replace (1 to " + std::to_string(modules) + ")";
+        error = "no module \"" + which + "\" to " + verb + " (1 to " + std::to_string(modules) + ")";
         return false;
     }
-    replace.push_back(k);
+    out.push_back({k, replug});
     return true;
 }
 
-std::vector<int> ControlFile::newCommands(int modules, std::vector<std::string>& errors)
+std::vector<ControlCommand> ControlFile::newCommands(int modules, std::vector<std::string>& errors)
 {
-    std::vector<int> out;
+    std::vector<ControlCommand> out;
     std::error_code ec;
     const std::uintmax_t size = std::filesystem::file_size(path_, ec);
     if (ec)
@@ -59,7 +60,5 @@ std::vector<int> ControlFile::newCommands(int modules, std::vector<std::string>&
         if (!parseLine(line, modules, out, error))
             errors.push_back(error);
     }
-    std::sort(out.begin(), out.end());
-    out.erase(std::unique(out.begin(), out.end()), out.end());
     return out;
 }

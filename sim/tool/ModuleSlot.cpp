@@ -1,6 +1,7 @@
 #include "sim/tool/ModuleSlot.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <termios.h>
@@ -119,6 +120,23 @@ void ModuleSlot::replace()
     wake_.notify_all();
 }
 
+void ModuleSlot::replug()
+{
+    std::lock_guard lock(mutex_);
+    replug_ = true;
+    if (runner_)
+        runner_->requestStop();
+    wake_.notify_all();
+}
+
+void ModuleSlot::removeLinkLocked()
+{
+    // Only our own link: after a hang-up another program may already have taken the name over.
+    std::error_code ec;
+    if (!link_.empty() && !path_.empty() && std::filesystem::read_symlink(link_, ec) == path_)
+        std::filesystem::remove(link_, ec);
+}
+
 void ModuleSlot::stop()
 {
     {
@@ -131,10 +149,7 @@ void ModuleSlot::stop()
     if (thread_.joinable())
         thread_.join();
     std::lock_guard lock(mutex_);
-    // Only our own link: after a hang-up another program may already have taken the name over.
-    std::error_code ec;
-    if (!link_.empty() && !path_.empty() && std::filesystem::read_symlink(link_, ec) == path_)
-        std::filesystem::remove(link_, ec);
+    removeLinkLocked();
 }
 
 void ModuleSlot::loop()
@@ -165,15 +180,24 @@ void ModuleSlot::loop()
             failed_ = true;
             break;
         }
-        if (runner->hungUp()) {
+        if (runner->hungUp() || replug_) {
             // At once: the moment of the hang-up is measured.
             pty_->hangUp();
-            std::fprintf(stderr, "tarvel-sim: %sline hung up after %lld bytes from the host\n", tag_.c_str(),
-                         static_cast<long long>(runner->hostBytes()));
-            if (!waitAfterHangUp_)
+            if (runner->hungUp())
+                std::fprintf(stderr, "tarvel-sim: %sline hung up after %lld bytes from the host\n", tag_.c_str(),
+                             static_cast<long long>(runner->hostBytes()));
+            if (!replug_ && !waitAfterHangUp_)
                 break;
             unplugged_ = true;
-            wake_.wait(lock, [this] { return stop_ || replace_; });
+            removeLinkLocked();
+            if (replug_) {
+                std::fprintf(stderr, "tarvel-sim: %sunplugged\n", tag_.c_str());
+                replug_ = false;
+                wake_.wait_for(lock, std::chrono::seconds(1), [this] { return stop_; });
+            } else {
+                wake_.wait(lock, [this] { return stop_ || replace_ || replug_; });
+                replug_ = false;
+            }
             if (stop_)
                 break;
             lock.unlock();

@@ -9,9 +9,11 @@
 // lost. The new module starts in the initial state that the slot's options describe (and with
 // their faults), and shows its start prompt as a freshly started module does. A hang-up fault
 // closes the pty, which hangs up the host's side as a pulled USB adapter does; with
-// waitAfterHangUp the slot then stays empty until replace(), which makes a new pty, points the
-// link at it and reports its path (a new adapter with a new module behind it); without it the
-// slot ends.
+// waitAfterHangUp the slot then stays empty, its link removed, until replace(), which makes a new
+// pty, points the link at it and reports its path (a new adapter with a new module behind it);
+// without it the slot ends. replug() does both at once: the adapter is pulled (pty closed, link
+// removed) and a second later a new one with a new module is plugged in, so that a host
+// watching for devices sees the port go and come back.
 //
 // report() stores the modules' complete files and writes the per-file reports to stderr; it is
 // called from one thread. replace(), stop() and the state queries may come from any thread (not
@@ -46,6 +48,7 @@ public:
     // The device path of the current pty ("" while a hung-up slot waits for its replacement).
     std::string path() const;
     void replace();
+    void replug();
     // Stops the module and joins the thread; the link is removed if it is still ours.
     void stop();
     // Hung up, waiting for replace().
@@ -65,6 +68,7 @@ private:
     void loop();
     bool openPty(std::string& error);
     void reportLocked();
+    void removeLinkLocked();
 
     SimOptions options_;
     std::string link_;
@@ -81,6 +85,7 @@ private:
     sim::PtyModuleRunner* runner_ = nullptr;
     bool stop_ = false;
     bool replace_ = false;
+    bool replug_ = false;
     bool ended_ = false;
     bool failed_ = false;
     bool unplugged_ = false;

@@ -23,9 +23,11 @@ const char* const kSimUsageText =
     "path per line, module 1 first; --link PATH makes PATH1..PATHN, --store DIR stores into\n"
     "DIR/1..N). --fault K:OPTION[=VALUE] gives module K one of the options above, e.g.\n"
     "--fault 3:hangup-after-bytes=100000 or --fault 5:silent; the plain options apply to all.\n"
-    "SIGUSR1 replaces every module with a new one in its initial state, and so does a line\n"
-    "\"replace all\" appended to the --control file; \"replace K\" replaces module K. A hung-up\n"
-    "module stays unplugged until it is replaced; the bench ends on SIGINT or SIGTERM.\n";
+    "SIGUSR1 replaces every module with a new one in its initial state on the same line, and so\n"
+    "does a line \"replace all\" appended to the --control file; \"replace K\" replaces module K.\n"
+    "SIGUSR2 or \"replug K|all\" pulls the adapter (the line and its link go) and plugs in a new\n"
+    "one with a new module a second later. A hung-up module stays unplugged until it is replaced\n"
+    "or replugged; the bench ends on SIGINT or SIGTERM.\n";
 
 namespace {
 

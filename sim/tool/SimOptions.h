@@ -20,7 +20,7 @@
 //   --modules N          a bench of N modules, each on its own pty (links PATH1..PATHN, stores DIR/1..N)
 //   --fault K:NAME[=VALUE]  one of the module options above (without its dashes) for module K
 //                        only, over the plain options, which apply to every module
-//   --control FILE       lines "replace K" or "replace all" appended to FILE replace modules
+//   --control FILE       lines "replace K|all" or "replug K|all" appended to FILE replace modules
 //   --help
 // Values are checked: a malformed number or an unknown option is an error, and so is a --fault
 // for a module beyond the bench or naming a non-module option.

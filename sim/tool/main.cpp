@@ -15,6 +15,7 @@ namespace {
 
 volatile std::sig_atomic_t g_stop = 0;
 volatile std::sig_atomic_t g_replaceAll = 0;
+volatile std::sig_atomic_t g_replugAll = 0;
 
 extern "C" void onStopSignal(int)
 {
@@ -24,6 +25,11 @@ extern "C" void onStopSignal(int)
 extern "C" void onReplaceSignal(int)
 {
     g_replaceAll = 1;
+}
+
+extern "C" void onReplugSignal(int)
+{
+    g_replugAll = 1;
 }
 
 void handle(int signal, void (*handler)(int))
@@ -53,6 +59,7 @@ int main(int argc, char** argv)
     handle(SIGINT, onStopSignal);
     handle(SIGTERM, onStopSignal);
     handle(SIGUSR1, onReplaceSignal);
+    handle(SIGUSR2, onReplugSignal);
     std::signal(SIGPIPE, SIG_IGN);
 
     platform::SystemClock clock;
@@ -86,21 +93,26 @@ int main(int argc, char** argv)
     };
     while (!g_stop && !allEnded()) {
         clock.sleepMs(100);
-        std::vector<int> replace;
-        if (g_replaceAll) {
-            g_replaceAll = 0;
-            for (int k = 1; k <= count; ++k)
-                replace.push_back(k);
+        std::vector<ControlCommand> commands;
+        for (const bool replug : {false, true}) {
+            volatile std::sig_atomic_t& flag = replug ? g_replugAll : g_replaceAll;
+            if (flag) {
+                flag = 0;
+                for (int k = 1; k <= count; ++k)
+                    commands.push_back({k, replug});
+            }
         }
         if (control) {
             std::vector<std::string> errors;
-            for (int k : control->newCommands(count, errors))
-                replace.push_back(k);
+            for (const ControlCommand& c : control->newCommands(count, errors))
+                commands.push_back(c);
             for (const auto& e : errors)
                 std::fprintf(stderr, "tarvel-sim: %s: %s\n", options.control.c_str(), e.c_str());
         }
-        for (int k : replace)
-            slots[static_cast<std::size_t>(k - 1)]->replace();
+        for (const ControlCommand& c : commands) {
+            ModuleSlot& slot = *slots[static_cast<std::size_t>(c.module - 1)];
+            c.replug ? slot.replug() : slot.replace();
+        }
         for (const auto& slot : slots)
             slot->report();
     }

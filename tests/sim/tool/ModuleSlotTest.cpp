@@ -1,5 +1,5 @@
 // One place of tarvel-sim's bench on a real pseudo-terminal: a replaced module starts afresh on
-// the same line, and a hung-up one comes back on a new line behind the same link.
+// the same line; a hung-up or replugged one comes back on a new line behind the same link.
 #include "platform/Platform.h"
 #include "platform/RecordingNotifier.h"
 #include "platform/SerialDeviceFactory.h"
@@ -69,7 +69,7 @@ TEST_F(SlotTest, AReplacementStartsAfreshOnTheSameLine)
     EXPECT_FALSE(std::filesystem::is_symlink(link));
 }
 
-TEST_F(SlotTest, AHungUpModuleComesBackOnANewLineBehindTheLink)
+TEST_F(SlotTest, AHungUpOrRepluggedModuleComesBackOnANewLineBehindTheLink)
 {
     SimOptions options;
     options.hangupAfterBytes = 1;
@@ -91,5 +91,13 @@ TEST_F(SlotTest, AHungUpModuleComesBackOnANewLineBehindTheLink)
     CSerialPort port;
     ASSERT_TRUE(port.open(link, 38400, 4096, 4096));
     EXPECT_EQ(answer(port, ""), "Tarvel>");  // the new module's prompt, shown as it starts
+    // Pulled and plugged in again by itself: the link goes for a while, then leads to a new line.
+    const std::string second = slot.path();
+    slot.replug();
+    ASSERT_TRUE(eventually([&] { return slot.unplugged(); }));
+    EXPECT_FALSE(std::filesystem::is_symlink(link));
+    ASSERT_TRUE(eventually([&] { return !slot.unplugged(); }));
+    EXPECT_NE(slot.path(), second);
+    EXPECT_EQ(std::filesystem::read_symlink(link).string(), slot.path());
     EXPECT_FALSE(slot.ended());
 }

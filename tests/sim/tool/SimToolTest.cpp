@@ -72,19 +72,21 @@ TEST(SimOptions, AModuleTakesItsOwnOptionsOverThePlainOnes)
 
 TEST(ControlFile, ReadsCompleteLinesOnceAndAgainAfterATruncation)
 {
+    using C = std::vector<ControlCommand>;
     struct Case {
         std::string line;
         bool ok;
-        std::vector<int> replace;
+        C commands;
     };
-    for (const Case& c : std::vector<Case>{{"replace 3", true, {3}}, {" replace   all ", true, {1, 2, 3, 4}},
-                                           {"", true, {}}, {"replace 5", false, {}}, {"replace 0", false, {}},
-                                           {"replace 2x", false, {}}, {"replace", false, {}},
+    for (const Case& c : std::vector<Case>{{"replace 3", true, {{3, false}}},
+                                           {" replug   all ", true, {{1, true}, {2, true}, {3, true}}},
+                                           {"", true, {}}, {"replace 4", false, {}}, {"replace 0", false, {}},
+                                           {"replug 2x", false, {}}, {"replace", false, {}},
                                            {"replace 2 3", false, {}}, {"swap 2", false, {}}}) {
-        std::vector<int> replace;
+        C commands;
         std::string error;
-        EXPECT_EQ(ControlFile::parseLine(c.line, 4, replace, error), c.ok) << c.line;
-        EXPECT_EQ(replace, c.replace) << c.line;
+        EXPECT_EQ(ControlFile::parseLine(c.line, 3, commands, error), c.ok) << c.line;
+        EXPECT_EQ(commands, c.commands) << c.line;
         EXPECT_EQ(error.empty(), c.ok) << c.line;
     }
     const test::TempDir folder{"sim"};
@@ -92,14 +94,14 @@ TEST(ControlFile, ReadsCompleteLinesOnceAndAgainAfterATruncation)
     ControlFile control(path);
     std::vector<std::string> errors;
     EXPECT_TRUE(control.newCommands(4, errors).empty());  // no file yet
-    std::ofstream(path) << "replace 4\nnonsense\nreplace 2\r\nreplace 4\nreplace 1";
-    EXPECT_EQ(control.newCommands(4, errors), (std::vector<int>{2, 4}));
+    std::ofstream(path) << "replace 4\nnonsense\nreplug 2\r\nreplace 1";
+    EXPECT_EQ(control.newCommands(4, errors), (C{{4, false}, {2, true}}));
     EXPECT_EQ(errors.size(), 1u);
     std::ofstream(path, std::ios::app) << "\n";
-    EXPECT_EQ(control.newCommands(4, errors), (std::vector<int>{1}));
+    EXPECT_EQ(control.newCommands(4, errors), (C{{1, false}}));
     EXPECT_TRUE(control.newCommands(4, errors).empty());
     std::ofstream(path) << "replace 3\n";
-    EXPECT_EQ(control.newCommands(4, errors), (std::vector<int>{3}));
+    EXPECT_EQ(control.newCommands(4, errors), (C{{3, false}}));
 }
 
 TEST(ReceivedFileWriter, NamesStayInsideTheFolder)
