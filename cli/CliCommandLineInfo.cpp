@@ -64,6 +64,8 @@ void CliCommandLineInfo::ParseParam(const char* param, bool isFlag, bool isLast)
         upgrade_.settings->newVersion = text;
         pendingVersion_ = false;
     } else if (pendingUpgradeLetter_) {
+        if (pendingUpgradeLetter_ == 'o')
+            flags_->ports.push_back(text);
         upgrade_.ParseParam(param, false, isLast);
         pendingUpgradeLetter_ = 0;
     } else {

@@ -18,6 +18,7 @@
 struct CliFlags {
     bool verifyOnly = false;        // -V
     bool acceptAgreement = false;   // -y
+    std::vector<std::string> ports; // every -o, in order (the settings keep the last)
     std::string error;              // the first usage error, empty when none
 };
 

@@ -98,6 +98,6 @@ bool CliProgress::showFinished(int code)
 {
     setVerdict(code);
     output_.endLive();
-    output_.line(statusText);
+    output_.line(code == 0 ? kTerminalCompleted : kTerminalFailed);
     return true;
 }

@@ -5,7 +5,8 @@
 // with a bar, the rate and the time left: on a terminal as one live line per file, redrawn at
 // every report; elsewhere as a plain line at most once per plainIntervalUs, and always when the
 // file is complete. Rates are measured on the platform clock from the moment the file's
-// "Downloading ..." status appeared.
+// "Downloading ..." status appeared. The verdict is worded for a terminal (kTerminalCompleted,
+// kTerminalFailed): there is no Finished button to click here.
 
 #include "cli/ConsoleOutput.h"
 #include "platform/IClock.h"
@@ -18,6 +19,9 @@ class CliProgress final : public ProgressState {
 public:
     CliProgress(ConsoleOutput& output, platform::IClock& clock, std::int64_t plainIntervalUs = 5'000'000)
         : output_(output), clock_(clock), plainIntervalUs_(plainIntervalUs) {}
+
+    static constexpr const char* kTerminalCompleted = "Download completed.";
+    static constexpr const char* kTerminalFailed = "Download failed.";
 
     // Prints the initial status line; call before the worker starts.
     void begin();

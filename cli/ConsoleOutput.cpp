@@ -35,3 +35,10 @@ void ConsoleOutput::endLive()
     endLiveLocked();
     std::fflush(stream_);
 }
+
+void ConsoleOutput::raw(const std::string& text)
+{
+    std::lock_guard lock(mutex_);
+    std::fputs(text.c_str(), stream_);
+    std::fflush(stream_);
+}

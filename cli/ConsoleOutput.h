@@ -20,6 +20,8 @@ public:
     void live(const std::string& text);
     // Ends the live line, if one is shown, so that the next output starts on a fresh line.
     void endLive();
+    // Writes text as it is (cursor movements of a live table included).
+    void raw(const std::string& text);
 
 private:
     void endLiveLocked();

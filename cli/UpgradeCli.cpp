@@ -6,7 +6,10 @@
 #include "cli/CliNotifier.h"
 #include "cli/CliProgress.h"
 #include "cli/ConsoleOutput.h"
+#include "cli/Fleet.h"
 #include "cli/PortList.h"
+#include "cli/PortRun.h"
+#include "platform/ChildProcess.h"
 #include "platform/Platform.h"
 #include "platform/SerialDeviceFactory.h"
 #include "upgrade/UpgradeMessages.h"
@@ -20,6 +23,7 @@
 const char* const kCliUsageText =
     "Usage: upgrade-cli [-e] [-f] [-n | -V] [-y] [-h] [-t version] [-s pgmSize] [-u username]\n"
     "                   [-p password] [-o com-port] -b boot-file -c code-file\n"
+    "       upgrade-cli [options] [-o com-port]... [--all] [--watch] [--json file] [--log-dir dir]\n"
     "       upgrade-cli --list-ports\n"
     "\n"
     "Verifies the Tarvel router module on the serial line and upgrades its firmware.\n"
@@ -51,7 +55,17 @@ const char* const kCliUsageText =
     "                can be opened now.\n"
 #endif
     "\n"
-    "Exit status: 0 success; 1 to 8 the result code of the verification or the upgrade;\n"
+    "Several modules at once (each port gets a whole run of its own):\n"
+    "  -o com-port   Given more than once: each of these ports.\n"
+    "  --all         Every serial adapter found (built-in ports only when named with -o).\n"
+    "  --watch       Upgrade each module as it is connected, until Ctrl-C; a module stays\n"
+    "                done until its port's device has been gone (unplugged, hung up).\n"
+    "  --json file   Write a record of every port's run to file.\n"
+    "  --log-dir dir Keep a transcript of every byte on each port's line in dir.\n"
+    "  The first Ctrl-C starts no new run and waits; a second one ends the runs.\n"
+    "\n"
+    "Exit status: 0 success; 1 to 8 the result code of the verification or the upgrade\n"
+    "(several ports: 0 when every run succeeded, else the highest result code);\n"
     "10 agreement not accepted; 64 bad usage.\n";
 
 namespace {
@@ -115,6 +129,7 @@ bool askAgreement(const CliStreams& io, ConsoleOutput& diag)
 // Runs the worker through the platform's thread start and waits for the procedure to end,
 // so that the port is closed again before the program goes on.
 struct WorkerRun {
+    UpgradeThreadParams params;  // this run's own: several runs may share the process
     std::mutex mutex;
     std::condition_variable ended;
     bool done = false;
@@ -123,7 +138,7 @@ struct WorkerRun {
 unsigned workerProcedure(void* parameter)
 {
     auto* run = static_cast<WorkerRun*>(parameter);
-    upgradeThreadProc(&upgradeThreadParams());
+    upgradeThreadProc(&run->params);
     // Notified under the lock: the waiting thread may destroy run as soon as it sees done.
     std::lock_guard lock(run->mutex);
     run->done = true;
@@ -133,14 +148,14 @@ unsigned workerProcedure(void* parameter)
 
 int runUpgrade(UpgradeSettings& settings, const CliStreams& io, ConsoleOutput& diag)
 {
+    WorkerRun run;
     CliProgress progress(diag, platform::clock());
-    UpgradeThreadParams& params = upgradeThreadParams();
+    UpgradeThreadParams& params = run.params;
     params.settings = &settings;
     params.dialog = &progress;
     settings.upgradeDone = false;
     progress.begin();
 
-    WorkerRun run;
     if (!platform::services().threads->start(&workerProcedure, &run)) {
         diag.line(io.program + ": the upgrade could not be started.");
         return kExitInternal;
@@ -171,9 +186,42 @@ int runUpgradeCli(const std::vector<std::string>& arguments, const CliStreams& i
         std::fflush(io.out);
         return 0;
     }
+    // The fleet's long options, taken out before the wizard's options are read.
+    std::vector<std::string> rest;
+    FleetOptions fleet;
+    PortRunOptions child;
+    bool childMode = false;
+    std::string longError;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& a = arguments[i];
+        const bool valued = a == "--json" || a == "--log-dir" || a == "--transcript";
+        if (valued && i + 1 >= arguments.size()) {
+            longError = "option " + a + " needs a value";
+            continue;
+        }
+        if (a == "--all")
+            fleet.all = true;
+        else if (a == "--watch")
+            fleet.watch = true;
+        else if (a == "--port-child" && i == 0)
+            childMode = true;
+        else if (a == "--json")
+            fleet.jsonFile = arguments[++i];
+        else if (a == "--log-dir")
+            fleet.logDir = arguments[++i];
+        else if (a == "--transcript" && childMode)
+            child.transcriptPath = arguments[++i];
+        else if (a.rfind("--", 0) == 0)
+            longError = longError.empty() ? "unknown option " + a : longError;
+        else
+            rest.push_back(a);
+    }
+
     UpgradeSettings settings;
     CliFlags flags;
-    if (!parseCliArguments(arguments, settings, flags)) {
+    if (!parseCliArguments(rest, settings, flags) || !longError.empty()) {
+        if (flags.error.empty())
+            flags.error = longError;
         diag.line(io.program + ": " + flags.error);
         diag.line("Try '" + io.program + " -h' for the options.");
         return kExitUsage;
@@ -183,8 +231,29 @@ int runUpgradeCli(const std::vector<std::string>& arguments, const CliStreams& i
         std::fflush(io.out);
         return 0;
     }
+    if (childMode) {
+        child.verifyOnly = flags.verifyOnly;
+        return runPortChild(settings, child, io.out);
+    }
     if (!flags.acceptAgreement && !askAgreement(io, diag))
         return kExitAgreementRefused;
+
+    if (fleet.all || fleet.watch || !fleet.jsonFile.empty() || !fleet.logDir.empty() || flags.ports.size() > 1) {
+        fleet.ports = flags.ports;
+        fleet.verifyOnly = flags.verifyOnly;
+        if (fleet.ports.empty() && !fleet.all)
+            fleet.ports.push_back(settings.comPort);
+        const platform::SerialDeviceFactory devices(platform::clock(), platform::SerialDeviceFactory::defaultRoot());
+        const auto launcher = childProcessLauncher(platform::ChildProcess::selfPath());
+        platform::watchInterrupts();
+        FleetContext context{diag, io.out, platform::clock(), devices.discovery(),
+                             [&](const std::string& name) {
+                                 const std::string path = devices.devicePath(name);
+                                 return path.empty() ? path : devices.discovery().resolve(path);
+                             },
+                             *launcher, [] { return platform::interruptCount(); }};
+        return runFleet(settings, fleet, context);
+    }
 
     CliNotifier notifier(diag);
     platform::Services services;

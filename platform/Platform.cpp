@@ -26,11 +26,31 @@ Services& current()
     return s;
 }
 
+thread_local const Services* t_own = nullptr;
+
 }  // namespace
 
 const Services& services()
 {
-    return current();
+    return t_own ? *t_own : current();
+}
+
+ScopedThreadPlatform::ScopedThreadPlatform(const Services& s) : previous_(t_own), own_(services())
+{
+    if (s.clock)
+        own_.clock = s.clock;
+    if (s.serial)
+        own_.serial = s.serial;
+    if (s.notifier)
+        own_.notifier = s.notifier;
+    if (s.threads)
+        own_.threads = s.threads;
+    t_own = &own_;
+}
+
+ScopedThreadPlatform::~ScopedThreadPlatform()
+{
+    t_own = previous_;
 }
 
 Services install(const Services& s)

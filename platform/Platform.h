@@ -4,6 +4,8 @@
 // implementations (SystemClock, SerialDeviceFactory for the POSIX or the Windows serial ports,
 // ConsoleNotifier, detached threads);
 // front ends and tests replace them with install()/ScopedPlatform before any core code runs.
+// A thread can carry a set of its own (ScopedThreadPlatform): services() on that thread then
+// returns it, so that several runs in one process each have their own clock, ports and boxes.
 
 #include "platform/IClock.h"
 #include "platform/ISerialDevice.h"
@@ -19,7 +21,8 @@ struct Services {
     IThreadStarter* threads = nullptr;
 };
 
-// The services in force. Never null members.
+// The services in force on the calling thread: its own set where one is installed, else the
+// process's. Never null members.
 const Services& services();
 // Replaces the members that are non-null in s; returns the previous set.
 Services install(const Services& s);
@@ -40,6 +43,20 @@ public:
 
 private:
     Services previous_;
+};
+
+// Installs services for the calling thread only, for the lifetime of the object; members left
+// null are those of the process. Constructed and destroyed on the same thread.
+class ScopedThreadPlatform {
+public:
+    explicit ScopedThreadPlatform(const Services& s);
+    ~ScopedThreadPlatform();
+    ScopedThreadPlatform(const ScopedThreadPlatform&) = delete;
+    ScopedThreadPlatform& operator=(const ScopedThreadPlatform&) = delete;
+
+private:
+    const Services* previous_;
+    Services own_;
 };
 
 }  // namespace platform

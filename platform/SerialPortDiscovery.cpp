@@ -165,7 +165,7 @@ SerialPortDiscovery::Scan SerialPortDiscovery::scan() const
         if (type.empty())
             others.push_back(info);
         else if (type != "0")
-            uarts.push_back(info);
+            info.builtIn = true, uarts.push_back(info);
         else
             empty.push_back(name);
     }

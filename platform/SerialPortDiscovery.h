@@ -30,6 +30,7 @@ struct SerialPortInfo {
     std::string byId;          // /dev/serial/by-id/usb-..., empty when udev made none
     std::string driver;        // ftdi_sio, cdc_acm, serial, serial8250, ...
     bool usb = false;
+    bool builtIn = false;      // a UART of the machine itself rather than an adapter
     std::string vendorId;      // USB only: "0403"
     std::string productId;     // "6001"
     std::string manufacturer;  // "FTDI"

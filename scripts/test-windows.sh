@@ -2,7 +2,7 @@
 # The Windows build under Wine, no Windows machine needed: builds upgrade.exe, upgrade-cli.exe
 # and the core tests (scripts/build-windows.sh), runs the tests under Wine, upgrades tarvel-sim
 # (the Linux build, on a pseudo-terminal) with upgrade-cli.exe through Wine's serial port
-# emulation and checks that the module received both files intact, then drives upgrade.exe on
+# emulation, two modules at once (COM1 and COM2), and checks that both received both files intact, then drives upgrade.exe on
 # Xvfb from the agreement to the completed page with real keys and clicks, twice: by Enter on
 # each focused button, and with -n (a first run refused by the module, then Back and Next) — two
 # cases of the real-X suite, tests/x11/x11_suite.py, through scripts/test-x11.sh. The last line
@@ -11,7 +11,8 @@
 # Wine's COM ports: HKLM\Software\Wine\Ports maps COM1 and COM2 to the links that two tarvel-sim
 # instances make (build/windows/run/com1 and com2); Wine rebuilds the dosdevices/comN links from
 # that key whenever it starts, so links made by hand alone would be replaced by /dev/ttyS*.
-# COM2's module is the far end of the serial port tests (TARVEL_TEST_PORT), COM1's is upgraded.
+# COM2's module is the far end of the serial port tests (TARVEL_TEST_PORT); after them it is
+# replaced by a fresh one, and upgrade-cli.exe upgrades COM1's and COM2's modules at once.
 #
 # Where Wine is not Windows the product follows Windows, and these tests are left out here:
 #   ComPort.SecondOpenIsRefused   Wine opens a port twice although it is opened without sharing
@@ -43,6 +44,7 @@ rm -rf "$run/received" "$run/logs"
 mkdir -p "$run/logs"
 
 sim_pids=()
+declare -A sim_pid_of
 stop_all() {
   for pid in "${sim_pids[@]}"; do
     kill "$pid" 2>/dev/null || true
@@ -59,6 +61,7 @@ start_sim() {  # start_sim NAME EXTRA-ARGS...: a module behind $run/NAME
   rm -f "$run/$name"
   "$sim" --link "$run/$name" "$@" > "$run/$name.out" 2> "$run/$name.log" &
   sim_pids+=($!)
+  sim_pid_of[$name]=$!
   for _ in $(seq 100); do
     [ -L "$run/$name" ] && [ -s "$run/$name.out" ] && return 0
     sleep 0.1
@@ -110,24 +113,34 @@ for exe in "$out"/tarvel/tests/*_tests.exe; do
   fi
 done
 
-echo "== upgrade-cli.exe upgrades tarvel-sim on COM1"
+echo "== upgrade-cli.exe upgrades tarvel-sim on COM1 and COM2 at once"
+# A fresh module on COM2: the serial port tests left theirs in a state of their own.
+kill "${sim_pid_of[com2]}" 2>/dev/null || true
+wait "${sim_pid_of[com2]}" 2>/dev/null || true
+rm -rf "$run/received2"
+start_sim com2 --store "$run/received2" --verbose
 mkdir -p "$run/sample"
 head -c 16384 /dev/urandom > "$run/sample/tarvelboot.dmf"
 head -c 131072 /dev/urandom > "$run/sample/tarvel.dmf"
 status=0
-timeout 600 wine "$cli" -y -o COM1 -b "Z:$run/sample/tarvelboot.dmf" -c "Z:$run/sample/tarvel.dmf" || status=$?
+timeout 600 wine "$cli" -y -o COM1 -o COM2 -b "Z:$run/sample/tarvelboot.dmf" -c "Z:$run/sample/tarvel.dmf" \
+  --json "Z:$run/fleet.json" || status=$?
 echo "upgrade-cli.exe exit status: $status"
 sleep 0.5
 stop_all
-echo "-- what the virtual module did ($run/com1.log)"
-cat "$run/com1.log"
-if [ "$status" -eq 0 ] &&
+for n in 1 2; do
+  echo "-- what the virtual module on COM$n did ($run/com$n.log)"
+  cat "$run/com$n.log"
+done
+if [ "$status" -eq 0 ] && [ "$(grep -c '"result": 0,' "$run/fleet.json")" -eq 2 ] &&
    cmp "$run/sample/tarvelboot.dmf" "$run/received/tarvelboot.dmf" &&
-   cmp "$run/sample/tarvel.dmf" "$run/received/tarvel.dmf"; then
-  echo "The module received both files intact."
+   cmp "$run/sample/tarvel.dmf" "$run/received/tarvel.dmf" &&
+   cmp "$run/sample/tarvelboot.dmf" "$run/received2/tarvelboot.dmf" &&
+   cmp "$run/sample/tarvel.dmf" "$run/received2/tarvel.dmf"; then
+  echo "Both modules received both files intact."
   passed=$((passed + 1))
 else
-  echo "The upgrade under Wine failed."
+  echo "The upgrade of two modules under Wine failed."
   failed=$((failed + 1))
 fi
 

@@ -83,6 +83,8 @@ SerialPortDiscovery::Scan SerialPortDiscovery::scan() const
         p.name = name;
         p.device = kDevicePrefix + name;
         p.driver = targetOf(name);
+        // The serial driver's own ports (\Device\SerialN) are the machine's UARTs.
+        p.builtIn = p.driver.rfind("\\Device\\Serial", 0) == 0;
         s.usable.push_back(p);
     }
     std::sort(s.usable.begin(), s.usable.end(),

@@ -91,7 +91,7 @@ TEST_F(CliRun, EachEndOfARunGivesItsCodeAndItsTexts)
          1, verificationFailedLine(older).substr(0, 20), "\nUnable to gain access to the COM port.\n", ""},
         {"refused login without verification", upgradeArgs({"-n", "-u", "admin", "-p", "wrong"}), "", false,
          "upgrade-cli", [](sim::ModuleConfig& c) { c.start = sim::ConsoleStart::LoggedOut; }, nullptr, 2,
-         upgradeFailedLine(target) + "\n\n" + upgradeFailureDetails(2, target) + "\n", ProgressState::kFailed, "Show System"},
+         upgradeFailedLine(target) + "\n\n" + upgradeFailureDetails(2, target) + "\n", std::string(CliProgress::kTerminalFailed) + "\n", "Show System"},
         {"missing boot file", upgradeArgs({"-n", "-f"}), "", false, "upgrade-cli", nullptr,
          [this] { std::remove(bootPath.c_str()); }, 7, upgradeFailedLine(target),
          "Error:Failed to open " + bootPath + "\nError:ZModem transfer failed.\n", "Show System"},
@@ -133,7 +133,7 @@ TEST_F(CliRun, VerifiedUpgradeOnAWorkerThreadWithLiveProgress)
     for (const std::string& line : std::vector<std::string>{
              ProgressState::kInitialStatus, kStatusPreparingFlash, kStatusBootDownload, "\rboot file  [", "19K of 19K",
              "left\x1b[K\n" + std::string(kStatusBootDone), kStatusCodeDownload, "29K of 29K",
-             "left\x1b[K\n" + std::string(ProgressState::kCompleted)}) {
+             "left\x1b[K\n" + std::string(CliProgress::kTerminalCompleted) + "\n"}) {
         ASSERT_NE(at = err.find(line, at), std::string::npos) << line << "\n" << err;
     }
 }
@@ -188,5 +188,5 @@ TEST(CliProgressLine, ReportsBecomeLinesAsTheStreamAllows)
     EXPECT_EQ(err.take(), std::string(kStatusBootDownload) +
                               "\nboot file  1K of 10K\nboot file  8K of 10K  1.2 KB/s  0:02 left\n"
                               "boot file  10K of 10K  1.1 KB/s  0:00 left\n" + kStatusBootDone + "\n" +
-                              kStatusCodeDownload + "\ncode file  3K of 3K  1.5 KB/s  0:00 left\n" + ProgressState::kFailed + "\n");
+                              kStatusCodeDownload + "\ncode file  3K of 3K  1.5 KB/s  0:00 left\n" + CliProgress::kTerminalFailed + "\n");
 }
