@@ -3,7 +3,7 @@
 // upgrade-cli as a separate program: by default one fleet command "upgrade-cli -y -n -o P1 ...
 // -o PN", with --separate N single-port upgrade-cli processes started together.
 // First the same run with one module alone (unless --no-single), for the time of one module.
-// Prints per module its result and each transfer's file bytes per second as a share of the
+// Prints per module its result code (the fleet's from its --json summary) and each transfer's file bytes per second as a share of the
 // line's payload limit (baud / 10 x 0.967, from tarvel-sim's per-file reports), then the fleet:
 // its time against one module's, the CPU time of the upgrade-cli process tree (children
 // included, from wait4; tarvel-sim's is not counted) per module as a share of one core, and the
@@ -208,8 +208,12 @@ RunResult runBench(const Settings& s, int modules, const fs::path& dir, bool pri
         commands.back().push_back("-o");
         commands.back().push_back(tty.string() + std::to_string(k));
     }
-    for (auto& c : commands)
+    const fs::path json = dir / "fleet.json";
+    for (auto& c : commands) {
         c.insert(c.end(), {"-b", s.boot.string(), "-c", s.code.string()});
+        if (!s.separate && modules > 1)
+            c.insert(c.end(), {"--json", json.string()});
+    }
 
     const double start = seconds();
     std::set<pid_t> running;
@@ -248,8 +252,20 @@ RunResult runBench(const Settings& s, int modules, const fs::path& dir, bool pri
     if (print)
         std::printf("%-7s %6s %12s %12s %8s %7s\n", "module", "result", "boot share", "code share", "resyncs",
                     "files");
+    // The fleet command's per-port result codes, from its --json summary.
+    std::string summary;
+    if (!s.separate && modules > 1) {
+        std::ifstream in(json);
+        summary.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    auto portResult = [&](int k) {
+        const std::size_t at = summary.find("\"port\": \"" + tty.string() + std::to_string(k) + "\"");
+        const std::size_t result = at == std::string::npos ? at : summary.find("\"result\": ", at);
+        return result == std::string::npos ? -1 : std::atoi(summary.c_str() + result + 10);
+    };
     for (int k = 1; k <= modules; ++k) {
-        const int exit = s.separate ? exits[static_cast<std::size_t>(k - 1)] : exits[0];
+        const int exit = s.separate || modules == 1 ? exits[static_cast<std::size_t>(s.separate ? k - 1 : 0)]
+                                                    : portResult(k);
         const auto found = transfers.find(k);
         const fs::path received = dir / "received" / std::to_string(k);
         const bool intact =
