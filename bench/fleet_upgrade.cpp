@@ -7,7 +7,9 @@
 // line's payload limit (baud / 10 x 0.967, from tarvel-sim's per-file reports), then the fleet:
 // its time against one module's, the CPU time of the upgrade-cli process tree (children
 // included, from wait4; tarvel-sim's is not counted) per module as a share of one core, and the
-// peak of the tree's summed resident memory (sampled from /proc every 100 ms).
+// peaks of the tree's summed resident and proportional memory (sampled from /proc every 100 ms:
+// the resident sizes count the shared library pages once per process, the proportional ones
+// divide them among the processes).
 //   usage: fleet_upgrade [-f] [--modules N] [--boot-kb N] [--code-kb N] [--no-single]
 //                        [--separate] [--check] [--sim PATH] [--cli PATH]
 //     -f           transfers at 115,200 bps (else 38,400)
@@ -70,7 +72,7 @@ pid_t spawn(const std::vector<std::string>& argv, const fs::path& out, const fs:
 // A small file of /proc; empty when the process has gone (a stream would throw on that read).
 std::string readProc(const std::string& path)
 {
-    char buffer[1024];
+    char buffer[4096];
     const int fd = ::open(path.c_str(), O_RDONLY);
     if (fd < 0)
         return {};
@@ -79,13 +81,18 @@ std::string readProc(const std::string& path)
     return n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string();
 }
 
-// Resident bytes of the given processes and all their descendants, from /proc.
-long long treeRss(const std::set<pid_t>& roots)
+struct Memory {
+    long long rss = 0;  // resident bytes, each process's shared pages counted in each
+    long long pss = 0;  // proportional: shared pages divided among the processes that map them
+};
+
+// The memory of the given processes and all their descendants, from /proc.
+Memory treeMemory(const std::set<pid_t>& roots)
 {
     std::map<pid_t, std::vector<pid_t>> children;
     DIR* proc = ::opendir("/proc");
     if (!proc)
-        return 0;
+        return {};
     while (const dirent* e = ::readdir(proc)) {
         const pid_t pid = std::atoi(e->d_name);
         if (pid <= 0)
@@ -100,15 +107,17 @@ long long treeRss(const std::set<pid_t>& roots)
             children[ppid].push_back(pid);
     }
     ::closedir(proc);
-    const long page = ::sysconf(_SC_PAGESIZE);
-    long long sum = 0;
+    Memory sum;
     std::vector<pid_t> todo(roots.begin(), roots.end());
     while (!todo.empty()) {
         const pid_t p = todo.back();
         todo.pop_back();
-        long long size = 0, resident = 0;
-        if (std::sscanf(readProc("/proc/" + std::to_string(p) + "/statm").c_str(), "%lld %lld", &size, &resident) == 2)
-            sum += resident * page;
+        const std::string rollup = readProc("/proc/" + std::to_string(p) + "/smaps_rollup");
+        for (const auto& [label, to] : {std::pair{"\nRss:", &sum.rss}, std::pair{"\nPss:", &sum.pss}}) {
+            const std::size_t at = rollup.find(label);
+            if (at != std::string::npos)
+                *to += std::atoll(rollup.c_str() + at + std::strlen(label)) * 1024;
+        }
         for (pid_t c : children[p])
             todo.push_back(c);
     }
@@ -177,6 +186,7 @@ struct RunResult {
     double wall = 0;
     double cpu = 0;
     long long peakRss = 0;
+    long long peakPss = 0;
     double worstCodeShare = 0;
 };
 
@@ -226,7 +236,9 @@ RunResult runBench(const Settings& s, int modules, const fs::path& dir, bool pri
     }
     std::vector<int> exits(commands.size(), -1);
     while (!running.empty()) {
-        r.peakRss = std::max(r.peakRss, treeRss(running));
+        const Memory m = treeMemory(running);
+        r.peakRss = std::max(r.peakRss, m.rss);
+        r.peakPss = std::max(r.peakPss, m.pss);
         int status = 0;
         rusage ru{};
         const pid_t p = ::wait4(-1, &status, WNOHANG, &ru);
@@ -365,8 +377,10 @@ int main(int argc, char** argv)
                 verdict(fleet.worstCodeShare >= 0.99));
     std::printf("  upgrade-cli CPU %.2f s, %.2f%% of one core per module (target <= %.0f%%: %s)\n", fleet.cpu,
                 perModule, cpuTarget, verdict(perModule <= cpuTarget));
-    std::printf("  peak memory %.1f MB (target < 100 MB: %s)\n", static_cast<double>(fleet.peakRss) / 1048576.0,
-                verdict(fleet.peakRss < 100LL * 1048576));
+    std::printf("  peak memory %.1f MB as the sum of resident sizes (target < 100 MB: %s), %.1f MB proportional\n"
+                "  (shared pages divided among the processes that map them)\n",
+                static_cast<double>(fleet.peakRss) / 1048576.0, verdict(fleet.peakRss < 100LL * 1048576),
+                static_cast<double>(fleet.peakPss) / 1048576.0);
     const bool ok = fleet.ok && (!single || one.ok);
     if (ok)
         fs::remove_all(dir);
