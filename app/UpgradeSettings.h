@@ -5,6 +5,10 @@
 // verification and the upgrade worker. Nothing in it is saved.
 // upgradeDone and upgradeResult are written by the worker thread while the GUI thread reads
 // them, so they are atomics; the worker stores upgradeResult before upgradeDone.
+// resolvedPort is the device comPort stood for when the session first used it: verification and
+// upgrade of one session reach the same device (sessionPort()).
+
+#include "platform/ResolvedPort.h"
 
 #include <atomic>
 #include <cstdint>
@@ -27,4 +31,11 @@ struct UpgradeSettings {
     std::string password;
     std::string bootFile;
     std::string codeFile;
+    platform::ResolvedPort resolvedPort;
 };
+
+// The device of this session's runs: resolvedPort while it was found for the current comPort;
+// otherwise comPort resolved now (through the platform's serial devices), kept when it found a
+// device. A port that stood for nothing is resolved again at the next run, and choosing another
+// port resolves anew.
+const platform::ResolvedPort& sessionPort(UpgradeSettings& settings);

@@ -4,12 +4,14 @@
 
 #include <atomic>
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 #include <map>
 #include <thread>
 
 namespace {
 
-constexpr int kExitJsonNotWritten = 73;
+constexpr int kExitJsonNotWritten = 73;  // a record (--json, --log-dir) cannot be made
 
 // The events of one child: its output, line by line, read on a thread of their own.
 class ChildRun final : public IRunHandle {
@@ -145,11 +147,17 @@ struct Active {
 
 std::string fileNameFor(const std::string& label)
 {
+    // "/dev/ttyUSB0 #2" -> "dev_ttyUSB0_2.log": one '_' for each run of other characters.
     std::string out;
+    bool replaced = false;
     for (char c : label) {
         const bool keep = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' ||
-                          c == '-';
-        out += keep ? c : '_';
+                          c == '-' || c == '_';
+        if (keep)
+            out += c;
+        else if (!replaced)
+            out += '_';
+        replaced = !keep;
     }
     while (!out.empty() && (out.front() == '_' || out.front() == '.'))
         out.erase(0, 1);
@@ -194,9 +202,31 @@ std::vector<std::string> portChildArguments(const UpgradeSettings& choices, cons
 
 int runFleet(const UpgradeSettings& choices, const FleetOptions& options, FleetContext& context)
 {
+    // Where the records go must work before any module is touched: a run is not to be repeated
+    // for want of its record.
+    if (!options.logDir.empty()) {
+        std::error_code ec;
+        std::filesystem::create_directories(options.logDir, ec);
+        if (!std::filesystem::is_directory(options.logDir, ec)) {
+            context.output.line("cannot make the folder " + options.logDir);
+            return kExitJsonNotWritten;
+        }
+    }
+    if (!options.jsonFile.empty()) {
+        std::FILE* f = std::fopen(options.jsonFile.c_str(), "wb");
+        if (!f) {
+            context.output.line("cannot write " + options.jsonFile);
+            return kExitJsonNotWritten;
+        }
+        std::fclose(f);
+    }
     FleetView view(context.output, context.clock);
     const auto identify = [&](const std::string& name) {
         Target t{name, context.deviceOf(name), {}};
+        // A built-in slot without a UART has its node but nothing behind it: not there.
+        for (const std::string& slot : context.discovery.emptySlots())
+            if (t.device == "/dev/" + slot)
+                t.device.clear();
         platform::SerialPortInfo info;
         if (!t.device.empty() && context.discovery.find(t.device, info))
             t.device = info.device, t.byId = info.byId;
@@ -288,13 +318,19 @@ int runFleet(const UpgradeSettings& choices, const FleetOptions& options, FleetC
             }
         }
         if (options.watch && interrupts == 0) {
-            for (const Target& t : targets(false)) {
+            const auto list = targets(false);
+            // Gone (an adapter that --all no longer lists included): what comes back is a new module.
+            for (auto& [name, done] : settled) {
+                bool there = false;
+                for (const Target& t : list)
+                    there = there || (t.name == name && !t.device.empty());
+                done = done && there;
+            }
+            for (const Target& t : list) {
                 bool busy = false;
                 for (const Active& a : active)
                     busy = busy || a.key == t.name || (!t.device.empty() && a.device == t.device);
-                if (t.device.empty())
-                    settled[t.name] = false;  // gone: whatever comes back is a new module
-                else if (!busy && !settled[t.name])
+                if (!t.device.empty() && !busy && !settled[t.name])
                     launch(t);
             }
         }

@@ -83,6 +83,6 @@ struct FleetContext {
     std::function<int()> interrupts;
 };
 
-// Runs the fleet; returns the exit status (FleetView::exitStatus), or 73 when --json could not
-// be written.
+// Runs the fleet; returns the exit status (FleetView::exitStatus), or 73 when the --json file or
+// the --log-dir folder cannot be made (checked before any run starts) or --json is not written.
 int runFleet(const UpgradeSettings& choices, const FleetOptions& options, FleetContext& context);

@@ -214,8 +214,9 @@ std::string FleetView::tableLocked(bool live) const
     std::size_t portWidth = 4, adapterWidth = 7;
     for (const Row& r : rows_)
         portWidth = std::max(portWidth, r.label.size()), adapterWidth = std::max(adapterWidth, r.adapter.size());
-    portWidth = std::min<std::size_t>(portWidth, 40);
-    adapterWidth = std::min<std::size_t>(adapterWidth, 40);
+    // The live table fits a terminal; the summary keeps every name whole.
+    if (live)
+        portWidth = std::min<std::size_t>(portWidth, 40), adapterWidth = std::min<std::size_t>(adapterWidth, 40);
     std::string text = cell("PORT", portWidth) + cell("ADAPTER", adapterWidth) + cell("PHASE", 15) + cell("PROGRESS", 16) +
                        cell("RATE", 10) + cell(live ? "LEFT" : "TIME", 8) + "RESULT";
     text += "\x1b[K\n";
@@ -280,11 +281,11 @@ void FleetView::finish(std::FILE* out)
                 text += "The run stopped: " + r.stopped + ".\n";
         }
         if (!r.stopped.empty() && r.transferring)
-            mid += " " + r.label + " (" + r.file + " file, " + std::to_string(r.sentK) + "K of " +
-                   std::to_string(r.totalK) + "K)";
+            mid += "  " + r.label + " (" + r.file + " file, " + std::to_string(r.sentK) + "K of " +
+                   std::to_string(r.totalK) + "K)\n";
     }
     if (!mid.empty())
-        text += "\nLeft mid-transfer:" + mid + "\n";
+        text += "\nLeft mid-transfer:\n" + mid;
     output_.endLive();
     std::fputs(text.c_str(), out);
     std::fflush(out);

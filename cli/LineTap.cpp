@@ -50,8 +50,9 @@ private:
 
 }  // namespace
 
-LineTap::LineTap(platform::ISerialDeviceFactory& inner, platform::IClock& clock, const std::string& transcriptPath)
-    : inner_(inner), clock_(clock), startUs_(clock.nowUs())
+LineTap::LineTap(platform::ISerialDeviceFactory& inner, platform::IClock& clock, const std::string& transcriptPath,
+                 std::string secret)
+    : inner_(inner), clock_(clock), secret_(std::move(secret)), startUs_(clock.nowUs())
 {
     lastActivityUs_.store(startUs_);
     if (!transcriptPath.empty())
@@ -130,6 +131,13 @@ void LineTap::passed(bool toModule, const std::uint8_t* data, std::size_t size)
         watchFrames(toModule, data[i]);
     if (!file_)
         return;
+    std::string masked;
+    if (toModule && !secret_.empty()) {
+        masked.assign(reinterpret_cast<const char*>(data), size);
+        for (std::size_t at = masked.find(secret_); at != std::string::npos; at = masked.find(secret_, at))
+            masked.replace(at, secret_.size(), secret_.size(), '*');
+        data = reinterpret_cast<const std::uint8_t*>(masked.data());
+    }
     const std::int64_t now = clock_.nowUs();
     const int direction = toModule ? 1 : 2;
     for (std::size_t i = 0; i < size; ++i) {

@@ -7,7 +7,8 @@
 // escaped, every other byte as \xHH. A line of the transcript is one direction's bytes until
 // the direction changes, 50 ms pass or 96 bytes are shown; it starts with the seconds since the
 // tap was made and ">" (to the module) or "<" (from it). Opens, speed changes, closes and
-// failed calls have lines of their own, starting with "#".
+// failed calls have lines of their own, starting with "#". The console password never goes
+// into the transcript: where a write carries it, its bytes are shown as '*'.
 // One run's devices are used by one thread at a time; counts and the time may be read from any.
 
 #include "platform/IClock.h"
@@ -23,12 +24,14 @@
 class LineTap final : public platform::ISerialDeviceFactory {
 public:
     // transcriptPath empty: no transcript. A transcript that cannot be created is left out.
-    LineTap(platform::ISerialDeviceFactory& inner, platform::IClock& clock, const std::string& transcriptPath);
+    LineTap(platform::ISerialDeviceFactory& inner, platform::IClock& clock, const std::string& transcriptPath,
+            std::string secret = {});
     ~LineTap() override;
     LineTap(const LineTap&) = delete;
     LineTap& operator=(const LineTap&) = delete;
 
     std::unique_ptr<platform::ISerialDevice> open(const std::string& portName) override;
+    platform::ResolvedPort resolve(const std::string& portName) override { return inner_.resolve(portName); }
     std::string describe(const std::string& portName) override { return inner_.describe(portName); }
     std::string openFailure(const std::string& portName) override { return inner_.openFailure(portName); }
 
@@ -57,6 +60,7 @@ private:
 
     platform::ISerialDeviceFactory& inner_;
     platform::IClock& clock_;
+    std::string secret_;
     std::int64_t startUs_;
     std::FILE* file_ = nullptr;
     std::mutex mutex_;

@@ -1,6 +1,7 @@
 #include "cli/PortList.h"
 
 #include "platform/PortDiagnosis.h"
+#include "platform/PrintableText.h"
 
 #include <sstream>
 
@@ -8,6 +9,7 @@ namespace {
 
 using platform::PortAccess;
 using platform::SerialPortInfo;
+using platform::printable;
 
 // Continuation lines of an advice, under its field.
 std::string indented(const std::string& text)
@@ -58,8 +60,8 @@ std::string portListText(const platform::SerialDeviceFactory& devices)
         const std::string names = comNames(p.device);
         for (int i = 0; i < 2; ++i)
             comShown[i] = comShown[i] || names.find(i == 0 ? "COM1" : "COM2") != std::string::npos;
-        text += p.openPath() + (names.empty() ? "" : "  (" + names + ")") + "\n";
-        text += "    device      " + p.device + "\n";
+        text += printable(p.openPath()) + (names.empty() ? "" : "  (" + names + ")") + "\n";
+        text += "    device      " + printable(p.device) + "\n";
         if (p.usb) {
             text += "    usb         " + p.vendorId + ":" + p.productId;
             for (const std::string* s : {&p.manufacturer, &p.product})
@@ -76,8 +78,8 @@ std::string portListText(const platform::SerialDeviceFactory& devices)
             continue;
         const std::string name = i == 0 ? "COM1" : "COM2";
         const std::string device = discovery.resolve(com[i]);
-        text += com[i] + "  (" + name + ", from UPGRADE_" + name + ")\n";
-        text += "    device      " + (device.empty() ? std::string("missing") : device) + "\n";
+        text += printable(com[i]) + "  (" + name + ", from UPGRADE_" + name + ")\n";
+        text += "    device      " + (device.empty() ? std::string("missing") : printable(device)) + "\n";
         if (!device.empty())
             text += "    can open    " + accessText(discovery, device);
     }
@@ -87,7 +89,7 @@ std::string portListText(const platform::SerialDeviceFactory& devices)
     if (!empty.empty()) {
         text += "Built-in port names without a UART behind them (not used):";
         for (const auto& name : empty)
-            text += " " + name;
+            text += " " + printable(name);
         text += "\n";
     }
     return text;

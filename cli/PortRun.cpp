@@ -162,7 +162,7 @@ void copyChoices(const UpgradeSettings& from, UpgradeSettings& to)
 int runPort(const UpgradeSettings& choices, const PortRunOptions& options, IPortEvents& sink)
 {
     platform::IClock& realClock = platform::clock();
-    LineTap tap(*platform::services().serial, realClock, options.transcriptPath);
+    LineTap tap(*platform::services().serial, realClock, options.transcriptPath, choices.password);
     std::int64_t lastAliveUs = realClock.nowUs();
     tap.onMark = [&] {
         const std::int64_t now = tap.lastActivityUs();
@@ -178,7 +178,9 @@ int runPort(const UpgradeSettings& choices, const PortRunOptions& options, IPort
 
     UpgradeSettings settings;
     copyChoices(choices, settings);
-    sink.event(make(PortEvent::Kind::Device, tap.describe(settings.comPort)));
+    // Verification and upgrade stay on the device the port stands for now.
+    const platform::ResolvedPort port = sessionPort(settings);
+    sink.event(make(PortEvent::Kind::Device, tap.describe(port.openPath)));
 
     int code = 0;
     EventProgress progress(sink, clock);
@@ -198,7 +200,7 @@ int runPort(const UpgradeSettings& choices, const PortRunOptions& options, IPort
         upgraded = true;
         sink.event(make(PortEvent::Kind::Status, progress.statusText));
         // This run's own parameter record: other runs of the process have theirs.
-        UpgradeThreadParams params{&settings, &progress};
+        UpgradeThreadParams params{&settings, &progress, port};
         upgradeThreadProc(&params);
         code = settings.upgradeResult.load();
         if (code == 0)

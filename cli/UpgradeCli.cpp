@@ -153,6 +153,7 @@ int runUpgrade(UpgradeSettings& settings, const CliStreams& io, ConsoleOutput& d
     UpgradeThreadParams& params = run.params;
     params.settings = &settings;
     params.dialog = &progress;
+    params.port = sessionPort(settings);
     settings.upgradeDone = false;
     progress.begin();
 
@@ -261,7 +262,7 @@ int runUpgradeCli(const std::vector<std::string>& arguments, const CliStreams& i
     platform::ScopedPlatform scope(services);
 
     // Before anything reaches the line: a mapping that picked an unrelated adapter shows here.
-    const std::string device = platform::services().serial->describe(settings.comPort);
+    const std::string device = platform::services().serial->describe(sessionPort(settings).openPath);
     if (device == settings.comPort)
         diag.line(io.program + ": using " + device + ".");
     else if (device == "none found")

@@ -6,8 +6,14 @@
 // Details text of its result code. Verdicts and the agreement go to out; status lines,
 // progress and every message the wizard would show in a box go to err.
 //
-// Exit status: 0 success; the result code (1 to 8) of the verification or of the upgrade;
-// 10 agreement not accepted; 64 bad usage; 70 the worker thread could not be started.
+// Several ports (-o more than once, --all, --watch, --json, --log-dir): after the agreement,
+// runFleet (cli/Fleet.h) runs each port in a child process, this program again with
+// --port-child as its first argument, which runs one port (cli/PortRun.h) and writes its
+// events to out.
+//
+// Exit status: 0 success; the result code (1 to 8) of the verification or of the upgrade
+// (several ports: the highest of them); 10 agreement not accepted; 64 bad usage; 70 the worker
+// thread could not be started; 73 a record of several ports (--json, --log-dir) cannot be made.
 
 #include <cstdio>
 #include <string>

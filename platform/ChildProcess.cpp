@@ -50,7 +50,8 @@ std::unique_ptr<ChildProcess> ChildProcess::start(const std::string& program, co
     sigemptyset(&defaults);
     sigaddset(&defaults, SIGINT);
     sigaddset(&defaults, SIGTERM);
-    sigaddset(&defaults, SIGPIPE);
+    // SIGPIPE stays ignored (watchInterrupts): a child whose supervisor is gone finishes its
+    // run rather than leave its module half flashed.
     posix_spawnattr_setsigdefault(&attr, &defaults);
     posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF);
 
@@ -119,9 +120,10 @@ namespace {
 
 std::atomic<int> g_interrupts{0};
 
-extern "C" void countInterrupt(int)
+// Ctrl-C asks once; SIGTERM (a shutdown, kill) asks to stop everything at once, as a second Ctrl-C.
+extern "C" void countInterrupt(int signal)
 {
-    g_interrupts.fetch_add(1);
+    g_interrupts.fetch_add(signal == SIGINT ? 1 : 2);
 }
 
 }  // namespace

@@ -39,9 +39,9 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
-// Interrupts: how many times the operator asked the program to stop (Ctrl-C, SIGTERM, a
-// console close) since watchInterrupts() was called; the default action (ending the program)
-// no longer applies after that. One backend per platform.
+// Interrupts: how many times the operator asked the program to stop since watchInterrupts()
+// was called: Ctrl-C counts 1, a request to stop at once (SIGTERM, a console closed) 2. The
+// default action (ending the program) no longer applies after that. One backend per platform.
 void watchInterrupts();
 int interruptCount();
 

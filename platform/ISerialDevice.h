@@ -14,6 +14,8 @@
 //  - write: total limit = writeTotalMultiplier * size + writeTotalConstant (0 = no limit).
 // Both return false only when the call itself failed; a time-out is success with a short count.
 
+#include "platform/ResolvedPort.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -72,10 +74,13 @@ public:
 // describe() says, for the operator, which device a port name stands for now ("none found"
 // when none); openFailure() says why this thread's last failed open of that name failed
 // (empty when there is nothing to add to the failure itself).
+// resolve() pins a port name to the device it stands for now (ResolvedPort); its openPath is
+// itself a name that open() takes. Factories whose names are fixed keep the name.
 class ISerialDeviceFactory {
 public:
     virtual ~ISerialDeviceFactory() = default;
     virtual std::unique_ptr<ISerialDevice> open(const std::string& portName) = 0;
+    virtual ResolvedPort resolve(const std::string& portName) { return {portName, portName, portName}; }
     virtual std::string describe(const std::string& portName) { return portName; }
     virtual std::string openFailure(const std::string& /*portName*/) { return {}; }
 };

@@ -1,5 +1,7 @@
 #include "platform/PortDiagnosis.h"
 
+#include "platform/PrintableText.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -82,13 +84,14 @@ std::string PortDiagnosis::modemManagerRule(const SerialPortInfo& port)
     const std::string ignore = "ENV{ID_MM_DEVICE_IGNORE}=\"1\"";
     if (port.usb)
         return "ATTRS{idVendor}==\"" + port.vendorId + "\", ATTRS{idProduct}==\"" + port.productId + "\", " + ignore;
-    return "KERNEL==\"" + port.name + "\", " + ignore;
+    return "KERNEL==\"" + printable(port.name) + "\", " + ignore;
 }
 
-std::string PortDiagnosis::permissionAdvice(const std::string& device) const
+std::string PortDiagnosis::permissionAdvice(const std::string& path) const
 {
+    const std::string device = printable(path);
     struct stat st {};
-    if (::stat(discovery_.onDisk(device).c_str(), &st) != 0)
+    if (::stat(discovery_.onDisk(path).c_str(), &st) != 0)
         return "Permission denied: " + device + ".";
     std::vector<std::string> members;
     const std::string group = groupName(st.st_gid, &members);
@@ -109,10 +112,11 @@ std::string PortDiagnosis::permissionAdvice(const std::string& device) const
            " $USER\nThen log out and in again: the new group takes effect at the next login.";
 }
 
-std::string PortDiagnosis::busyAdvice(const std::string& device, const std::vector<PortHolder>& holders) const
+std::string PortDiagnosis::busyAdvice(const std::string& path, const std::vector<PortHolder>& holders) const
 {
+    const std::string device = printable(path);
     if (holders.empty()) {
-        if (heldHere(device))
+        if (heldHere(path))
             return "Busy: " + device + " is already open in this program.";
         return "Busy: " + device + " is held by another program, which could not be identified (sudo fuser -v " +
                device + " names it).";
@@ -128,9 +132,8 @@ std::string PortDiagnosis::busyAdvice(const std::string& device, const std::vect
     if (!modemManager)
         return text + "\nEnd that program, then try again.";
     SerialPortInfo port;
-    if (!discovery_.find(device, port)) {
-        port.name = std::filesystem::path(device).filename().string();
-    }
+    if (!discovery_.find(path, port))
+        port.name = std::filesystem::path(path).filename().string();
     return text + "\nModemManager opens serial adapters to look for modems. A udev rule makes it leave this one "
                   "alone (see README, \"Serial port names\"); put this line into /etc/udev/rules.d/"
                   "99-tarvel-upgrade.rules:\n  " +
@@ -142,10 +145,10 @@ std::string PortDiagnosis::busyAdvice(const std::string& device, const std::vect
 std::string PortDiagnosis::explain(const std::string& portName, const std::string& path, int openError) const
 {
     if (path.empty())
-        return portName + " stands for no device: there is no such serial port on this computer.\nSerial ports "
+        return printable(portName) + " stands for no device: there is no such serial port on this computer.\nSerial ports "
                           "found: " +
                existingPorts() + ".";
-    const std::string named = portName == path ? path : path + " (" + portName + ")";
+    const std::string named = printable(portName == path ? path : path + " (" + portName + ")");
     const std::string device = discovery_.resolve(path);
     if (device.empty() || openError == ENOENT || openError == ENODEV || openError == ENXIO)
         return "No such device: " + named + ".\nSerial ports found: " + existingPorts() + ".";

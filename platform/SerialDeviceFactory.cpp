@@ -2,6 +2,7 @@
 
 #include "platform/PortDiagnosis.h"
 #include "platform/PosixSerialDevice.h"
+#include "platform/PrintableText.h"
 
 #include <cstdlib>
 
@@ -42,6 +43,14 @@ std::string SerialDeviceFactory::devicePath(const std::string& portName) const
     return portName.empty() ? std::string() : "/dev/" + portName;
 }
 
+ResolvedPort SerialDeviceFactory::resolve(const std::string& portName)
+{
+    const std::string path = devicePath(portName);
+    if (path.empty())
+        return {portName, portName, {}};
+    return {portName, path, discovery_.resolve(path)};
+}
+
 std::unique_ptr<ISerialDevice> SerialDeviceFactory::open(const std::string& portName)
 {
     const std::string path = devicePath(portName);
@@ -63,7 +72,7 @@ std::string SerialDeviceFactory::describe(const std::string& portName)
     if (!discovery_.find(path, info)) {
         // A link to something that is not a serial port of this computer (a pseudo-terminal).
         const std::string device = discovery_.resolve(path);
-        return device.empty() || device == path ? path : path + " (" + device + ")";
+        return printable(device.empty() || device == path ? path : path + " (" + device + ")");
     }
     // Short enough for the port page; the stable name is in the port list.
     return info.summary();

@@ -3,8 +3,9 @@
 // Port names: "COM1" and "COM2" are the devices named by the environment variables UPGRADE_COM1
 // and UPGRADE_COM2 when these are set; otherwise the first and the second serial port that
 // really exists (SerialPortDiscovery: USB adapters first, by their stable by-id names, then
-// built-in ports with a UART), looked up again at every open, so that an adapter plugged in
-// again is found under its new node. A name that starts with '/' is a device path used as it
+// built-in ports with a UART), looked up at every open of the name itself; a run resolves
+// the name once (resolve(): the adapter's by-id link, else its device node) and opens that, so
+// that it stays on its adapter and finds it again under a new node. A name that starts with '/' is a device path used as it
 // is; any other name is looked up as "/dev/<name>".
 // The reason for a failed open (PortDiagnosis) is kept per thread for openFailure().
 
@@ -23,6 +24,7 @@ public:
     // "/dev/ttyUSB0 (FT232R USB UART)"; for a device that discovery does not know, the path with
     // the node a link leads to; or "none found".
     std::string describe(const std::string& portName) override;
+    ResolvedPort resolve(const std::string& portName) override;
     std::string openFailure(const std::string& portName) override;
 
     // The device path that a port name stands for now (see above); empty when none.

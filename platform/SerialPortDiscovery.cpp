@@ -1,11 +1,16 @@
 #include "platform/SerialPortDiscovery.h"
 
+#include "platform/PrintableText.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <charconv>
+#include <fcntl.h>
 #include <filesystem>
-#include <fstream>
 #include <map>
+#include <optional>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace platform {
@@ -14,15 +19,35 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The first line of a small sysfs or procfs file, without its line end; empty when unreadable.
+// The first line of a small sysfs or procfs file, without its line end; empty when unreadable
+// or not a regular file. Bounded and non-blocking: under a fabricated root a "file" may be a FIFO
+// or something endless, and nothing here may hang or grow on what it finds.
 std::string firstLine(const std::string& file)
 {
-    std::ifstream in(file);
-    std::string line;
-    std::getline(in, line);
+    const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return {};
+    struct stat st {};
+    char buffer[512];  // a USB string descriptor holds at most 126 UTF-16 units: 378 bytes of UTF-8
+    ssize_t got = 0;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
+        got = ::read(fd, buffer, sizeof buffer);
+    ::close(fd);
+    std::string line(buffer, got > 0 ? static_cast<std::size_t>(got) : 0);
+    line = line.substr(0, line.find('\n'));
     while (!line.empty() && std::isspace(static_cast<unsigned char>(line.back())))
         line.pop_back();
     return line;
+}
+
+// A decimal number that fits an int, without throwing; nullopt for anything else.
+std::optional<int> parseInt(const std::string& s)
+{
+    int value = 0;
+    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value);
+    if (ec != std::errc() || end != s.data() + s.size())
+        return std::nullopt;
+    return value;
 }
 
 // ttyS2 before ttyS10: names compare by their text, then by their trailing number.
@@ -32,8 +57,9 @@ bool naturalLess(const std::string& a, const std::string& b)
         std::size_t i = s.size();
         while (i > 0 && std::isdigit(static_cast<unsigned char>(s[i - 1])))
             --i;
-        const std::string digits = s.substr(i);
-        return std::make_pair(s.substr(0, i), digits.empty() ? -1L : std::stol(digits.substr(0, 9)));
+        // Nine digits at most: what an int holds, and long names still order by their start.
+        const std::string digits = s.substr(i, 9);
+        return std::make_pair(s.substr(0, i), digits.empty() ? -1 : parseInt(digits).value_or(-1));
     };
     return split(a) < split(b);
 }
@@ -50,7 +76,7 @@ std::string SerialPortInfo::summary() const
     std::string what = product;
     if (what.empty() && usb)
         what = "USB " + vendorId + ":" + productId;
-    return what.empty() ? device : device + " (" + what + ")";
+    return what.empty() ? printable(device) : printable(device) + " (" + what + ")";
 }
 
 SerialPortDiscovery::SerialPortDiscovery(std::string root) : root_(std::move(root))
@@ -147,14 +173,14 @@ SerialPortDiscovery::Scan SerialPortDiscovery::scan() const
             if (info.driver.empty()) {
                 const fs::path driver = resolve(dir + "/driver");
                 if (!driver.empty() && driver.parent_path().parent_path().filename() != "serial-base")
-                    info.driver = driver.filename().string();
+                    info.driver = printable(driver.filename().string());
             }
             if (!info.usb && fs::exists(onDisk(dir + "/idVendor"), ec)) {
                 info.usb = true;
-                info.vendorId = firstLine(onDisk(dir + "/idVendor"));
-                info.productId = firstLine(onDisk(dir + "/idProduct"));
-                info.manufacturer = firstLine(onDisk(dir + "/manufacturer"));
-                info.product = firstLine(onDisk(dir + "/product"));
+                info.vendorId = printable(firstLine(onDisk(dir + "/idVendor")));
+                info.productId = printable(firstLine(onDisk(dir + "/idProduct")));
+                info.manufacturer = printable(firstLine(onDisk(dir + "/manufacturer")));
+                info.product = printable(firstLine(onDisk(dir + "/product")));
             }
         }
         if (info.usb) {
@@ -225,7 +251,8 @@ std::vector<PortHolder> SerialPortDiscovery::holders(const std::string& path) co
     std::error_code ec;
     for (const auto& proc : fs::directory_iterator(onDisk("/proc"), ec)) {
         const std::string pid = proc.path().filename().string();
-        if (!isNumber(pid) || pid == self)
+        const std::optional<int> number = isNumber(pid) ? parseInt(pid) : std::nullopt;
+        if (!number || pid == self)
             continue;
         std::error_code fdError;
         // Another user's descriptors are not readable unless we are root: those are skipped.
@@ -233,7 +260,7 @@ std::vector<PortHolder> SerialPortDiscovery::holders(const std::string& path) co
             std::error_code linkError;
             const fs::path target = fs::read_symlink(fd.path(), linkError);
             if (!linkError && target == device) {
-                found.push_back({std::stoi(pid), firstLine((proc.path() / "comm").string())});
+                found.push_back({*number, printable(firstLine((proc.path() / "comm").string()))});
                 break;
             }
         }

@@ -16,6 +16,9 @@
 // the by-id link where there is one, else the device node; empty when there is none.
 // Every call reads the tree afresh, so an adapter plugged in again is found again.
 //
+// The descriptive fields (driver, USB ids and strings, a holder's command) are kept printable
+// (PrintableText.h); names and paths are kept as they are, for opening, and escaped where shown.
+//
 // access() tells whether this user can open a device now: missing, permission denied (with the
 // device's group), or held by other processes (found through /proc/<pid>/fd where readable).
 

@@ -119,11 +119,16 @@ kill "${sim_pid_of[com2]}" 2>/dev/null || true
 wait "${sim_pid_of[com2]}" 2>/dev/null || true
 rm -rf "$run/received2"
 start_sim com2 --store "$run/received2" --verbose
-mkdir -p "$run/sample"
-head -c 16384 /dev/urandom > "$run/sample/tarvelboot.dmf"
-head -c 131072 /dev/urandom > "$run/sample/tarvel.dmf"
+# The firmware lies in a folder whose name has a letter outside ASCII that the ANSI code page
+# holds (0xEF in cp1252): the program gets the path in that code page and must open, size and
+# send the files by it, and hand it on to the process of each port. Wine reads the Unix name as
+# UTF-8 only in a UTF-8 locale.
+sample="$run/Fïrmware"
+mkdir -p "$sample"
+head -c 16384 /dev/urandom > "$sample/tarvelboot.dmf"
+head -c 131072 /dev/urandom > "$sample/tarvel.dmf"
 status=0
-timeout 600 wine "$cli" -y -o COM1 -o COM2 -b "Z:$run/sample/tarvelboot.dmf" -c "Z:$run/sample/tarvel.dmf" \
+LC_ALL=C.UTF-8 timeout 600 wine "$cli" -y -o COM1 -o COM2 -b "Z:$sample/tarvelboot.dmf" -c "Z:$sample/tarvel.dmf" \
   --json "Z:$run/fleet.json" || status=$?
 echo "upgrade-cli.exe exit status: $status"
 sleep 0.5
@@ -133,10 +138,10 @@ for n in 1 2; do
   cat "$run/com$n.log"
 done
 if [ "$status" -eq 0 ] && [ "$(grep -c '"result": 0,' "$run/fleet.json")" -eq 2 ] &&
-   cmp "$run/sample/tarvelboot.dmf" "$run/received/tarvelboot.dmf" &&
-   cmp "$run/sample/tarvel.dmf" "$run/received/tarvel.dmf" &&
-   cmp "$run/sample/tarvelboot.dmf" "$run/received2/tarvelboot.dmf" &&
-   cmp "$run/sample/tarvel.dmf" "$run/received2/tarvel.dmf"; then
+   cmp "$sample/tarvelboot.dmf" "$run/received/tarvelboot.dmf" &&
+   cmp "$sample/tarvel.dmf" "$run/received/tarvel.dmf" &&
+   cmp "$sample/tarvelboot.dmf" "$run/received2/tarvelboot.dmf" &&
+   cmp "$sample/tarvel.dmf" "$run/received2/tarvel.dmf"; then
   echo "Both modules received both files intact."
   passed=$((passed + 1))
 else

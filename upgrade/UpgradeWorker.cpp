@@ -4,11 +4,6 @@
 #include "serial/CUpgradeConsole.h"
 #include "zmodem/CZModemSender.h"
 
-#include <filesystem>
-#include <limits>
-#include <optional>
-#include <system_error>
-
 namespace {
 
 constexpr std::uint32_t kConsoleBaud = 38400;
@@ -21,32 +16,35 @@ void show(ProgressState& dialog, const char* text)
 }
 
 // Announces a transfer: 0, or the result code of the failed step.
-int startTransfer(CUpgradeConsole& console, const UpgradeSettings& settings)
+int startTransfer(CUpgradeConsole& console, const UpgradeSettings& settings, const std::string& port)
 {
     if (!settings.fastDownload)
         return console.startDownload() ? 0 : 3;
     if (!console.startFastDownload())
         return 3;
-    return console.reopen(settings.comPort, kFastBaud);
+    return console.reopen(port, kFastBaud);
 }
 
-// The bar of the phase just finished ends full and its count shows the file's own size.
-// The counts of the file's size are used rather than the bar's maximum because a file too
-// small for any report during the transfer would otherwise end as "100K of 0K".
-void fillBar(CZModemSender& sender, const std::string& path, std::int32_t totalK)
+// The bar of the phase just finished ends full and its count shows the file's own size (as the
+// sender took it from the open file). The size is used rather than the bar's maximum because a
+// file too small for any report during the transfer would otherwise end as "100K of 0K".
+void fillBar(CZModemSender& sender, std::int32_t totalK)
 {
-    std::error_code ec;
-    const auto size = std::filesystem::file_size(path, ec);
-    if (!ec && size <= static_cast<std::uintmax_t>(std::numeric_limits<std::int32_t>::max()))
-        sender.reportProgress(static_cast<std::int32_t>(size));
-    else
-        sender.reportProgress(totalK * 1024);
+    const std::int32_t size = sender.currentFileSize();
+    sender.reportProgress(size >= 0 ? size : totalK * 1024);
 }
 
-int runSteps(CUpgradeConsole& console, std::optional<CZModemSender>& sender,
-             const UpgradeSettings& settings, ProgressState& dialog)
+int runSteps(CUpgradeConsole& console, CZModemSender& sender, const UpgradeSettings& settings,
+             const std::string& port, ProgressState& dialog)
 {
-    int code = console.enterCommandMode(settings.comPort, settings.username, settings.password);
+    // A restarted module with its flash prepared waits in its transfer: nothing of that for a
+    // file that could not be sent anyway.
+    if (sender.checkFile(settings.bootFile) != 0)
+        return 7;
+    if (sender.checkFile(settings.codeFile) != 0)
+        return 8;
+
+    int code = console.enterCommandMode(port, settings.username, settings.password);
     if (code != 0)
         return code;
 
@@ -60,29 +58,28 @@ int runSteps(CUpgradeConsole& console, std::optional<CZModemSender>& sender,
             return 3;
     }
 
-    if ((code = startTransfer(console, settings)) != 0)
+    if ((code = startTransfer(console, settings, port)) != 0)
         return code;
     show(dialog, kStatusBootDownload);
-    sender.emplace(&console, &dialog);
     platform::sleepMs(1000);
     // Only 0 is success: any other value is a failure, not just the sender's -1.
-    if (sender->sendFile(settings.bootFile) != 0)
+    if (sender.sendFile(settings.bootFile) != 0)
         return 7;
-    fillBar(*sender, settings.bootFile, dialog.bootTotalK);
+    fillBar(sender, dialog.bootTotalK);
 
-    if ((code = console.reopen(settings.comPort, kConsoleBaud)) != 0)
+    if ((code = console.reopen(port, kConsoleBaud)) != 0)
         return code;
     dialog.bootPhase = false;
     show(dialog, kStatusBootDone);
     platform::sleepMs(15000);
 
-    if ((code = startTransfer(console, settings)) != 0)
+    if ((code = startTransfer(console, settings, port)) != 0)
         return code;
     show(dialog, kStatusCodeDownload);
     platform::sleepMs(1000);
-    if (sender->sendFile(settings.codeFile) != 0)
+    if (sender.sendFile(settings.codeFile) != 0)
         return 8;
-    fillBar(*sender, settings.codeFile, dialog.codeTotalK);
+    fillBar(sender, dialog.codeTotalK);
     return 0;
 }
 
@@ -101,8 +98,10 @@ unsigned upgradeThreadProc(void* parameter)
     // Declared before the sender so that the sender goes first; the console's destruction at
     // the end closes the port, after the verdict has been shown.
     CUpgradeConsole console;
-    std::optional<CZModemSender> sender;
-    const int code = runSteps(console, sender, settings, dialog);
+    CZModemSender sender(&console, &dialog);
+    const std::string port = params.port.name.empty() ? platform::services().serial->resolve(settings.comPort).openPath
+                                                      : params.port.openPath;
+    const int code = runSteps(console, sender, settings, port, dialog);
 
     settings.upgradeResult.store(code);
     settings.upgradeDone.store(true);
@@ -121,5 +120,6 @@ bool startUpgradeThread(UpgradeSettings& settings, ProgressState& dialog)
     UpgradeThreadParams& params = upgradeThreadParams();
     params.settings = &settings;
     params.dialog = &dialog;
+    params.port = sessionPort(settings);
     return platform::services().threads->start(&upgradeThreadProc, &params);
 }

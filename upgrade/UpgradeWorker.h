@@ -7,6 +7,9 @@
 //   0 completed; 1 the port did not open (first open or a reopen); 2 the console refused the
 //   login; 3 console or command mode not recognised, or a command-mode step failed;
 //   7 the boot file transfer failed (the code file is then not sent); 8 the code file failed.
+// Both files are opened and read before the first byte goes to the module: one that cannot be
+// sent ends the run with its code (7 boot, 8 code) and the messages its transfer would have shown,
+// the module untouched.
 //
 // End of a run and the lifetime of the progress target: the worker stores upgradeResult, then
 // upgradeDone, then calls showFinished(code); showFinished is its last access to the target.
@@ -20,9 +23,12 @@
 #include "app/UpgradeSettings.h"
 #include "upgrade/ProgressState.h"
 
+// port: the device of the run, resolved when it was started (every open and reopen of the run
+// uses its openPath); when its name is empty the run resolves settings->comPort itself.
 struct UpgradeThreadParams {
     UpgradeSettings* settings = nullptr;
     ProgressState* dialog = nullptr;
+    platform::ResolvedPort port;
 };
 
 // The status lines, in the order a successful run shows them (after the initial one).
@@ -41,6 +47,6 @@ unsigned upgradeThreadProc(void* parameter);
 // The one parameter record of the program: only one run can be under way at a time.
 UpgradeThreadParams& upgradeThreadParams();
 
-// Fills upgradeThreadParams() and starts upgradeThreadProc through the platform's thread
+// Fills upgradeThreadParams() (the port from sessionPort(settings)) and starts upgradeThreadProc through the platform's thread
 // start (the AfxBeginThread stand-in); false when no thread could be started.
 bool startUpgradeThread(UpgradeSettings& settings, ProgressState& dialog);

@@ -24,7 +24,7 @@ int runVerification(UpgradeSettings& settings)
     if (settings.programSize == 0)
         settings.programSize = defaultProgramSize(settings.newVersion);
 
-    int code = verifier.login(settings.comPort, settings.username, settings.password);
+    int code = verifier.login(sessionPort(settings).openPath, settings.username, settings.password);
     if (code != 0)
         return code;  // deviceVersion keeps what an earlier verification found
 

@@ -1,6 +1,9 @@
 #include "zmodem/CZModemSender.h"
 
 #include "platform/ISerialDevice.h"
+#include "platform/Platform.h"
+#include "platform/PrintableText.h"
+#include "platform/ReadableFile.h"
 #include "zmodem/CCrc16.h"
 #include "zmodem/CCrc32.h"
 #include "zmodem/ZModemDefs.h"
@@ -8,7 +11,6 @@
 #include <climits>
 #include <cstdio>
 #include <cstdint>
-#include <filesystem>
 
 using namespace zmodem;
 
@@ -506,23 +508,20 @@ int CZModemSender::waitReceiverInit()
     return -1;
 }
 
-int CZModemSender::offerFile(const std::string& path)
+int CZModemSender::openFile(const std::string& path)
 {
-    file = std::fopen(path.c_str(), "rb");
-    if (!file) {
-        errorText = "Failed to open " + path;
-        reportError(errorText);
-        return -1;
-    }
+    platform::ReadableFile opened = platform::openReadable(path);
+    file = opened.file;
     eofSeen = 0;
-    // Not fseek/ftell: their long is 32 bits on Windows, where a file beyond 2 GiB would read as
-    // a failure instead of being too large.
-    std::error_code sizeError;
-    const std::uintmax_t size = std::filesystem::file_size(path, sizeError);
-    if (sizeError) {
+    // The size of the file that was opened, not of whatever the path names by now.
+    const std::int64_t size = file ? platform::fileSize(file) : -1;
+    if (!file || size < 0) {
         closeFile();
-        errorText = "Failed to read " + path;
+        const bool openFailed = opened.failure == platform::ReadableFile::Failure::Open;
+        errorText = (openFailed ? "Failed to open " : "Failed to read ") + path;
         reportError(errorText);
+        platform::notifier().note(opened.cause.empty() ? "The size of " + platform::printable(path) + " cannot be read."
+                                                       : opened.cause);
         return -1;
     }
     // Positions and the size travel as 32-bit values.
@@ -533,6 +532,25 @@ int CZModemSender::offerFile(const std::string& path)
         return -1;
     }
     fileSize = static_cast<std::int32_t>(size);
+    return 0;
+}
+
+int CZModemSender::checkFile(const std::string& path)
+{
+    const int opened = openFile(path);
+    closeFile();
+    fileSize = -1;
+    if (opened == -1) {
+        errorText = "ZModem transfer failed.";
+        reportError(errorText);
+    }
+    return opened;
+}
+
+int CZModemSender::offerFile(const std::string& path)
+{
+    if (openFile(path) == -1)
+        return -1;
 
     // The information text and its terminating zero must fit the buffer.
     const int infoLength = std::snprintf(reinterpret_cast<char*>(txBuffer), sizeof txBuffer, "%s%c%u 0 0 0 0 0",

@@ -17,6 +17,11 @@ public:
     ~CZModemSender() override;
 
     int sendFile(const std::string& path) override;
+    // Opens path as a transfer would and closes it again, sending nothing: 0 when it can be
+    // sent; -1 after the messages its transfer would have ended with ("Failed to open/read
+    // <path>", "ZModem transfer failed."), the cause (missing, permission, not a regular file)
+    // as a note after the first.
+    int checkFile(const std::string& path);
 
     // --- wire layer ---
     void storePosition(std::int32_t value);
@@ -55,6 +60,8 @@ public:
     static constexpr std::uint32_t kFallbackBaud = 38400;
 
 private:
+    // Opens the file to be sent and takes its size from it; -1 after its message and cause.
+    int openFile(const std::string& path);
     void sendRaw(int byte);
     void closeFile();
     // Seeks the file to a position the receiver asked for; false for a position outside the

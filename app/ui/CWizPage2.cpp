@@ -31,6 +31,8 @@ void CWizPage2::storePort()
 int CWizPage2::OnWizardNext()
 {
     storePort();
+    // The operator chose the port seeing what each name stands for now: the session follows that.
+    settings().resolvedPort = {};
     return 0;
 }
 

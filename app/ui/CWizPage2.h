@@ -6,6 +6,7 @@
 // Beside each radio a text of its own (1090, 1091) names the device the port stands for now, as
 // the serial device factory describes it ("none found" where there is none); looked up afresh
 // at every activation, so that an adapter plugged in meanwhile shows up on Back and Next.
+// Next also drops the session's resolved device: the runs after it go where the texts said.
 
 #include "app/ui/CUpgradePage.h"
 

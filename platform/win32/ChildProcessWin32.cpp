@@ -133,9 +133,10 @@ namespace {
 
 std::atomic<int> g_interrupts{0};
 
-BOOL WINAPI countInterrupt(DWORD)
+// Ctrl-C and Ctrl-Break ask once; a console closed or a session ending asks to stop at once.
+BOOL WINAPI countInterrupt(DWORD event)
 {
-    g_interrupts.fetch_add(1);
+    g_interrupts.fetch_add(event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT ? 1 : 2);
     return TRUE;
 }
 

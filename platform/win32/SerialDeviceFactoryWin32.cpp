@@ -51,6 +51,12 @@ std::unique_ptr<ISerialDevice> SerialDeviceFactory::open(const std::string& port
     return device;
 }
 
+// Windows' port names are stable: a run keeps the name itself.
+ResolvedPort SerialDeviceFactory::resolve(const std::string& portName)
+{
+    return {portName, portName, devicePath(portName)};
+}
+
 std::string SerialDeviceFactory::describe(const std::string& portName)
 {
     const std::string path = devicePath(portName);

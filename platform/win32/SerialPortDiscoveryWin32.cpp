@@ -6,6 +6,8 @@
 // so access() knows only whether the port exists.
 #include "platform/SerialPortDiscovery.h"
 
+#include "platform/PrintableText.h"
+
 #include <windows.h>
 
 #include <algorithm>
@@ -82,7 +84,7 @@ SerialPortDiscovery::Scan SerialPortDiscovery::scan() const
         SerialPortInfo p;
         p.name = name;
         p.device = kDevicePrefix + name;
-        p.driver = targetOf(name);
+        p.driver = printable(targetOf(name));  // a driver's own text: shown, never obeyed
         // The serial driver's own ports (\Device\SerialN) are the machine's UARTs.
         p.builtIn = p.driver.rfind("\\Device\\Serial", 0) == 0;
         s.usable.push_back(p);

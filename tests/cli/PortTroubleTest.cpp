@@ -46,6 +46,13 @@ TEST(PortList, EveryPortOnceWithItsComNameAndADeviceNamedByTheEnvironment)
                                          "/dev/pts/9  (COM2, from UPGRADE_COM2)\n"
                                          "    device      missing\n"
                                          "Built-in port names without a UART behind them (not used): ttyS1\n");
+    // Control bytes of a fabricated descriptor and by-id name are shown, not obeyed.
+    tree.usbAdapter("ttyUSB1", "1-5", "0403", "6015", "Evil\x1b[2J", "\x1b]0;pwned\x07", "ftdi_sio",
+                    "/dev/serial/by-id/usb-\x1b[31m");
+    const std::string text = portListText(devices);
+    EXPECT_EQ(text.find('\x1b'), std::string::npos) << text;
+    EXPECT_NE(text.find("/dev/serial/by-id/usb-\\x1b[31m  (COM1)\n    device      /dev/ttyUSB1\n"
+                        "    usb         0403:6015  Evil\\x1b[2J  \\x1b]0;pwned\\x07\n"), std::string::npos) << text;
 }
 
 class PortTrouble : public ::testing::Test {

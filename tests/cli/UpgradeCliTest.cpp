@@ -94,7 +94,7 @@ TEST_F(CliRun, EachEndOfARunGivesItsCodeAndItsTexts)
          upgradeFailedLine(target) + "\n\n" + upgradeFailureDetails(2, target) + "\n", std::string(CliProgress::kTerminalFailed) + "\n", "Show System"},
         {"missing boot file", upgradeArgs({"-n", "-f"}), "", false, "upgrade-cli", nullptr,
          [this] { std::remove(bootPath.c_str()); }, 7, upgradeFailedLine(target),
-         "Error:Failed to open " + bootPath + "\nError:ZModem transfer failed.\n", "Show System"},
+         "Error:Failed to open " + bootPath + "\nNo such file: " + bootPath + ".\nError:ZModem transfer failed.\n", "\r"},
     };
     platform::InlineThreadStarter threads;
     for (const Case& c : cases) {

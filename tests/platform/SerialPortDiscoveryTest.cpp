@@ -1,16 +1,25 @@
 // Mapping COM1/COM2 onto the serial ports found, describing them, and explaining a failed open,
-// on a fabricated /sys, /dev and /proc (support/FakeDeviceTree.h). What is found for each port
-// shows in upgrade-cli's port list (tests/cli).
+// on a fabricated /sys, /dev and /proc (support/FakeDeviceTree.h); what such a tree may hold that
+// must neither hang the readers nor reach the operator's terminal; and an upgrade run that stays
+// on its adapter while others come and go. What is found for each port shows in upgrade-cli's
+// port list (tests/cli).
 #include "platform/PortDiagnosis.h"
+#include "platform/PrintableText.h"
 #include "platform/SerialDeviceFactory.h"
 #include "platform/SerialPortDiscovery.h"
 #include "platform/SystemClock.h"
+#include "sim/ZModemReceiver.h"
 #include "support/FakeDeviceTree.h"
+#include "support/ModuleHarness.h"
 #include "support/ScopedEnv.h"
+#include "upgrade/RecordingProgress.h"
+#include "upgrade/UpgradeWorker.h"
+#include "verify/Verification.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <sys/stat.h>
 #include <functional>
 
 namespace {
@@ -96,6 +105,125 @@ TEST_F(DeviceTree, OpenFailuresAreExplained)
     }
     EXPECT_EQ(platform::PortDiagnosis::modemManagerRule(d.ports()[1]),
               "KERNEL==\"ttyS0\", ENV{ID_MM_DEVICE_IGNORE}=\"1\"");
+}
+
+TEST_F(DeviceTree, WhatAFabricatedTreeHoldsCannotHangOrBreakTheReaders)
+{
+    const std::string usb = "/sys/devices/pci0000:00/0000:00:14.0/usb1/1-2";
+    std::filesystem::remove(tree.path(usb + "/product"));
+    ASSERT_EQ(::mkfifo(tree.path(usb + "/product").c_str(), 0600), 0);  // no writer, ever
+    tree.file(usb + "/manufacturer", std::string(1 << 20, 'M'));          // a megabyte without a line end
+    tree.holder(4020, "kept", "/dev/ttyUSB0");
+    const std::string bigPid = "/proc/99999999999999999999";
+    tree.file(bigPid + "/comm", "skipped");
+    tree.link(bigPid + "/fd/3", "/dev/ttyUSB0");
+    const platform::SerialPortDiscovery d(tree.root());
+    const auto ports = d.ports();
+    ASSERT_EQ(ports.size(), 2u);
+    EXPECT_EQ(ports[0].product, "");
+    EXPECT_EQ(ports[0].manufacturer, std::string(512, 'M'));
+    const auto holders = d.holders("/dev/ttyUSB0");
+    ASSERT_EQ(holders.size(), 1u);
+    EXPECT_EQ(holders[0].command, "kept");
+}
+
+TEST_F(DeviceTree, TextFromOutsideIsShownWithItsControlBytesEscaped)
+{
+    for (const auto& [in, out] : std::vector<std::pair<std::string, std::string>>{
+             {"Evil\x1b[2J\x1b]0;pwned\x07", "Evil\\x1b[2J\\x1b]0;pwned\\x07"},
+             {"a\r\nb\x7f\t", "a\\x0d\\x0ab\\x7f\\x09"},
+             {"C:\\F\xc3\xafrmware \xe2\x82\xac \xf0\x9f\x94\x8c", "C:\\F\xc3\xafrmware \xe2\x82\xac \xf0\x9f\x94\x8c"},
+             {"\xc2\x9b" "2J", "\\xc2\\x9b2J"},               // CSI as a UTF-8 C1 control
+             {"\x9b" "2J\xff\xe2\x82", "\\x9b2J\\xff\\xe2\\x82"},  // stray and cut-off bytes
+             {"\xc0\xaf\xed\xa0\x80\xf4\x90\x80\x80", "\\xc0\\xaf\\xed\\xa0\\x80\\xf4\\x90\\x80\\x80"},  // overlong, surrogate, > U+10FFFF
+         })
+        EXPECT_EQ(platform::printable(in), out);
+    // Descriptor strings, a by-id name and a process name, where the operator reads them.
+    const std::string byId = "/dev/serial/by-id/usb-\x1b[31m-if00";
+    tree.usbAdapter("ttyUSB1", "1-5", "0403", "6015", "Evil\x1b[2J", "X\x1b]0;pwned\x07", "ftdi_sio", byId);
+    tree.holder(4021, "sh\x1b[2J", "/dev/ttyUSB1");
+    platform::SerialDeviceFactory f(clock, tree.root());
+    const platform::PortDiagnosis why(f.discovery());
+    const std::string shown = f.describe(byId) + "\n" + why.explain(byId, byId, EBUSY) + "\n" +
+                              why.explain(byId, byId, ENOTTY) + "\n" + why.existingPorts();
+    EXPECT_EQ(shown.find('\x1b'), std::string::npos) << shown;
+    for (const char* part : {"/dev/ttyUSB1 (X\\x1b]0;pwned\\x07)", "sh\\x1b[2J (pid 4021)", "usb-\\x1b[31m-if00 is not"})
+        EXPECT_NE(shown.find(part), std::string::npos) << part << " in\n" << shown;
+}
+
+// Names resolved and opens routed as on a computer with the fabricated devices; every open that
+// reaches a device talks to the virtual module. reached: the device node of each open, in order.
+struct TreeRoutedPorts final : platform::ISerialDeviceFactory {
+    platform::SerialDeviceFactory real;
+    sim::SimSerialFactory& module;
+    std::function<void()> afterFirstOpen;
+    std::vector<std::string> reached;
+
+    TreeRoutedPorts(platform::IClock& clock, const std::string& root, sim::SimSerialFactory& m)
+        : real(clock, root), module(m) {}
+    std::unique_ptr<platform::ISerialDevice> open(const std::string& name) override
+    {
+        reached.push_back(real.discovery().resolve(real.devicePath(name)));
+        if (reached.size() == 1 && afterFirstOpen)
+            afterFirstOpen();
+        return reached.back().empty() ? nullptr : module.open("COM1");
+    }
+    platform::ResolvedPort resolve(const std::string& name) override { return real.resolve(name); }
+};
+
+TEST(RunPort, ARunStaysOnItsAdapterWhateverIsPluggedInMeanwhile)
+{
+    test::ScopedEnv com1{"UPGRADE_COM1", nullptr}, com2{"UPGRADE_COM2", nullptr};
+    const std::string ours = FakeDeviceTree::kById, first = "/dev/serial/by-id/usb-AAA_Serial_0001-if00-port0";
+    const auto plugFirst = [&](FakeDeviceTree& t) { t.usbAdapter("ttyUSB1", "1-5", "067b", "2303", "", "", "pl2303", first); };
+    test::TempDir dir{"run"};
+    platform::SystemClock clock;
+    platform::InlineThreadStarter threads;
+    sim::ModuleConfig cfg;
+    cfg.receiver = sim::ZModemReceiver::factory({}, std::make_shared<sim::ReceivedFiles>());
+    UpgradeSettings settings;
+    settings.bootFile = dir.put("b.dmf", test::randomText(3000, 1));
+    settings.codeFile = dir.put("c.dmf", test::randomText(5000, 2));
+    struct Case { const char* name; std::function<void(FakeDeviceTree&)> change; int code; std::vector<std::string> reached; };
+    const Case cases[] = {
+        {"an adapter whose name sorts first", plugFirst, 0, {"/dev/ttyUSB0", "/dev/ttyUSB0"}},
+        {"ours back as ttyUSB2",
+         [&](FakeDeviceTree& t) {
+             t.unplug("ttyUSB0", ours);
+             t.usbAdapter("ttyUSB2", "1-3", "0403", "6001", "FTDI", "FT232R USB UART", "ftdi_sio", ours);
+         },
+         0, {"/dev/ttyUSB0", "/dev/ttyUSB2"}},
+        {"ours pulled, another there", [&](FakeDeviceTree& t) { t.unplug("ttyUSB0", ours), plugFirst(t); }, 1,
+         {"/dev/ttyUSB0", ""}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeDeviceTree tree;
+        tree.standard();
+        test::ModuleHarness harness(cfg, &threads);
+        TreeRoutedPorts ports(clock, tree.root(), harness.factory);
+        const platform::ScopedPlatform routed({nullptr, &ports, nullptr, nullptr});
+        ports.afterFirstOpen = [&] { c.change(tree); };
+        RecordingProgress progress;
+        UpgradeThreadParams params{&settings, &progress, {}};
+        EXPECT_EQ(upgradeThreadProc(&params), static_cast<unsigned>(c.code));
+        EXPECT_EQ(ports.reached, c.reached);
+    }
+    // One session: the verification and the upgrade after it reach the adapter the verification
+    // found, until the operator chooses the port again.
+    FakeDeviceTree tree;
+    tree.standard();
+    test::ModuleHarness harness(cfg, &threads);
+    TreeRoutedPorts ports(clock, tree.root(), harness.factory);
+    const platform::ScopedPlatform routed({nullptr, &ports, nullptr, nullptr});
+    EXPECT_EQ(runVerification(settings), 0);
+    plugFirst(tree);
+    RecordingProgress progress;
+    ASSERT_TRUE(startUpgradeThread(settings, progress));
+    EXPECT_EQ(settings.upgradeResult.load(), 0);
+    EXPECT_EQ(ports.reached, std::vector<std::string>(3, "/dev/ttyUSB0"));
+    settings.comPort = "COM2", sessionPort(settings), settings.comPort = "COM1";
+    EXPECT_EQ(sessionPort(settings).device, "/dev/ttyUSB1") << "chosen again, COM1 is the first adapter now";
 }
 
 }  // namespace

@@ -40,6 +40,13 @@ public:
         link(port + "/driver", "../../../../../../../bus/usb-serial/drivers/" + driver);
         dir("/sys/bus/usb-serial/drivers/" + driver);
         link(port + "/tty/" + name + "/device", "../../../" + name);
+        plugInAgain(name, usbPort, byId);
+    }
+
+    // What unplug() took away, back again (the kernel's device entries stay in this tree).
+    void plugInAgain(const std::string& name, const std::string& usbPort, const std::string& byId)
+    {
+        const std::string port = "/sys/devices/pci0000:00/0000:00:14.0/usb1/" + usbPort + "/" + usbPort + ":1.0/" + name;
         link("/sys/class/tty/" + name, "../.." + port.substr(4) + "/tty/" + name);
         file("/dev/" + name, "");
         if (!byId.empty())

@@ -62,7 +62,7 @@ protected:
             if (onSnapshot)
                 onSnapshot(s);
         };
-        UpgradeThreadParams params{&settings, progress.get()};
+        UpgradeThreadParams params{&settings, progress.get(), {}};
         EXPECT_EQ(upgradeThreadProc(&params), static_cast<unsigned>(expected));
         ASSERT_EQ(progress->finishedCount(), 1u);
         EXPECT_TRUE(last().finished && last().code == expected);
@@ -153,28 +153,32 @@ TEST_F(WorkerRun, EveryFailureEndsTheRunWithItsCode)
     held.failOpen = true, deaf.failRead = true, cut.failRead = cut.failWrite = true;  // cut: the cable pulled
     sim::ModuleConfig loggedOut, noEscape;
     loggedOut.start = sim::ConsoleStart::LoggedOut, noEscape.ignoreEscape = true;  // the restart cannot be interrupted
-    const std::string missing = dir.file("missing.dmf");
+    const std::string missing = dir.file("missing.dmf"), folder = dir.path().string();
     const std::vector<std::string> cannotOpen{"Error:Failed to open " + missing, "Error:ZModem transfer failed."};
-    // sessions: the ZModem sessions begun (none after a failure).
+    // sessions: the ZModem sessions begun (none after a failure); cause: the note after the box,
+    // for a file that cannot be sent, which is found before any byte reaches the module.
     struct Case { const char* name; sim::ModuleConfig cfg; std::function<void(UpgradeSettings&)> set; OnSnapshot onSnapshot;
                   sim::LineFaults faults; int code; std::vector<std::string> boxes; bool bootReceived;
-                  std::string lastStatus; Bars bars; std::size_t sessions; };
+                  std::string lastStatus; Bars bars; std::size_t sessions; std::string cause; };
     const Case cases[] = {
-        {"port held by another program", {}, {}, nullptr, held, 1, {kAccess}, false, "", kUntouched, 0},
-        {"wrong login", loggedOut, [](UpgradeSettings& s) { s.password = "wrong"; }, nullptr, {}, 2, {}, false, "", kUntouched, 0},
-        {"command mode never reached", noEscape, nullptr, nullptr, {}, 3, {}, false, kStatusPreparingFlash, kUntouched, 0},
+        {"port held by another program", {}, {}, nullptr, held, 1, {kAccess}, false, "", kUntouched, 0, ""},
+        {"wrong login", loggedOut, [](UpgradeSettings& s) { s.password = "wrong"; }, nullptr, {}, 2, {}, false, "", kUntouched, 0, ""},
+        {"command mode never reached", noEscape, nullptr, nullptr, {}, 3, {}, false, kStatusPreparingFlash, kUntouched, 0, ""},
         {"flash preparation unanswered", {}, nullptr, fault(kStatusPreparingFlash, deaf), {}, 3, {}, false,
-         kStatusPreparingFlash, kUntouched, 0},
+         kStatusPreparingFlash, kUntouched, 0, ""},
         {"erase unanswered", {}, [](UpgradeSettings& s) { s.eraseConfig = true; }, fault(kStatusErasing, deaf), {}, 3,
-         {}, false, kStatusErasing, kUntouched, 0},
+         {}, false, kStatusErasing, kUntouched, 0, ""},
         {"boot file missing", {}, [&](UpgradeSettings& s) { s.bootFile = missing; }, nullptr, {}, 7, cannotOpen, false,
-         kStatusBootDownload, kUntouched, 1},
+         "", kUntouched, 0, "No such file: " + missing + "."},
+        {"boot file a folder", {}, [&](UpgradeSettings& s) { s.bootFile = folder; }, nullptr, {}, 7,
+         {"Error:Failed to read " + folder, "Error:ZModem transfer failed."}, false, "", kUntouched, 0,
+         "Not a regular file: " + folder + "."},
         {"line cut during the boot transfer", {}, nullptr, fault(kStatusBootDownload, cut), {}, 7,
-         {"Error:ZModem transfer failed."}, true, kStatusBootDownload, Bars(8, 68, "8K of 68K", 0, 100, ""), 1},
+         {"Error:ZModem transfer failed."}, true, kStatusBootDownload, Bars(8, 68, "8K of 68K", 0, 100, ""), 1, ""},
         {"reopen after the boot file refused", {}, nullptr, fault(kStatusBootDownload, held), {}, 1, {kAccess}, true,
-         kStatusBootDownload, kBootOnly, 1},
-        {"code file missing", {}, [&](UpgradeSettings& s) { s.codeFile = missing; }, nullptr, {}, 8, cannotOpen, true,
-         kStatusCodeDownload, kBootOnly, 2},
+         kStatusBootDownload, kBootOnly, 1, ""},
+        {"code file missing", {}, [&](UpgradeSettings& s) { s.codeFile = missing; }, nullptr, {}, 8, cannotOpen, false,
+         "", kUntouched, 0, "No such file: " + missing + "."},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -191,6 +195,8 @@ TEST_F(WorkerRun, EveryFailureEndsTheRunWithItsCode)
         EXPECT_EQ(bars(), c.bars);
         EXPECT_EQ(harness->count(kZrqinit), c.sessions);
         EXPECT_TRUE(!c.faults.failOpen || (harness->hostText().empty() && progress->snapshots().size() == 1u));
+        EXPECT_EQ(harness->notifier.notes(), c.cause.empty() ? std::vector<std::string>{} : std::vector{c.cause});
+        EXPECT_TRUE(c.cause.empty() || harness->hostText().empty()) << "the module is untouched";
     }
 }
 
@@ -206,7 +212,7 @@ TEST_F(WorkerRun, RefusedBootFileGivesSevenAndTheReattemptNeedsNoRestart)
     const std::int64_t againUs = harness->nowUs();
     harness->line.clearRecords();
     RecordingProgress second;
-    UpgradeThreadParams params{&settings, &second};
+    UpgradeThreadParams params{&settings, &second, {}};
     EXPECT_EQ(upgradeThreadProc(&params), 0u);
     EXPECT_EQ(consoleSegments().front(), "\rAT{P}\rAT{Z}\r");
     EXPECT_LT(harness->timeOf("AT{P}\r") - againUs, cfg.flashWriteUs + cfg.commandModeRepeatUs + 1'000'000);
@@ -222,6 +228,8 @@ TEST(UpgradeThread, StartsThroughThePlatformAndIgnoresANullParameter)
     test::ModuleHarness harness({}, &inlineThreads);
     harness.line.setFaults({true});  // the port is held
     UpgradeSettings settings;
+    test::TempDir dir{"thread"};
+    settings.bootFile = settings.codeFile = dir.put("f.dmf", "x");
     RecordingProgress progress;
     ASSERT_TRUE(startUpgradeThread(settings, progress));
     EXPECT_TRUE(upgradeThreadParams().settings == &settings && upgradeThreadParams().dialog == &progress);
