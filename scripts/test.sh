@@ -4,8 +4,9 @@
 # (scripts/test-x11.sh: Xvfb, openbox, keys and clicks), then one short upgrade at the real line
 # speed and a short one of two modules at once, then cross-builds for Windows and runs the core
 # tests and an upgrade of tarvel-sim under Wine (scripts/test-windows.sh), then builds the Debian
-# package, installs it, runs the installed programs and removes it again (scripts/test-package.sh), then tests again under
-# AddressSanitizer and UndefinedBehaviorSanitizer, then runs each fuzz target briefly.
+# package, installs it, runs the installed programs and removes it again
+# (scripts/test-package.sh), then tests again under AddressSanitizer and
+# UndefinedBehaviorSanitizer, then runs each fuzz target briefly.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)

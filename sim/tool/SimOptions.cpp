@@ -56,9 +56,9 @@ bool parseFault(const std::string& text, int& number, std::vector<std::string>& 
         error = "--fault needs MODULE:OPTION[=VALUE] with a module number from 1, not \"" + text + "\"";
         return false;
     }
-    const std::string spec = text.substr(colon + 1);
-    const std::size_t equals = spec.find('=');
-    const std::string name = spec.substr(0, equals);
+    const std::string option = text.substr(colon + 1);
+    const std::size_t equals = option.find('=');
+    const std::string name = option.substr(0, equals);
     // The bench's own settings are not a module's.
     static const char* const kNotModule[] = {"link", "store", "pace", "verbose", "help", "h",
                                              "modules", "fault", "control"};
@@ -69,7 +69,7 @@ bool parseFault(const std::string& text, int& number, std::vector<std::string>& 
         }
     args = {"--" + name};
     if (equals != std::string::npos)
-        args.push_back(spec.substr(equals + 1));
+        args.push_back(option.substr(equals + 1));
     SimOptions probe;
     std::string why;
     if (name.empty() || !parseSimOptions(args, probe, why)) {
