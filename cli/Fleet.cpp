@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <system_error>
 #include <map>
+#include <set>
 #include <thread>
 
 namespace {
@@ -256,10 +257,11 @@ int runFleet(const UpgradeSettings& choices, const FleetOptions& options, FleetC
     };
 
     std::vector<Active> active;
-    std::map<std::string, bool> settled;  // watch: the module on this port has had its run
+    std::map<std::string, bool> settled;  // watch, by device: the module there has had its run
+    std::set<std::string> seenBefore;      // watch: name and device of each port at the last look
     const auto launch = [&](const Target& t) {
         Active a;
-        a.key = t.name;
+        a.key = t.device.empty() ? t.name : t.device;
         a.device = t.device;
         a.row = view.addRun(t.name, t.device, t.byId);
         a.sink = std::make_unique<RowSink>(view, a.row);
@@ -318,19 +320,32 @@ int runFleet(const UpgradeSettings& choices, const FleetOptions& options, FleetC
             }
         }
         if (options.watch && interrupts == 0) {
-            const auto list = targets(false);
-            // Gone (an adapter that --all no longer lists included): what comes back is a new module.
-            for (auto& [name, done] : settled) {
+            std::set<std::string> seenNow;
+            std::vector<Target> ready;
+            for (const Target& t : targets(false)) {
+                if (t.device.empty())
+                    continue;
+                // Seen alike at two looks in a row: an adapter just plugged in gets its by-id
+                // name a moment after its node, and is to be run once, by its stable name.
+                const std::string look = t.name + "\n" + t.device;
+                seenNow.insert(look);
+                if (seenBefore.count(look))
+                    ready.push_back(t);
+            }
+            // A device gone (an adapter that --all no longer lists included): what comes back is
+            // a new module.
+            for (auto& [device, done] : settled) {
                 bool there = false;
-                for (const Target& t : list)
-                    there = there || (t.name == name && !t.device.empty());
+                for (const std::string& look : seenNow)
+                    there = there || look.substr(look.find('\n') + 1) == device;
                 done = done && there;
             }
-            for (const Target& t : list) {
+            seenBefore = std::move(seenNow);
+            for (const Target& t : ready) {
                 bool busy = false;
                 for (const Active& a : active)
-                    busy = busy || a.key == t.name || (!t.device.empty() && a.device == t.device);
-                if (!t.device.empty() && !busy && !settled[t.name])
+                    busy = busy || a.key == t.device;
+                if (!busy && !settled[t.device])
                     launch(t);
             }
         }

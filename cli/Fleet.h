@@ -10,8 +10,9 @@
 //
 // Ports: those named with -o, plus with --all every serial adapter that discovery lists (all
 // but the built-in UARTs, which count only when named), each device once.
-// Watch mode: the ports are looked at every pollMs. A port whose device is there and has no
-// run for the module connected now gets one. When its run ends, the module there counts as
+// Watch mode: the ports are looked at every pollMs. A port whose device is there (alike at two
+// looks in a row) and has no run for the module connected now gets one; the device decides
+// which module that is, whatever name the port goes by. When its run ends, the module there counts as
 // done and is not upgraded again; it counts as replaced (and is upgraded) once the device has
 // been seen gone: an adapter unplugged and plugged in again, or a line whose device went away
 // and came back (a virtual module's pseudo-terminal that hung up and was made anew).

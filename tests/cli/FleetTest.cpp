@@ -107,11 +107,13 @@ TEST(Fleet, FiveModulesWithTheirOwnFaultsEachEndWithTheirOwnCodeAndTexts)
             EXPECT_NE(table.find(c.port + ": " + verdict + "\n" + details), std::string::npos) << table;
         }
         // Each port's messages under its own name only.
-        for (const Case& other : cases)
-            if (!other.message.empty())
+        for (const Case& other : cases) {
+            if (!other.message.empty()) {
                 EXPECT_EQ(lines.find(c.port + ": " + other.message + "\n") != std::string::npos,
                           other.message == c.message)
                     << other.message << "\n" << lines;
+            }
+        }
         EXPECT_NE(lines.find(c.port + ": result " + std::to_string(c.code) + "\n"), std::string::npos);
 
         // The line carried this port's dialogue only: its transcript has what its module saw.

@@ -47,10 +47,10 @@ public:
     void plugInAgain(const std::string& name, const std::string& usbPort, const std::string& byId)
     {
         const std::string port = "/sys/devices/pci0000:00/0000:00:14.0/usb1/" + usbPort + "/" + usbPort + ":1.0/" + name;
-        link("/sys/class/tty/" + name, "../.." + port.substr(4) + "/tty/" + name);
-        file("/dev/" + name, "");
         if (!byId.empty())
             link(byId, "../../" + name);
+        file("/dev/" + name, "");
+        link("/sys/class/tty/" + name, "../.." + port.substr(4) + "/tty/" + name);
     }
 
     void unplug(const std::string& name, const std::string& byId)
