@@ -277,6 +277,9 @@ void FleetView::finish(std::FILE* out)
             text += "\n" + r.label + ": " + (r.verdict.empty() ? "no verdict" : r.verdict) + "\n";
             if (!r.details.empty())
                 text += r.details + (r.details.back() == '\n' ? "" : "\n");
+            // What the run reported on the way (a terminal's live table had no room for it).
+            for (const std::string& m : r.messages)
+                text += "  " + oneLine(m) + "\n";
             if (!r.stopped.empty())
                 text += "The run stopped: " + r.stopped + ".\n";
         }

@@ -4,8 +4,8 @@
 // on a terminal tick() redraws a live table (port, adapter, phase, K of K, rate, time left,
 // result) in place; elsewhere each event is one line at once, prefixed with the port
 // ("ttyUSB0: Downloading boot file, ..."; counts at most once per countIntervalUs and when the
-// file is complete). finish(out) prints the summary table, the verdict and explanation of each
-// failed run, and the runs left mid-transfer. json() is the record for --json.
+// file is complete). finish(out) prints the summary table, the verdict, explanation and messages
+// of each failed run, and the runs left mid-transfer. json() is the record for --json.
 //
 // A run that ends without its verdict (its process crashed, or was ended) fails with the code
 // of the stage it had reached: 7 during the boot file, 8 from the end of the boot file on, 3

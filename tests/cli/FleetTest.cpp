@@ -104,6 +104,10 @@ TEST(Fleet, FiveModulesWithTheirOwnFaultsEachEndWithTheirOwnCodeAndTexts)
         // Each failure explains itself with its own port's name, in the summary too.
         if (c.code != 0) {
             std::string details = upgradeFailureDetails(c.code, own);
+            if (details.back() != '\n')
+                details += "\n";
+            if (!c.message.empty())
+                details += "  " + c.message + "\n";
             EXPECT_NE(table.find(c.port + ": " + verdict + "\n" + details), std::string::npos) << table;
         }
         // Each port's messages under its own name only.
