@@ -6,7 +6,7 @@ set(TARVEL_POSIX_ONLY_SOURCES
     platform/ChildProcess.cpp
     sim/PseudoTerminal.cpp sim/PtyModuleRunner.cpp)
 # Test files (by name) that need a pseudo-terminal, POSIX processes or the POSIX serial device.
-set(TARVEL_POSIX_ONLY_TESTS PosixSerialDeviceTest RzInteropTest PtyModuleRunnerTest
+set(TARVEL_POSIX_ONLY_TESTS PosixSerialDeviceTest RzInteropTest PtyModuleRunnerTest ModuleSlotTest
     SerialPortDiscoveryTest PortTroubleTest FleetWatchTest)
 
 # tarvel_core_library(name folder deps...): a static library of every .cpp in <folder> and its

@@ -2,11 +2,12 @@
 # The whole test suite: installs what is missing, builds with warnings as errors, runs every
 # test (window tests on Qt's offscreen platform), then the windowed program on a real X server
 # (scripts/test-x11.sh: Xvfb, openbox, keys and clicks), then one short upgrade at the real line
-# speed, then cross-builds for Windows and runs the core tests and an upgrade of tarvel-sim under
-# Wine (scripts/test-windows.sh), then builds the Debian package, installs it, runs the installed
-# programs and removes it again (scripts/test-package.sh), then tests again under
-# AddressSanitizer and UndefinedBehaviorSanitizer, with the desktop monkey (tests/x11/monkey.py)
-# driving the sanitized program, then runs each fuzz target briefly.
+# speed and a short one of two modules at once, then cross-builds for Windows and runs the core
+# tests and an upgrade of tarvel-sim under Wine (scripts/test-windows.sh), then builds the Debian
+# package, installs it, runs the installed programs and removes it again
+# (scripts/test-package.sh), then tests again under AddressSanitizer and
+# UndefinedBehaviorSanitizer, with the desktop monkey (tests/x11/monkey.py) driving the sanitized
+# program, then runs each fuzz target briefly.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -28,6 +29,10 @@ if [ "${TARVEL_SKIP_PACED:-0}" != 1 ]; then
   # About a minute, mostly the module's and the worker's fixed waits; checks bytes, not speed.
   echo "== a short upgrade at the real line speed: no byte dropped, no resend, files intact"
   build/test/bench/paced_upgrade --boot-kb 8 --code-kb 24 --check
+  # About a minute too: two modules of one tarvel-sim bench upgraded at once by one upgrade-cli
+  # fleet command; bytes, not speed.
+  echo "== two modules at once at the real line speed: both upgraded, files intact, no resend"
+  build/test/bench/fleet_upgrade --modules 2 --boot-kb 8 --code-kb 24 --no-single --check
 fi
 
 if [ "${TARVEL_SKIP_WINDOWS:-0}" != 1 ]; then

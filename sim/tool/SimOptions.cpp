@@ -1,5 +1,6 @@
 #include "sim/tool/SimOptions.h"
 
+#include <algorithm>
 #include <charconv>
 #include <limits>
 
@@ -11,11 +12,22 @@ const char* const kSimUsageText =
     "                  [--echo] [--silent] [--chatter] [--no-escape] [--confirm]\n"
     "                  [--hangup-after-bytes N] [--hangup-after-ms T]\n"
     "                  [--refuse-transfers N] [--repeat-ms N]\n"
+    "                  [--modules N [--fault K:OPTION[=VALUE]]... [--control FILE]]\n"
     "\n"
     "Runs a virtual Tarvel router module on a new pseudo-terminal and prints the path of its\n"
     "device; a program that opens that path talks to the module as over a serial cable.\n"
     "Received firmware files are stored in the --store folder. Ends on SIGINT or SIGTERM, or\n"
-    "after hanging up the line (--hangup-after-...: the cable or adapter pulled).\n";
+    "after hanging up the line (--hangup-after-...: the cable or adapter pulled).\n"
+    "\n"
+    "With --modules N it runs a bench of N modules, each on a pseudo-terminal of its own (one\n"
+    "path per line, module 1 first; --link PATH makes PATH1..PATHN, --store DIR stores into\n"
+    "DIR/1..N). --fault K:OPTION[=VALUE] gives module K one of the options above, e.g.\n"
+    "--fault 3:hangup-after-bytes=100000 or --fault 5:silent; the plain options apply to all.\n"
+    "SIGUSR1 replaces every module with a new one in its initial state on the same line, and so\n"
+    "does a line \"replace all\" appended to the --control file; \"replace K\" replaces module K.\n"
+    "SIGUSR2 or \"replug K|all\" pulls the adapter (the line and its link go) and plugs in a new\n"
+    "one with a new module a second later. A hung-up module stays unplugged until it is replaced\n"
+    "or replugged; the bench ends on SIGINT or SIGTERM.\n";
 
 namespace {
 
@@ -33,6 +45,38 @@ bool isUnsignedNumber(const std::string& text)
 {
     std::uint64_t v = 0;
     return toNumber(text, v);
+}
+
+// "K:NAME[=VALUE]" -> K and the module option as arguments; the option is checked by parsing it.
+bool parseFault(const std::string& text, int& number, std::vector<std::string>& args, std::string& error)
+{
+    const std::size_t colon = text.find(':');
+    if (colon == std::string::npos || !toNumber(text.substr(0, colon), number) || number < 1 ||
+        number > kMaxSimModules) {
+        error = "--fault needs MODULE:OPTION[=VALUE] with a module number from 1, not \"" + text + "\"";
+        return false;
+    }
+    const std::string option = text.substr(colon + 1);
+    const std::size_t equals = option.find('=');
+    const std::string name = option.substr(0, equals);
+    // The bench's own settings are not a module's.
+    static const char* const kNotModule[] = {"link", "store", "pace", "verbose", "help", "h",
+                                             "modules", "fault", "control"};
+    for (const char* n : kNotModule)
+        if (name == n) {
+            error = "--fault " + text + ": " + name + " is not an option of one module";
+            return false;
+        }
+    args = {"--" + name};
+    if (equals != std::string::npos)
+        args.push_back(option.substr(equals + 1));
+    SimOptions probe;
+    std::string why;
+    if (name.empty() || !parseSimOptions(args, probe, why)) {
+        error = "--fault " + text + ": " + (name.empty() ? "no option" : why);
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -69,6 +113,23 @@ bool parseSimOptions(const std::vector<std::string>& arguments, SimOptions& o, s
             o.module.ignoreEscape = true;
         } else if (a == "--confirm") {
             o.module.confirmCommandMode = true;
+        } else if (a == "--modules") {
+            if (!value(v))
+                return false;
+            if (!toNumber(v, o.modules) || o.modules < 1 || o.modules > kMaxSimModules) {
+                error = "--modules needs a number from 1 to " + std::to_string(kMaxSimModules) + ", not \"" + v + "\"";
+                return false;
+            }
+        } else if (a == "--fault") {
+            int number = 0;
+            std::vector<std::string> args;
+            if (!value(v) || !parseFault(v, number, args, error))
+                return false;
+            auto& to = o.moduleArguments[number];
+            to.insert(to.end(), args.begin(), args.end());
+        } else if (a == "--control") {
+            if (!value(o.control))
+                return false;
         } else if (a == "--link") {
             if (!value(o.link))
                 return false;
@@ -173,5 +234,23 @@ bool parseSimOptions(const std::vector<std::string>& arguments, SimOptions& o, s
             return false;
         }
     }
+    const int last = o.moduleArguments.empty() ? 0 : o.moduleArguments.rbegin()->first;
+    if (last > std::max(o.modules, 1)) {
+        error = "--fault for module " + std::to_string(last) + ", but the bench has " +
+                std::to_string(std::max(o.modules, 1));
+        return false;
+    }
     return true;
+}
+
+SimOptions simOptionsForModule(const SimOptions& options, int number)
+{
+    SimOptions o = options;
+    o.moduleArguments.clear();
+    const auto own = options.moduleArguments.find(number);
+    std::string error;
+    // Each module's arguments were checked one by one when they were parsed.
+    if (own != options.moduleArguments.end())
+        parseSimOptions(own->second, o, error);
+    return o;
 }

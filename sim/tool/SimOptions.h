@@ -19,12 +19,18 @@
 //                        side hangs up) once the host has sent N bytes, or T ms after the start
 //   --refuse-transfers N the receiver cancels the first N downloads at the sender's first bytes
 //   --repeat-ms N        command mode repeats "Remaining in AT command mode." every N ms (0: never)
+//   --modules N          a bench of N modules, each on its own pty (links PATH1..PATHN, stores DIR/1..N)
+//   --fault K:NAME[=VALUE]  one of the module options above (without its dashes) for module K
+//                        only, over the plain options, which apply to every module
+//   --control FILE       lines "replace K|all" or "replug K|all" appended to FILE replace modules
 //   --help
-// Values are checked: a malformed number or an unknown option is an error.
+// Values are checked: a malformed number or an unknown option is an error, and so is a --fault
+// for a module beyond the bench or naming a non-module option.
 
 #include "sim/ModuleConfig.h"
 #include "sim/ZModemReceiver.h"
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -39,9 +45,19 @@ struct SimOptions {
     bool pace = false;
     bool verbose = false;
     bool help = false;
+    // 0: the single module of a plain run (no numbered links or folders); else the bench's size.
+    int modules = 0;
+    std::string control;
+    // Module number -> its own options, as arguments ("--refuse-transfers", "1").
+    std::map<int, std::vector<std::string>> moduleArguments;
 };
+
+constexpr int kMaxSimModules = 256;
 
 extern const char* const kSimUsageText;
 
 // Parses the arguments after the program name; false with error set on a mistake.
 bool parseSimOptions(const std::vector<std::string>& arguments, SimOptions& options, std::string& error);
+
+// The options of module number (1..): the plain ones with the module's own applied over them.
+SimOptions simOptionsForModule(const SimOptions& options, int number);
