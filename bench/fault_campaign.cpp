@@ -7,8 +7,8 @@
 // ZCAN, odd buffer lengths, answers sent twice, cancels, silence, noise before its headers).
 //
 // Every run is checked:
-//   - result 0: both files are byte for byte at the module (or were declined with ZSKIP, which
-//     the transfer counts as success), and no message box was shown;
+//   - result 0: both files are byte for byte at the module (a file the receiver declined with
+//     ZSKIP has not arrived), and no message box was shown;
 //   - any result: the verdict, the result line and the Details text are exactly those of the
 //     code (compared with the table below, not with the program's own composition), and the
 //     message boxes are those the code allows;
@@ -364,15 +364,15 @@ Outcome runOne(const Plan& p, const std::filesystem::path& dir)
             problem("completed line");
         if (!boxes.empty())
             problem("a box on success: " + boxes.front());
-        // Each file: the last one of its name the module kept is whole and exact, or the module
-        // declined it (ZSKIP); files are told apart by the path the sender announced.
+        // Each file: the last one of its name the module kept is whole and exact; files are told
+        // apart by the path the sender announced.
         for (const auto& [path, content] : {std::pair{bootPath, &p.boot}, std::pair{codePath, &p.code}}) {
             const auto files = store->files();
             auto it = std::find_if(files.rbegin(), files.rend(), [&](const sim::ReceivedFile& f) { return f.name == path; });
             if (it == files.rend())
                 problem("FALSE SUCCESS: " + path + " never offered");
             else if (it->skipped)
-                ;  // declined by the receiver: the transfer's own success
+                problem("FALSE SUCCESS: " + path + " declined by the receiver");
             else if (!it->complete || std::string(it->data.begin(), it->data.end()) != *content)
                 problem("FALSE SUCCESS: " + path + " " + (it->complete ? "differs" : "incomplete") + " (" +
                         std::to_string(it->data.size()) + " of " + std::to_string(content->size()) + " bytes)");

@@ -475,7 +475,9 @@ int CZModemSender::sendFile(const std::string& path)
     const int offered = offerFile(path);
     // Every way out of the offer closes the file here at the latest (closing is idempotent).
     closeFile();
-    if (offered == -1) {
+    // A file the receiver declined (ZSKIP, at the offer or during the data) did not arrive: for a
+    // firmware transfer that is a failure, however politely the receiver put it.
+    if (offered != 0) {
         errorText = "ZModem transfer failed.";
         reportError(errorText);
         return -1;
@@ -602,7 +604,7 @@ int CZModemSender::offerFile(const std::string& path)
                 break;
             case ZSKIP:
                 closeFile();
-                return 0;
+                return ZSKIP;
             case ZRPOS:
                 if (!seekTo(rxPosition)) {
                     closeFile();
