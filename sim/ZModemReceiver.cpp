@@ -419,6 +419,7 @@ void ZModemReceiver::onHeader(int type, const std::uint8_t* h)
             sendZrinit();
         break;
     case ZFILE:
+        declined_ = false;
         use_ = DataUse::FileInfo;
         packet_.clear();
         escape_ = false;
@@ -452,6 +453,12 @@ void ZModemReceiver::onHeader(int type, const std::uint8_t* h)
         state_ = State::Data;
         break;
     case ZEOF:
+        // A file it has declined stays declined: its end is answered with ZSKIP again, so that a
+        // sender that missed the first one (a header spoilt on the line) still learns of it.
+        if (!file_ && declined_) {
+            sendHeader(ZSKIP, 0);
+            break;
+        }
         if (file_ && static_cast<std::int64_t>(pos) != dataSize()) {
             if (!silent(ReceiverStage::Data))
                 requestResend(static_cast<std::uint32_t>(dataSize()));
@@ -543,6 +550,7 @@ void ZModemReceiver::onFileInfo(int)
     if (opt_.skipFiles) {
         store_->modifyFile(*file_, [](ReceivedFile& r) { r.skipped = true; });
         file_.reset();
+        declined_ = true;
         sendHeader(ZSKIP, 0);
         return;
     }
@@ -592,6 +600,7 @@ void ZModemReceiver::onFileData(int frameEnd)
         store_->modifyFile(*file_, [](ReceivedFile& f) { f.skipped = true; });
         file_.reset();
         hunt();
+        declined_ = true;
         sendHeader(ZSKIP, 0);
         return;
     }
@@ -612,6 +621,7 @@ void ZModemReceiver::onFileData(int frameEnd)
             store_->modifyFile(*file_, [](ReceivedFile& f) { f.skipped = true; });
             file_.reset();
             hunt();
+            declined_ = true;
             sendHeader(ZSKIP, opt_.strayPosition);
             return;
         }

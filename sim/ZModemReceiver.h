@@ -171,6 +171,7 @@ private:
     bool discarding_ = false;          // waiting for ZDATA at the position last asked for
     bool rewound_ = false;
     bool skipSent_ = false;
+    bool declined_ = false;  // the current file was answered with ZSKIP
     bool cancelSent_ = false;
     bool straySent_ = false;
     std::int64_t nextXoffAt_ = -1;
