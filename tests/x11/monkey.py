@@ -11,14 +11,12 @@ import argparse
 import os
 import random
 import re
-import shutil
 import subprocess
-import sys
 import time
 
 from Xlib import X, Xatom, display, error, protocol
 
-from x11_suite import SHEET, App, Failure, Sim, Suite, xdo
+from harness import SHEET, App, Failure, Sim, Tail, main, xdo
 
 VERIFY_S = 90  # a verification holds the window's thread: with a login, well under this
 PING_S = 10    # otherwise a window answers a ping within this
@@ -140,24 +138,25 @@ class Monkey:
         self.s.stop_all()
         self.launches += 1
         name = "m%d" % self.launches
-        self.sim_log, self.sim_offset = os.path.join(self.s.work, name + "-module.log"), 0
+        sim_log = os.path.join(self.s.work, name + "-module.log")
         # The module refuses the first download until the refusal box has been seen once.
         refuse = ["--refuse-transfers", "1"] if "box refused" not in self.seen else []
-        sim = Sim(self.s, name, "--log", self.sim_log, *refuse)
+        sim = Sim(self.s, name, "--log", sim_log, *refuse)
+        self.module = Tail(sim_log)
         self.x.pending.clear()
         self.asan = os.path.join(self.s.work, name + "-sanitizer")
         env = {"UPGRADE_COM2": os.path.join(self.s.work, "no-such-port"),
                "ASAN_OPTIONS": "log_path=%s:detect_leaks=0:abort_on_error=1" % self.asan,
                "UBSAN_OPTIONS": "log_path=%s:print_stacktrace=1:halt_on_error=1" % self.asan}
-        self.app = App(self.s, name, self.s.files, sim, env)
         self.page = self.run = self.verify_from = self.port = None
         self.modal = []  # boxes and dialogs open over the wizard, innermost last
         self.runs = []   # (opened, closed) of each progress window that Next on 152 opened
+        self.app = App(self.s, name, self.s.files, sim, env, on_line=self.seen_line)
         self.note("launch %s, pid %d (module %s)" % (name, self.app.proc.pid, " ".join(refuse) or "plain"))
         # The walk starts once the first window has the keyboard.
         deadline = time.time() + 60
         while time.time() < deadline and self.app.proc.poll() is None and self.app.focus is None:
-            self.observe()
+            self.app.read()
             time.sleep(0.02)
 
     def ended(self):
@@ -172,9 +171,8 @@ class Monkey:
         return True
 
     def sanitizer_check(self):
-        stderr = self.app.report[:-len(".report")] + ".log"
-        paths = [stderr] + [os.path.join(self.s.work, f) for f in os.listdir(self.s.work)
-                            if f.startswith(os.path.basename(self.asan))]
+        paths = [self.app.output] + [os.path.join(self.s.work, f) for f in os.listdir(self.s.work)
+                                     if f.startswith(os.path.basename(self.asan))]
         for path in paths:
             with open(path, errors="replace") as f:
                 m = re.search(r"(ERROR: AddressSanitizer|runtime error:|ERROR: LeakSanitizer).*", f.read())
@@ -183,23 +181,14 @@ class Monkey:
 
     # --- what the program shows ---------------------------------------------------------------------
     def observe(self):
-        start = len(self.app.lines)
-        self.app._read()
-        now = time.time()
-        for line in self.app.lines[start:]:
-            self.seen_line(line, now)
-        with open(self.sim_log) as f:
-            f.seek(self.sim_offset)
-            data = f.read()
-        data = data[:data.rfind("\n") + 1]
-        self.sim_offset += len(data.encode())
-        for line in data.splitlines():
+        self.app.read()
+        for line in self.module.new():
             stamp, what = line.split(" ", 1)
             if re.fullmatch(r"console AT\{[Z.]\}", what):
                 self.announced(float(stamp), what)
 
-    def seen_line(self, line, now):
-        word = line.split(" ", 1)[0]
+    def seen_line(self, line):
+        now, word = time.time(), line.split(" ", 1)[0]
         if self.verify_from and word in ("page", "msgbox"):
             # The verification is over: the window's thread has the pings of its length to answer.
             self.verify_from = None
@@ -236,10 +225,6 @@ class Monkey:
             raise Failure("the module saw %s at %.3f with no progress window opened by Next" % (what, stamp))
 
     # --- events -------------------------------------------------------------------------------------
-    def control(self, target):
-        found = [c for c in self.app.controls.values() if App.matches(target, c)]
-        return found[-1] if found else None
-
     def presses_next(self, kind, values):
         """Whether this event presses Next on the page shown, as far as the report has told us:
         a click on Next, Enter or Space on it, or Enter on a control that is no push button (the
@@ -248,16 +233,16 @@ class Monkey:
         if self.page is None or self.modal:
             return False
         if kind == "key":
-            return bool(focus) and ((values in ("Return", "space") and focus[6] == NEXT) or
-                                    (values == "Return" and focus[1] != "button"))
+            return bool(focus) and ((values in ("Return", "space") and focus.text == NEXT) or
+                                    (values == "Return" and focus.kind != "button"))
         if kind != "click":
             return False
-        c, (wid, px, py) = self.control(NEXT), values
+        c, (wid, px, py) = self.app.control(NEXT), values
         try:
             wizard = self.x.window(wid).get_wm_name() == SHEET
         except error.XError:
             return False
-        return bool(c) and wizard and c[2] <= px < c[2] + c[4] and c[3] <= py < c[3] + c[5]
+        return bool(c) and wizard and c.x <= px < c.x + c.w and c.y <= py < c.y + c.h
 
     def act(self, kind, values):
         self.count += 1
@@ -266,7 +251,7 @@ class Monkey:
         if pressed and self.page == 137:
             self.verify_from = self.verify_from or time.time()
         self.note("%s %s (page %s, modal %s, focus %s)" % (
-            kind, values, self.page, self.modal, self.app.focus and self.app.focus[6]))
+            kind, values, self.page, self.modal, self.app.focus and self.app.focus.text))
         if kind in ("key", "type", "replace") and self.x.managers(self.x.active() or 0):
             # The window manager offers to end a window that has not answered for a moment:
             # a random Enter must not say yes.
@@ -292,18 +277,7 @@ class Monkey:
                 self.x.uncover()
         except Failure as e:
             self.note("  (%s)" % e)  # a window that went away meanwhile
-        self.settle()
-
-    def settle(self, quiet=0.025, limit=0.2):
-        """Lets the report catch up with the event, so that the next choice sees its effect."""
-        count, changed, deadline = len(self.app.lines), time.time(), time.time() + limit
-        while time.time() < deadline and self.app.proc.poll() is None:
-            self.observe()
-            if len(self.app.lines) != count:
-                count, changed = len(self.app.lines), time.time()
-            elif time.time() - changed >= quiet:
-                return
-            time.sleep(0.005)
+        self.app.settle(0.025, 0.2)  # so that the next choice sees the event's effect
 
     def random_event(self, r):
         wins = self.x.windows()
@@ -313,7 +287,7 @@ class Monkey:
             # A box or file dialog is up: mostly what the desktop does around it.
             kinds = ["key", "click", "move", "move", "cover", "uncover", "raise", "minimize", "activate"]
         kind = kinds[int(r[0] * len(kinds))]
-        if kind == "type" and self.app.focus and self.app.focus[1] == "edit":
+        if kind == "type" and self.app.focus and self.app.focus.kind == "edit":
             return kind, "".join("0123456789.ax "[int(v * 14)] for v in r[3:4 + int(r[2] * 5)])
         if kind in ("key", "type") or not wins:
             return "key", KEYS[int(r[2] * len(KEYS))]
@@ -350,21 +324,21 @@ class Monkey:
         elif page in (136, 137, 138, 139, 140) and self.port != want_port or page == 138:
             target = "< Back"
         elif page == 136 and "box version" in missing:
-            return ("type", "2.x") if self.app.focus and self.app.focus[0] == 1020 else ("key", "Tab")
+            return ("type", "2.x") if self.app.focus and self.app.focus.id == 1020 else ("key", "Tab")
         elif page == 137 and r[0] < 0.5:
             target = 1027 if "page 139" in missing or "page 138" in missing else 1028
         elif page == 140 and "box file" in missing:
-            return ("replace", "x.dmf") if self.app.focus and self.app.focus[0] == 1042 else ("key", "Tab")
+            return ("replace", "x.dmf") if self.app.focus and self.app.focus.id == 1042 else ("key", "Tab")
         elif page == 140 and "file dialog" in missing:
             target = 1043
         elif page in (153, 154):
             target = "< Back" if "upgrade completed" in missing else ("Finish" if r[0] < 0.5 else "Cancel")
-        c = self.control(target)
+        c = self.app.control(target)
         if not c:
             return "key", "Tab"
         if target in ("COM1", "COM2"):
             self.port = target
-        return "click", (top, c[2] + c[4] // 2, c[3] + c[5] // 2)
+        return "click", (top, c.x + c.w // 2, c.y + c.h // 2)
 
     def check_pings(self, now):
         self.x.read_pongs()
@@ -425,33 +399,20 @@ class Monkey:
             raise Failure("never reached: %s" % ", ".join(self.missing()))
 
 
-def main():
+def monkey(suite):
+    a = suite.options
+    seed = a.seed if a.seed is not None else random.SystemRandom().randrange(1, 2 ** 31)
+    walker = Monkey(suite, seed, a.events, a.seconds, a.limit)
+    try:
+        walker.walk()
+    except Failure as e:
+        raise Failure("seed %d, after %d events: %s" % (seed, walker.count, e))
+
+
+if __name__ == "__main__":
     ap = argparse.ArgumentParser()
-    for name in ("--build", "--work"):
-        ap.add_argument(name, required=True)
-    for name in ("--program", "--com1-link", "--keep"):
-        ap.add_argument(name)
-    ap.add_argument("--path-prefix", default="")
     ap.add_argument("--seed", type=int, default=int(os.environ.get("TARVEL_MONKEY_SEED", "0")) or None)
     ap.add_argument("--events", type=int, default=3000, help="this many events, or")
     ap.add_argument("--seconds", type=float, default=160, help="this long, then on until all is seen")
     ap.add_argument("--limit", type=float, default=300, help="at most this long, to see everything")
-    a = ap.parse_args()
-    seed = a.seed if a.seed is not None else random.SystemRandom().randrange(1, 2 ** 31)
-    suite = Suite(a.build, os.path.abspath(a.work), a.program, a.com1_link, a.path_prefix)
-    monkey = Monkey(suite, seed, a.events, a.seconds, a.limit)
-    try:
-        monkey.walk()
-        print("1 passed, 0 failed")
-        return 0
-    except Failure as e:
-        print("FAIL  monkey (seed %d, after %d events): %s\n0 passed, 1 failed" % (seed, monkey.count, e))
-        return 1
-    finally:
-        suite.stop_all()
-        if a.keep:
-            shutil.copytree(suite.work, a.keep, dirs_exist_ok=True, ignore=shutil.ignore_patterns("fw", "*-received"))
-
-
-if __name__ == "__main__":
-    sys.exit(main())
+    main([monkey], ap)
