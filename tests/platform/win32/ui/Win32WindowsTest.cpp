@@ -21,7 +21,6 @@
 #include <iostream>
 #include <set>
 #include <thread>
-#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -37,6 +36,15 @@ protected:
         ui::win32::becomeGuiThread();
     }
 };
+
+// A window's rectangle in its parent's client coordinates.
+RECT rectInParent(HWND h)
+{
+    RECT r{};
+    ::GetWindowRect(h, &r);
+    ::MapWindowPoints(HWND_DESKTOP, ::GetParent(h), reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
 
 std::string classOf(HWND h)
 {
@@ -92,9 +100,7 @@ TEST_F(Win32Windows, TemplateControlsAreTheSystemsControlsAtTheProgramsDialogUni
         const ui::DuRect& du = r.c.rect;
         const int want[] = {ui::mulDiv(du.x, 7, 4), ui::mulDiv(du.y, 14, 8), ui::mulDiv(du.x + du.width, 7, 4),
                             ui::mulDiv(du.y + du.height, 14, 8)};
-        RECT got{};
-        ::GetWindowRect(h, &got);
-        ::MapWindowPoints(HWND_DESKTOP, dlg, reinterpret_cast<POINT*>(&got), 2);
+        const RECT got = rectInParent(h);
         const LONG edges[] = {got.left, got.top, got.right, got.bottom};
         for (int i = 0; i < 4; ++i)
             EXPECT_NEAR(edges[i], want[i], 2) << "edge " << i;
@@ -164,24 +170,21 @@ TEST_F(Win32Windows, WizardGoesWhereThePagesSayAndEnterPressesTheDefaultOrFocuse
     std::vector<int> shown;
     sheet.pageActivated = [&](int id) { shown.push_back(id); };
     welcome.next = res::IDD_VERIFY;
-    verify.back = -1;
     sheet.onIdle = [&] {
         // Each press is handled completely before PressButton returns.
-        sheet.PressButton(PSBTN_NEXT);
-        EXPECT_EQ(sheet.GetActiveIndex(), 3);
+        auto press = [&](int button, int back) {
+            verify.back = back;
+            sheet.PressButton(button);
+            return sheet.GetActiveIndex();
+        };
+        EXPECT_EQ(press(PSBTN_NEXT, -1), 3);
         sheet.setNavigationLocked(true);  // the buttons show it: all disabled, then as the page set them
         EXPECT_EQ(enabledButtons(sheet), (std::vector<bool>{false, false, false}));
-        verify.back = 0;
-        sheet.PressButton(PSBTN_BACK);
-        EXPECT_EQ(sheet.GetActiveIndex(), 3);
+        EXPECT_EQ(press(PSBTN_BACK, 0), 3);
         sheet.setNavigationLocked(false);
         EXPECT_EQ(enabledButtons(sheet), (std::vector<bool>{true, true, true}));
-        verify.back = -1;
-        sheet.PressButton(PSBTN_BACK);
-        EXPECT_EQ(sheet.GetActiveIndex(), 3);
-        verify.back = 0;
-        sheet.PressButton(PSBTN_BACK);
-        EXPECT_EQ(sheet.GetActiveIndex(), 2);
+        EXPECT_EQ(press(PSBTN_BACK, -1), 3);
+        EXPECT_EQ(press(PSBTN_BACK, 0), 2);
         version.setItemFocus(1020);  // Enter in an edit box: Next, the default button
         pressEnter();
         EXPECT_EQ(sheet.GetActiveIndex(), 3);
@@ -253,9 +256,8 @@ struct TextFit {
         ::GetTextExtentPoint32A(dc, "0", 1, &zero);
         need.cy = tm.tmHeight;
         if (cls == "Static" && type == SS_BITMAP) {  // a picture: inside its dialog
-            RECT r{}, page{};
-            ::GetWindowRect(h, &r);
-            ::MapWindowPoints(HWND_DESKTOP, ::GetParent(h), reinterpret_cast<POINT*>(&r), 2);
+            const RECT r = rectInParent(h);
+            RECT page{};
             ::GetClientRect(::GetParent(h), &page);
             check(dialog, h, "(picture)", {r.right, r.bottom}, {page.right, page.bottom});
         } else if (cls == "RichEdit20A") {  // its lines break inside what it shows
@@ -321,7 +323,7 @@ TEST_F(Win32Windows, EveryTextFitsItsBoxWithTheFontsAskedFor)
 }
 
 // The usage box: every line of the tab-laid text fits its field unbroken (widths measured here
-// with the font's own extents and stops every eight average characters), and the OK button
+// by the system's own text layout in the field's font), and the OK button
 // stays below the field, inside the box.
 TEST_F(Win32Windows, TheUsageBoxShowsEachColumnLineUnbroken)
 {
@@ -342,18 +344,11 @@ TEST_F(Win32Windows, TheUsageBoxShowsEachColumnLineUnbroken)
         ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageA(text, WM_GETFONT, 0, 0)));
         TEXTMETRICA tm{};
         ::GetTextMetricsA(dc, &tm);
-        const LONG stop = 8 * tm.tmAveCharWidth;
-        LONG x = 0;
-        for (const char* p = kUsageText; *p; ++p) {
-            SIZE s{};
-            if (*p == '\n')
-                need = std::max(need, x), x = 0, ++lines;
-            else if (*p == '\t')
-                x = (x / stop + 1) * stop;
-            else if (::GetTextExtentPoint32A(dc, p, 1, &s))
-                x += s.cx;
-        }
-        need = std::max(need, x), lineHeight = tm.tmHeight;
+        RECT extent{};  // the lines unbroken, tabs at every eighth average character (the system's rule)
+        ::DrawTextA(dc, kUsageText, -1, &extent, DT_CALCRECT | DT_EXPANDTABS | DT_NOPREFIX);
+        need = extent.right;
+        lines += static_cast<LONG>(std::count(kUsageText, kUsageText + std::strlen(kUsageText), '\n'));
+        lineHeight = tm.tmHeight;
         ::ReleaseDC(text, dc);
         RECT t, b, client;
         ::GetWindowRect(text, &t), ::GetWindowRect(ok, &b), ::GetClientRect(box, &client);
