@@ -323,7 +323,7 @@ TEST_F(Win32Windows, EveryTextFitsItsBoxWithTheFontsAskedFor)
 }
 
 // The usage box: every line of the tab-laid text fits its field unbroken (widths measured here
-// by the system's own text layout in the field's font), and the OK button
+// with the font's own extents and stops every eight average characters), and the OK button
 // stays below the field, inside the box.
 TEST_F(Win32Windows, TheUsageBoxShowsEachColumnLineUnbroken)
 {
@@ -344,11 +344,18 @@ TEST_F(Win32Windows, TheUsageBoxShowsEachColumnLineUnbroken)
         ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageA(text, WM_GETFONT, 0, 0)));
         TEXTMETRICA tm{};
         ::GetTextMetricsA(dc, &tm);
-        RECT extent{};  // the lines unbroken, tabs at every eighth average character (the system's rule)
-        ::DrawTextA(dc, kUsageText, -1, &extent, DT_CALCRECT | DT_EXPANDTABS | DT_NOPREFIX);
-        need = extent.right;
-        lines += static_cast<LONG>(std::count(kUsageText, kUsageText + std::strlen(kUsageText), '\n'));
-        lineHeight = tm.tmHeight;
+        const LONG stop = 8 * tm.tmAveCharWidth;
+        LONG x = 0;
+        for (const char* p = kUsageText; *p; ++p) {
+            SIZE s{};
+            if (*p == '\n')
+                need = std::max(need, x), x = 0, ++lines;
+            else if (*p == '\t')
+                x = (x / stop + 1) * stop;
+            else if (::GetTextExtentPoint32A(dc, p, 1, &s))
+                x += s.cx;
+        }
+        need = std::max(need, x), lineHeight = tm.tmHeight;
         ::ReleaseDC(text, dc);
         RECT t, b, client;
         ::GetWindowRect(text, &t), ::GetWindowRect(ok, &b), ::GetClientRect(box, &client);
