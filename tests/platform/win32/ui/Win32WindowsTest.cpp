@@ -21,6 +21,7 @@
 #include <iostream>
 #include <set>
 #include <thread>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -36,15 +37,6 @@ protected:
         ui::win32::becomeGuiThread();
     }
 };
-
-// A window's rectangle in its parent's client coordinates.
-RECT rectInParent(HWND h)
-{
-    RECT r{};
-    ::GetWindowRect(h, &r);
-    ::MapWindowPoints(HWND_DESKTOP, ::GetParent(h), reinterpret_cast<POINT*>(&r), 2);
-    return r;
-}
 
 std::string classOf(HWND h)
 {
@@ -100,7 +92,9 @@ TEST_F(Win32Windows, TemplateControlsAreTheSystemsControlsAtTheProgramsDialogUni
         const ui::DuRect& du = r.c.rect;
         const int want[] = {ui::mulDiv(du.x, 7, 4), ui::mulDiv(du.y, 14, 8), ui::mulDiv(du.x + du.width, 7, 4),
                             ui::mulDiv(du.y + du.height, 14, 8)};
-        const RECT got = rectInParent(h);
+        RECT got{};
+        ::GetWindowRect(h, &got);
+        ::MapWindowPoints(HWND_DESKTOP, dlg, reinterpret_cast<POINT*>(&got), 2);
         const LONG edges[] = {got.left, got.top, got.right, got.bottom};
         for (int i = 0; i < 4; ++i)
             EXPECT_NEAR(edges[i], want[i], 2) << "edge " << i;
@@ -170,21 +164,24 @@ TEST_F(Win32Windows, WizardGoesWhereThePagesSayAndEnterPressesTheDefaultOrFocuse
     std::vector<int> shown;
     sheet.pageActivated = [&](int id) { shown.push_back(id); };
     welcome.next = res::IDD_VERIFY;
+    verify.back = -1;
     sheet.onIdle = [&] {
         // Each press is handled completely before PressButton returns.
-        auto press = [&](int button, int back) {
-            verify.back = back;
-            sheet.PressButton(button);
-            return sheet.GetActiveIndex();
-        };
-        EXPECT_EQ(press(PSBTN_NEXT, -1), 3);
+        sheet.PressButton(PSBTN_NEXT);
+        EXPECT_EQ(sheet.GetActiveIndex(), 3);
         sheet.setNavigationLocked(true);  // the buttons show it: all disabled, then as the page set them
         EXPECT_EQ(enabledButtons(sheet), (std::vector<bool>{false, false, false}));
-        EXPECT_EQ(press(PSBTN_BACK, 0), 3);
+        verify.back = 0;
+        sheet.PressButton(PSBTN_BACK);
+        EXPECT_EQ(sheet.GetActiveIndex(), 3);
         sheet.setNavigationLocked(false);
         EXPECT_EQ(enabledButtons(sheet), (std::vector<bool>{true, true, true}));
-        EXPECT_EQ(press(PSBTN_BACK, -1), 3);
-        EXPECT_EQ(press(PSBTN_BACK, 0), 2);
+        verify.back = -1;
+        sheet.PressButton(PSBTN_BACK);
+        EXPECT_EQ(sheet.GetActiveIndex(), 3);
+        verify.back = 0;
+        sheet.PressButton(PSBTN_BACK);
+        EXPECT_EQ(sheet.GetActiveIndex(), 2);
         version.setItemFocus(1020);  // Enter in an edit box: Next, the default button
         pressEnter();
         EXPECT_EQ(sheet.GetActiveIndex(), 3);
@@ -256,8 +253,9 @@ struct TextFit {
         ::GetTextExtentPoint32A(dc, "0", 1, &zero);
         need.cy = tm.tmHeight;
         if (cls == "Static" && type == SS_BITMAP) {  // a picture: inside its dialog
-            const RECT r = rectInParent(h);
-            RECT page{};
+            RECT r{}, page{};
+            ::GetWindowRect(h, &r);
+            ::MapWindowPoints(HWND_DESKTOP, ::GetParent(h), reinterpret_cast<POINT*>(&r), 2);
             ::GetClientRect(::GetParent(h), &page);
             check(dialog, h, "(picture)", {r.right, r.bottom}, {page.right, page.bottom});
         } else if (cls == "RichEdit20A") {  // its lines break inside what it shows
