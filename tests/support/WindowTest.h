@@ -198,15 +198,12 @@ struct RunFixture : WizardFixture {
         harness = std::make_unique<test::ModuleHarness>(cfg, &threads);
         gui = std::make_unique<platform::ScopedPlatform>(platform::Services{nullptr, nullptr, &notifier, nullptr});
         settings().verifyFirst = false;
-        settings().bootFile = files.put("tarvelboot.dmf", bootContent);
-        settings().codeFile = files.put("tarvel.dmf", codeContent);
+        settings().bootFile = files.put("tarvelboot.dmf", test::randomText(3000, 11));
+        settings().codeFile = files.put("tarvel.dmf", test::randomText(20000, 12));
     }
     void failOpen(bool fail) { harness->line.setFaults(sim::LineFaults{.failOpen = fail}); }
 
     test::TempDir files{"ui"};
-    const std::string bootContent = test::randomText(3000, 11), codeContent = test::randomText(20000, 12);
-    const std::vector<std::uint8_t> bootData{bootContent.begin(), bootContent.end()},
-        codeData{codeContent.begin(), codeContent.end()};
     sim::ModuleConfig cfg;
     std::shared_ptr<sim::ReceivedFiles> store = std::make_shared<sim::ReceivedFiles>();
     std::unique_ptr<test::ModuleHarness> harness;

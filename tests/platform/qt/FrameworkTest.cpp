@@ -343,16 +343,13 @@ TEST_F(Framework, TheUsageBoxLinesUpItsTabStopsLikeTheSystemBox)
     std::vector<std::vector<int>> lines;
     std::vector<bool> columns(static_cast<std::size_t>(shot.width()));
     int left = shot.width();
-    bool inBand = false;
     for (int y = 0; y <= textBottom; ++y) {
         bool any = false;
         for (int x = textLeft; y < textBottom && x < shot.width(); ++x)
             if (ink(x, y))
                 columns[static_cast<std::size_t>(x)] = any = true;
-        if (any || !inBand) {
-            inBand = any;
-            continue;
-        }
+        if (any || std::find(columns.begin(), columns.end(), true) == columns.end())
+            continue;  // inside a band, or between two
         std::vector<int> starts;
         for (int x = textLeft, gap = 2 * average; x < shot.width(); ++x)
             if (columns[static_cast<std::size_t>(x)])
@@ -362,7 +359,6 @@ TEST_F(Framework, TheUsageBoxLinesUpItsTabStopsLikeTheSystemBox)
         left = std::min(left, starts.front());
         lines.push_back(starts);
         std::fill(columns.begin(), columns.end(), false);
-        inBand = false;
     }
     ASSERT_EQ(lines.size(), 13u) << "three heading lines and ten options, none wrapped";
     for (std::size_t i = 3; i < lines.size(); ++i) {
