@@ -13,16 +13,9 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <iterator>
 #include <unistd.h>
 
 namespace {
-
-std::string readText(const std::string& path)
-{
-    std::ifstream f(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(f), {});
-}
 
 TEST(RzInteropTest, FilesArriveByteForByte)
 {
@@ -52,8 +45,7 @@ TEST(RzInteropTest, FilesArriveByteForByte)
         std::vector<std::string> argv{TARVEL_RZ_PATH, "-b", "-y"};
         argv.insert(argv.end(), c.rzOptions.begin(), c.rzOptions.end());
         zmtest::ChildProcess rz;
-        const std::string log = logs.file("rz.log");
-        ASSERT_TRUE(rz.start(argv, target.path().string(), pty->masterFd(), pty->masterFd(), log));
+        ASSERT_TRUE(rz.start(argv, target.path().string(), pty->masterFd(), pty->masterFd(), logs.file("rz.log")));
 
         platform::SystemClock clock;
         zmtest::UnpacedDeviceFactory devices(clock);  // rz, not a cable, is on the other side
@@ -71,11 +63,11 @@ TEST(RzInteropTest, FilesArriveByteForByte)
         EXPECT_EQ(::chdir(cwd), 0);
         const int rzExit = rz.wait(5000);
 
-        const std::string rzLog = readText(log);
+        const std::string rzLog = logs.read("rz.log");
         EXPECT_EQ(sent, 0) << rzLog;
         EXPECT_EQ(notifier.texts(), std::vector<std::string>{});
         EXPECT_EQ(rzExit, 0) << rzLog;
-        const std::string received = readText(target.file(c.name));
+        const std::string received = target.read(c.name);
         EXPECT_TRUE(std::ifstream(target.file(c.name)).good()) << rzLog;
         EXPECT_TRUE(received == std::string(c.content.begin(), c.content.end())) << received.size() << " bytes";
         EXPECT_NE(rzLog.find(c.rzLogMentions), std::string::npos) << rzLog;

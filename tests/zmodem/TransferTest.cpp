@@ -12,7 +12,6 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <tuple>
 
 namespace {
 
@@ -300,33 +299,6 @@ TEST_F(TransferTest, FailuresAreReportedInOrderAndNothingFollows)
     useReceiver();
     ASSERT_EQ(sender->sendFile(pathOfLength(1011)), 0);
     EXPECT_EQ(onlyFile().info.size(), 1023u);
-}
-
-// The counts are whole kilobytes of 1,024 bytes, rounded down, in the members of the phase
-// under way; the other phase's members keep their values.
-TEST(ReportProgress, ShowsWholeKilobytesOfThePhaseUnderWay)
-{
-    struct Sender final : CFileTransfer {
-        Sender(ProgressState* p, std::int32_t size) : CFileTransfer(nullptr, p) { fileSize = size; }
-        int sendFile(const std::string&) override { return -1; }
-    };
-    const struct { std::int32_t size, sent; bool boot; int sentK, totalK; const char* text; } cases[] = {
-        {10'000, 4096, true, 4, 9, "4K of 9K"}, {10'000, 8192, true, 8, 9, "8K of 9K"},  // a 10,000-byte file
-        {4096, 4096, true, 4, 4, "4K of 4K"}, {69'632, 69'631, false, 67, 68, "67K of 68K"},
-        {1023, 1023, false, 0, 0, "0K of 0K"},
-    };
-    using Members = std::tuple<int, int, std::string>;
-    for (const auto& c : cases) {
-        RecordingProgress progress;
-        progress.bootPhase = c.boot;
-        Sender(&progress, c.size).reportProgress(c.sent);
-        const auto shown = progress.snapshots();
-        ASSERT_EQ(shown.size(), 1u) << c.text;
-        const ProgressValues& v = shown[0];
-        const Members phase{c.sentK, c.totalK, c.text}, initial{0, 100, ""};
-        EXPECT_EQ(Members(v.bootSentK, v.bootTotalK, v.bootProgressText), c.boot ? phase : initial) << c.text;
-        EXPECT_EQ(Members(v.codeSentK, v.codeTotalK, v.codeProgressText), c.boot ? initial : phase) << c.text;
-    }
 }
 
 }  // namespace
