@@ -42,7 +42,7 @@ protected:
     }
     // A fresh script at the far end, answering ZRQINIT with ZRINIT (CRC-32, no buffer limit)
     // unless told otherwise.
-    void scripted(const Bytes& answer = zmtest::zrinit(0, true))
+    void scripted(const Bytes& answer = zmtest::zrinit())
     {
         script = zmtest::ScriptedPeer();
         line.setPeer(script);
@@ -84,12 +84,12 @@ TEST_F(TransferTest, RecordedDialogueThroughEveryAnswerPath)
     script.step(binHeader(ZCRC, crc8999, true), hexHeader(ZCRC, 9000), changeFile);
     script.step(binHeader(ZCRC, crc8999, true), hexHeader(ZCRC, 0));
     // Back at its start, then a NUL: offered again at once, not after five quiet seconds.
-    script.step("*\x18" "C\x0d", zmtest::zrinit(0, true) + Bytes(1, '\0'));
+    script.step("*\x18" "C\x0d", zmtest::zrinit() + Bytes(1, '\0'));
     script.step(kInfoEnd, hexHeader(ZRPOS, 0));
     script.step("\x18i", hexHeader(ZRPOS, 512));  // after the first subpacket
     script.step("\x18k", hexHeader(ZACK, 1536));
     script.step("\x18i", hexHeader(ZACK, 0));  // a stale acknowledgement: the stream goes on
-    script.step(binHeader(ZEOF, 10000, true), zmtest::zrinit(0, true));
+    script.step(binHeader(ZEOF, 10000, true), zmtest::zrinit());
     script.step(kZfinSeen, hexHeader(ZFIN, 0));
 
     ASSERT_EQ(sender->sendFile(path), 0);
@@ -253,7 +253,7 @@ TEST_F(TransferTest, FailuresAreReportedInOrderAndNothingFollows)
              Bytes noise;
              for (int i = 0; i < 10; ++i)
                  noise += hexHeader(ZFERR, 0);
-             scripted(noise + zmtest::zrinit(0, true));
+             scripted(noise + zmtest::zrinit());
              return write("a", {1, 2, 3});
          },
          {init}, nullptr},
