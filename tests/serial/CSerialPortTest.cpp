@@ -192,10 +192,7 @@ struct RecordingDevice final : platform::ISerialDevice {
     bool note(const std::string& call) { return calls.push_back(call), true; }
     bool getState(LineSettings&) override { return note("getState"); }
     bool setState(const LineSettings& s) override { return note("setState " + std::to_string(s.baudRate)); }
-    bool setupQueues(std::uint32_t in, std::uint32_t out) override
-    {
-        return note("queues " + std::to_string(in) + " " + std::to_string(out));
-    }
+    bool setupQueues(std::uint32_t in, std::uint32_t out) override { return note("queues " + std::to_string(in) + " " + std::to_string(out)); }
     bool setTimeouts(const platform::SerialTimeouts& t) override
     {
         std::string text = "timeouts";
