@@ -14,6 +14,7 @@
 
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 using platform::LineSettings;
@@ -235,12 +236,8 @@ struct RecordedPort : ::testing::Test, platform::ISerialDeviceFactory {
 TEST_F(RecordedPort, EachOperationMakesItsCallsWithItsOwnTimeOuts)
 {
     std::string text;
-    const struct {
-        const char* name;
-        std::function<int()> run;
-        int result;
-        std::vector<std::string> calls;
-    } cases[] = {
+    // The operation, its result, and the device calls it makes.
+    const std::tuple<const char*, std::function<int()>, int, std::vector<std::string>> cases[] = {
         {"open", [&] { return int{port.open("COM2", 115200, 4096, 2048)}; }, 1,
          {"open COM2", "getState", "queues 4096 2048", "setState 115200", "clearError, no count"}},
         {"writeText", [&] { return int{port.writeText("AT{Z}\r")}; }, 1, {"timeouts 0 0 0 10 10", "write 6"}},
@@ -259,10 +256,10 @@ TEST_F(RecordedPort, EachOperationMakesItsCallsWithItsOwnTimeOuts)
         {"bytesAvailable once more", [&] { return port.bytesAvailable(); }, 0, {"clearError"}},
         {"close", [&] { return port.close(), 0; }, 0, {"close"}},
     };
-    for (const auto& c : cases) {
+    for (const auto& [name, run, result, made] : cases) {
         calls.clear();
-        EXPECT_EQ(c.run(), c.result) << c.name;
-        EXPECT_EQ(calls, c.calls) << c.name;
+        EXPECT_EQ(run(), result) << name;
+        EXPECT_EQ(calls, made) << name;
     }
     EXPECT_TRUE(notifier.boxes().empty());
     EXPECT_EQ(clock.nowUs(), 0) << "no operation waits of its own";

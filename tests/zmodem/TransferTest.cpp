@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <tuple>
 
 namespace {
 
@@ -129,23 +130,19 @@ TEST_F(TransferTest, ZcrcPositionsOutsideTheFileCoverWhatItHas)
 
 TEST_F(TransferTest, FrameEndsFollowTheReceiverBufferLength)
 {
-    struct Case {
-        std::uint16_t buffer;
-        std::size_t size;
-        const char* ends;
-    };
-    const Case cases[] = {
+    // The receiver's buffer length, the file's size, and the ends of its subpackets.
+    const std::tuple<std::uint16_t, std::size_t, const char*> cases[] = {
         {0, 3000, "iih"},     {16384, 3000, "iih"}, {1, 3000, "kkh"},   {1024, 3000, "kkh"},
         {1000, 3000, "kkh"},  {2048, 3000, "ikh"},  {2048, 5000, "ikikh"}, {0, 1024, "ih"},
         {1, 1024, "kh"},      {1024, 1024, "kh"},   {0, 0, "h"},  // empty file: one empty subpacket
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE("buffer " + std::to_string(c.buffer) + ", size " + std::to_string(c.size));
+    for (const auto& [buffer, size, ends] : cases) {
+        SCOPED_TRACE("buffer " + std::to_string(buffer) + ", size " + std::to_string(size));
         sim::ZModemReceiverOptions o;
-        o.bufferLength = c.buffer;
-        ASSERT_EQ(sendPattern(c.size, o), 0);
+        o.bufferLength = buffer;
+        ASSERT_EQ(sendPattern(size, o), 0);
         const auto f = onlyFile();
-        EXPECT_EQ(f.frameEnds, c.ends);
+        EXPECT_EQ(f.frameEnds, ends);
         EXPECT_EQ(f.data, content);
     }
 }
@@ -154,12 +151,9 @@ TEST_F(TransferTest, ReceiversThatMisbehaveStillGetTheFileOrSkipIt)
 {
     using Options = sim::ZModemReceiverOptions;
     using File = sim::ReceivedFile;
-    struct Case {
-        const char* what;
-        std::size_t size;
-        std::function<void(Options&)> set;
-        std::function<void(const File&, std::int64_t elapsedUs)> check;
-    };
+    // What the receiver does, the file's size, how the receiver is set, and the check of the file.
+    using Case = std::tuple<const char*, std::size_t, std::function<void(Options&)>,
+                            std::function<void(const File&, std::int64_t elapsedUs)>>;
     const auto arrived = [&](const File& f) {
         EXPECT_EQ(f.data, content);
         EXPECT_TRUE(f.complete);
@@ -193,16 +187,16 @@ TEST_F(TransferTest, ReceiversThatMisbehaveStillGetTheFileOrSkipIt)
         {"skipped during the data", 20000, [](Options& o) { o.skipAt = 2048; },
          [&](const File& f, std::int64_t) { EXPECT_TRUE(f.skipped); EXPECT_EQ(count("<ZEOF 20000"), 0); }},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const auto& [what, size, set, check] : cases) {
+        SCOPED_TRACE(what);
         Options o;
-        c.set(o);
+        set(o);
         const auto t0 = clock.nowUs();
-        ASSERT_EQ(sendPattern(c.size, o), 0);
+        ASSERT_EQ(sendPattern(size, o), 0);
         EXPECT_EQ(store->events().back(), "<OO");
         EXPECT_TRUE(notifier.texts().empty());
         EXPECT_FALSE(sender->fileOpen());
-        c.check(onlyFile(), clock.nowUs() - t0);
+        check(onlyFile(), clock.nowUs() - t0);
     }
 }
 
