@@ -202,12 +202,9 @@ TEST_F(TransferTest, ReceiversThatMisbehaveStillGetTheFileOrSkipIt)
 
 TEST_F(TransferTest, FailuresAreReportedInOrderAndNothingFollows)
 {
-    struct Case {
-        const char* what;
-        std::function<std::string()> setUp;  // the path to send
-        std::vector<std::string> texts;
-        std::function<void(std::int64_t elapsedUs)> check;
-    };
+    // The case, its set-up (giving the path to send), the messages shown, and a further check.
+    using Case = std::tuple<const char*, std::function<std::string()>, std::vector<std::string>,
+                            std::function<void(std::int64_t elapsedUs)>>;
     const auto receiver = [&](std::function<void(sim::ZModemReceiverOptions&)> set, std::size_t n) {
         return [=, this] {
             sim::ZModemReceiverOptions o;
@@ -275,18 +272,18 @@ TEST_F(TransferTest, FailuresAreReportedInOrderAndNothingFollows)
          },
          {"Error:File too large for ZModem transfer: " + big, kFailed}, nullptr},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const auto& [what, setUp, texts, check] : cases) {
+        SCOPED_TRACE(what);
         store = std::make_shared<sim::ReceivedFiles>();
         useReceiver();
         notifier.clear();
-        const std::string p = c.setUp();
+        const std::string p = setUp();
         const auto t0 = clock.nowUs();
         EXPECT_EQ(sender->sendFile(p), -1);
-        EXPECT_EQ(notifier.texts(), c.texts);
+        EXPECT_EQ(notifier.texts(), texts);
         EXPECT_FALSE(sender->fileOpen());
-        if (c.check)
-            c.check(clock.nowUs() - t0);
+        if (check)
+            check(clock.nowUs() - t0);
     }
     // The longest path that fits is sent.
     store = std::make_shared<sim::ReceivedFiles>();
