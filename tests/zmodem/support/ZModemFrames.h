@@ -48,10 +48,7 @@ inline Bytes withCheck(Bytes w, const Bytes& data, int end, bool crc32)
     return w;
 }
 
-inline Bytes subpacket(const Bytes& data, int end, bool crc32)
-{
-    return withCheck({}, data, end, crc32);
-}
+inline Bytes subpacket(const Bytes& data, int end, bool crc32) { return withCheck({}, data, end, crc32); }
 
 inline Bytes binHeader(int type, std::uint32_t v, bool crc32)
 {
