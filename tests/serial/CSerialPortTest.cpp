@@ -14,6 +14,7 @@
 
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 using platform::LineSettings;
@@ -192,10 +193,7 @@ struct RecordingDevice final : platform::ISerialDevice {
     bool note(const std::string& call) { return calls.push_back(call), true; }
     bool getState(LineSettings&) override { return note("getState"); }
     bool setState(const LineSettings& s) override { return note("setState " + std::to_string(s.baudRate)); }
-    bool setupQueues(std::uint32_t in, std::uint32_t out) override
-    {
-        return note("queues " + std::to_string(in) + " " + std::to_string(out));
-    }
+    bool setupQueues(std::uint32_t in, std::uint32_t out) override { return note("queues " + std::to_string(in) + " " + std::to_string(out)); }
     bool setTimeouts(const platform::SerialTimeouts& t) override
     {
         std::string text = "timeouts";
@@ -238,12 +236,8 @@ struct RecordedPort : ::testing::Test, platform::ISerialDeviceFactory {
 TEST_F(RecordedPort, EachOperationMakesItsCallsWithItsOwnTimeOuts)
 {
     std::string text;
-    const struct {
-        const char* name;
-        std::function<int()> run;
-        int result;
-        std::vector<std::string> calls;
-    } cases[] = {
+    // The operation, its result, and the device calls it makes.
+    const std::tuple<const char*, std::function<int()>, int, std::vector<std::string>> cases[] = {
         {"open", [&] { return int{port.open("COM2", 115200, 4096, 2048)}; }, 1,
          {"open COM2", "getState", "queues 4096 2048", "setState 115200", "clearError, no count"}},
         {"writeText", [&] { return int{port.writeText("AT{Z}\r")}; }, 1, {"timeouts 0 0 0 10 10", "write 6"}},
@@ -262,10 +256,10 @@ TEST_F(RecordedPort, EachOperationMakesItsCallsWithItsOwnTimeOuts)
         {"bytesAvailable once more", [&] { return port.bytesAvailable(); }, 0, {"clearError"}},
         {"close", [&] { return port.close(), 0; }, 0, {"close"}},
     };
-    for (const auto& c : cases) {
+    for (const auto& [name, run, result, made] : cases) {
         calls.clear();
-        EXPECT_EQ(c.run(), c.result) << c.name;
-        EXPECT_EQ(calls, c.calls) << c.name;
+        EXPECT_EQ(run(), result) << name;
+        EXPECT_EQ(calls, made) << name;
     }
     EXPECT_TRUE(notifier.boxes().empty());
     EXPECT_EQ(clock.nowUs(), 0) << "no operation waits of its own";

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <tuple>
 #include <utility>
 
 namespace {
@@ -140,13 +141,9 @@ TEST(EnterCommandMode, EveryConsoleStateSendsItsDialogueAtTheRightTimes)
 
 TEST(WaitForCommandMode, EachConsoleStateIsReadAndOnlyTheRestartIsAnswered)
 {
-    struct Case {
-        const char* name;
-        ModuleConfig config;
-        bool returnAtInitializing, found;
-        std::string sent;
-        Check check;
-    };
+    // The case, the module, whether to return at "Initializing....", whether command mode is
+    // found, what is sent, and a further check.
+    using Case = std::tuple<const char*, ModuleConfig, bool, bool, std::string, Check>;
     const auto outside = [](ConsoleStart s, int quick = 0) {  // no login, no "NO", no wake-up
         return Case{"outside command mode",
                     config(s, [quick](ModuleConfig& c) { c.quickSetupTimes = quick; }), false, false, "", nullptr};
@@ -175,16 +172,16 @@ TEST(WaitForCommandMode, EachConsoleStateIsReadAndOnlyTheRestartIsAnswered)
              c.ignoreEscape = true, c.escapeWindowUs = 60'000'000;
          }), false, false, std::string(15, '\x1b'), nullptr},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        test::ModuleHarness h(c.config);
+    for (const auto& [name, cfg, returnAtInitializing, found, sent, check] : cases) {
+        SCOPED_TRACE(name);
+        test::ModuleHarness h(cfg);
         CUpgradeConsole console;
         ASSERT_EQ(console.reopen("COM1", 38400), 0);
-        EXPECT_EQ(console.waitForCommandMode(c.returnAtInitializing), c.found);
-        EXPECT_EQ(h.hostText(), c.sent);
-        if (c.check)
-            c.check(h);
-        if (c.found && !c.returnAtInitializing) {
+        EXPECT_EQ(console.waitForCommandMode(returnAtInitializing), found);
+        EXPECT_EQ(h.hostText(), sent);
+        if (check)
+            check(h);
+        if (found && !returnAtInitializing) {
             EXPECT_TRUE(console.prepareFlash());  // the module takes commands now
         }
     }

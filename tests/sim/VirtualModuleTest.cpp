@@ -25,10 +25,7 @@ struct Terminal {
             all += part;
         return all;
     }
-    std::string last(const std::string& text, std::int64_t waitMs = 1000)
-    {
-        return CSerialPort::lastLine(type(text, waitMs));
-    }
+    std::string last(const std::string& text, std::int64_t waitMs = 1000) { return CSerialPort::lastLine(type(text, waitMs)); }
     test::ModuleHarness& harness;
     CSerialPort port;
 };

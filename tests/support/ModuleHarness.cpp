@@ -12,9 +12,7 @@ ModuleHarness::ModuleHarness(sim::ModuleConfig config, platform::IThreadStarter*
 std::int64_t ModuleHarness::timeOf(const std::string& text, std::size_t occurrence) const
 {
     const auto writes = line.hostWrites();
-    std::string all;
-    for (const auto& w : writes)
-        all += static_cast<char>(w.value);
+    const std::string all = line.hostText();
     std::size_t pos = text.empty() ? std::string::npos : all.find(text);
     for (std::size_t i = 0; i < occurrence && pos != std::string::npos; ++i)
         pos = all.find(text, pos + text.size());

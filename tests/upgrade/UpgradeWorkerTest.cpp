@@ -114,8 +114,7 @@ TEST_F(WorkerRun, EachModeSendsBothFilesWithItsCommandsAndSpeeds)
              Mode{true, false, "AT{P}\rAT{.}\r", "AT{.}\r", {38400, 115200, 38400, 115200}, 70'000, 150'001, full},
              Mode{false, true, "AT{E}\r" + kEsc3 + "AT{Z}\r", "AT{Z}\r", {38400, 38400}, 70'000, 150'001, full},
              // Files too small for a report during their transfer end with their own sizes.
-             Mode{false, false, "AT{P}\rAT{Z}\r", "AT{Z}\r", {38400, 38400}, 3000, 500, {2, 2, "2K of 2K", 0, 0, "0K of 0K"}},
-             Mode{false, false, "AT{P}\rAT{Z}\r", "AT{Z}\r", {38400, 38400}, 70'000, 150'001, full}}) {
+             Mode{false, false, "AT{P}\rAT{Z}\r", "AT{Z}\r", {38400, 38400}, 3000, 500, {2, 2, "2K of 2K", 0, 0, "0K of 0K"}}}) {
         SCOPED_TRACE(m.before + std::to_string(m.bootSize));
         settings.fastDownload = m.fast, settings.eraseConfig = m.erase;
         files(m.bootSize, m.codeSize);
@@ -220,19 +219,15 @@ TEST_F(WorkerRun, RefusedBootFileGivesSevenAndTheReattemptNeedsNoRestart)
     received();
 }
 
-TEST(UpgradeThread, StartsThroughThePlatformAndIgnoresANullParameter)
+TEST_F(WorkerRun, StartsThroughThePlatformAndIgnoresANullParameter)
 {
     UpgradeThreadParams empty;
     EXPECT_EQ(upgradeThreadProc(nullptr) + upgradeThreadProc(&empty), 0u);
-    platform::InlineThreadStarter inlineThreads;
-    test::ModuleHarness harness({}, &inlineThreads);
-    harness.line.setFaults({true});  // the port is held
-    UpgradeSettings settings;
-    test::TempDir dir{"thread"};
-    settings.bootFile = settings.codeFile = dir.put("f.dmf", "x");
-    RecordingProgress progress;
-    ASSERT_TRUE(startUpgradeThread(settings, progress));
-    EXPECT_TRUE(upgradeThreadParams().settings == &settings && upgradeThreadParams().dialog == &progress);
+    harness = std::make_unique<test::ModuleHarness>(sim::ModuleConfig{}, &threads);
+    harness->line.setFaults({true});  // the port is held
+    RecordingProgress shown;
+    ASSERT_TRUE(startUpgradeThread(settings, shown));
+    EXPECT_TRUE(upgradeThreadParams().settings == &settings && upgradeThreadParams().dialog == &shown);
     EXPECT_TRUE(settings.upgradeDone.load());
     EXPECT_EQ(settings.upgradeResult.load(), 1);
 }

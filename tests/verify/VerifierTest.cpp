@@ -34,7 +34,6 @@ TEST(VerifierLogin, EveryConsoleStateSendsItsPassesAtTheRightTimes)
     using Check = std::function<void(test::ModuleHarness&)>;
     struct Case { const char* name; ModuleConfig config; std::string password; int code; std::string sent; Check check; };
     const Case cases[] = {
-        {"at the prompt: no credentials", config({}), "tarvel", 0, "\r\r", nullptr},
         {"logged out: user, then password", config({}, ConsoleStart::LoggedOut), "tarvel", 0, "\radmin\rtarvel\r\r",
          [](test::ModuleHarness& h) {
              EXPECT_EQ(h.timeOf("tarvel\r") - h.timeOf("admin\r"), 50'000 + 6 * kByteUs);

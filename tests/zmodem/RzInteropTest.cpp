@@ -13,47 +13,35 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <iterator>
+#include <tuple>
 #include <unistd.h>
 
 namespace {
-
-std::string readText(const std::string& path)
-{
-    std::ifstream f(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(f), {});
-}
 
 TEST(RzInteropTest, FilesArriveByteForByte)
 {
     ASSERT_EQ(::access(TARVEL_RZ_PATH, X_OK), 0) << "rz (lrzsz) was not found when the build was configured; "
                                                     "install lrzsz (scripts/install-deps.sh does) and configure again";
-    struct Case {
-        std::string name;
-        std::vector<std::uint8_t> content;
-        std::vector<std::string> rzOptions;
-        std::string rzLogMentions;
-    };
-    const Case cases[] = {
+    // The file, its content, rz's further options, and what rz's log must mention.
+    const std::tuple<std::string, std::vector<std::uint8_t>, std::vector<std::string>, std::string> cases[] = {
         {"empty.bin", {}, {}, ""},
         {"edge.bin", zmtest::patternBytes(1025, 3), {}, ""},
         // Every byte value, escaped or not, many times over. rz damages what it receives and says
         // so when it asks for a resend: resynchronisation.
         {"noisy.dmf", zmtest::patternBytes(300 * 1024, 9), {"--errors", "30000", "-vv"}, "CRC"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, content, rzOptions, rzLogMentions] : cases) {
+        SCOPED_TRACE(name);
         test::TempDir source{"rz-source"}, target{"rz-target"}, logs{"rz-log"};
-        source.put(c.name, std::string(c.content.begin(), c.content.end()));
+        source.put(name, std::string(content.begin(), content.end()));
         std::string error;
         auto pty = sim::PseudoTerminal::open(&error);
         ASSERT_TRUE(pty) << error;
         pty->setMasterBlocking(true);
         std::vector<std::string> argv{TARVEL_RZ_PATH, "-b", "-y"};
-        argv.insert(argv.end(), c.rzOptions.begin(), c.rzOptions.end());
+        argv.insert(argv.end(), rzOptions.begin(), rzOptions.end());
         zmtest::ChildProcess rz;
-        const std::string log = logs.file("rz.log");
-        ASSERT_TRUE(rz.start(argv, target.path().string(), pty->masterFd(), pty->masterFd(), log));
+        ASSERT_TRUE(rz.start(argv, target.path().string(), pty->masterFd(), pty->masterFd(), logs.file("rz.log")));
 
         platform::SystemClock clock;
         zmtest::UnpacedDeviceFactory devices(clock);  // rz, not a cable, is on the other side
@@ -65,20 +53,20 @@ TEST(RzInteropTest, FilesArriveByteForByte)
         ASSERT_EQ(::chdir(source.path().c_str()), 0);
         CSerialPort port;
         const int sent = port.open(pty->slavePath(), 38400, 4096, 4096)
-                             ? CZModemSender(&port, &progress).sendFile(c.name)
+                             ? CZModemSender(&port, &progress).sendFile(name)
                              : -99;
         port.close();
         EXPECT_EQ(::chdir(cwd), 0);
         const int rzExit = rz.wait(5000);
 
-        const std::string rzLog = readText(log);
+        const std::string rzLog = logs.read("rz.log");
         EXPECT_EQ(sent, 0) << rzLog;
         EXPECT_EQ(notifier.texts(), std::vector<std::string>{});
         EXPECT_EQ(rzExit, 0) << rzLog;
-        const std::string received = readText(target.file(c.name));
-        EXPECT_TRUE(std::ifstream(target.file(c.name)).good()) << rzLog;
-        EXPECT_TRUE(received == std::string(c.content.begin(), c.content.end())) << received.size() << " bytes";
-        EXPECT_NE(rzLog.find(c.rzLogMentions), std::string::npos) << rzLog;
+        const std::string received = target.read(name);
+        EXPECT_TRUE(std::ifstream(target.file(name)).good()) << rzLog;
+        EXPECT_TRUE(received == std::string(content.begin(), content.end())) << received.size() << " bytes";
+        EXPECT_NE(rzLog.find(rzLogMentions), std::string::npos) << rzLog;
     }
 }
 

@@ -43,7 +43,7 @@ protected:
     }
     // A fresh script at the far end, answering ZRQINIT with ZRINIT (CRC-32, no buffer limit)
     // unless told otherwise.
-    void scripted(const Bytes& answer = zmtest::zrinit(0, true))
+    void scripted(const Bytes& answer = zmtest::zrinit())
     {
         script = zmtest::ScriptedPeer();
         line.setPeer(script);
@@ -85,12 +85,12 @@ TEST_F(TransferTest, RecordedDialogueThroughEveryAnswerPath)
     script.step(binHeader(ZCRC, crc8999, true), hexHeader(ZCRC, 9000), changeFile);
     script.step(binHeader(ZCRC, crc8999, true), hexHeader(ZCRC, 0));
     // Back at its start, then a NUL: offered again at once, not after five quiet seconds.
-    script.step("*\x18" "C\x0d", zmtest::zrinit(0, true) + Bytes(1, '\0'));
+    script.step("*\x18" "C\x0d", zmtest::zrinit() + Bytes(1, '\0'));
     script.step(kInfoEnd, hexHeader(ZRPOS, 0));
     script.step("\x18i", hexHeader(ZRPOS, 512));  // after the first subpacket
     script.step("\x18k", hexHeader(ZACK, 1536));
     script.step("\x18i", hexHeader(ZACK, 0));  // a stale acknowledgement: the stream goes on
-    script.step(binHeader(ZEOF, 10000, true), zmtest::zrinit(0, true));
+    script.step(binHeader(ZEOF, 10000, true), zmtest::zrinit());
     script.step(kZfinSeen, hexHeader(ZFIN, 0));
 
     ASSERT_EQ(sender->sendFile(path), 0);
@@ -129,23 +129,19 @@ TEST_F(TransferTest, ZcrcPositionsOutsideTheFileCoverWhatItHas)
 
 TEST_F(TransferTest, FrameEndsFollowTheReceiverBufferLength)
 {
-    struct Case {
-        std::uint16_t buffer;
-        std::size_t size;
-        const char* ends;
-    };
-    const Case cases[] = {
+    // The receiver's buffer length, the file's size, and the ends of its subpackets.
+    const std::tuple<std::uint16_t, std::size_t, const char*> cases[] = {
         {0, 3000, "iih"},     {16384, 3000, "iih"}, {1, 3000, "kkh"},   {1024, 3000, "kkh"},
         {1000, 3000, "kkh"},  {2048, 3000, "ikh"},  {2048, 5000, "ikikh"}, {0, 1024, "ih"},
         {1, 1024, "kh"},      {1024, 1024, "kh"},   {0, 0, "h"},  // empty file: one empty subpacket
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE("buffer " + std::to_string(c.buffer) + ", size " + std::to_string(c.size));
+    for (const auto& [buffer, size, ends] : cases) {
+        SCOPED_TRACE("buffer " + std::to_string(buffer) + ", size " + std::to_string(size));
         sim::ZModemReceiverOptions o;
-        o.bufferLength = c.buffer;
-        ASSERT_EQ(sendPattern(c.size, o), 0);
+        o.bufferLength = buffer;
+        ASSERT_EQ(sendPattern(size, o), 0);
         const auto f = onlyFile();
-        EXPECT_EQ(f.frameEnds, c.ends);
+        EXPECT_EQ(f.frameEnds, ends);
         EXPECT_EQ(f.data, content);
     }
 }
@@ -154,12 +150,9 @@ TEST_F(TransferTest, ReceiversThatMisbehaveStillGetTheFile)
 {
     using Options = sim::ZModemReceiverOptions;
     using File = sim::ReceivedFile;
-    struct Case {
-        const char* what;
-        std::size_t size;
-        std::function<void(Options&)> set;
-        std::function<void(const File&, std::int64_t elapsedUs)> check;
-    };
+    // What the receiver does, the file's size, how the receiver is set, and the check of the file.
+    using Case = std::tuple<const char*, std::size_t, std::function<void(Options&)>,
+                            std::function<void(const File&, std::int64_t elapsedUs)>>;
     const auto arrived = [&](const File& f) {
         EXPECT_EQ(f.data, content);
         EXPECT_TRUE(f.complete);
@@ -189,27 +182,24 @@ TEST_F(TransferTest, ReceiversThatMisbehaveStillGetTheFile)
              EXPECT_LT(elapsedUs, 5'500'000);
          }},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const auto& [what, size, set, check] : cases) {
+        SCOPED_TRACE(what);
         Options o;
-        c.set(o);
+        set(o);
         const auto t0 = clock.nowUs();
-        ASSERT_EQ(sendPattern(c.size, o), 0);
+        ASSERT_EQ(sendPattern(size, o), 0);
         EXPECT_EQ(store->events().back(), "<OO");
         EXPECT_TRUE(notifier.texts().empty());
         EXPECT_FALSE(sender->fileOpen());
-        c.check(onlyFile(), clock.nowUs() - t0);
+        check(onlyFile(), clock.nowUs() - t0);
     }
 }
 
 TEST_F(TransferTest, FailuresAreReportedInOrderAndNothingFollows)
 {
-    struct Case {
-        const char* what;
-        std::function<std::string()> setUp;  // the path to send
-        std::vector<std::string> texts;
-        std::function<void(std::int64_t elapsedUs)> check;
-    };
+    // The case, its set-up (giving the path to send), the messages shown, and a further check.
+    using Case = std::tuple<const char*, std::function<std::string()>, std::vector<std::string>,
+                            std::function<void(std::int64_t elapsedUs)>>;
     const auto receiver = [&](std::function<void(sim::ZModemReceiverOptions&)> set, std::size_t n) {
         return [=, this] {
             sim::ZModemReceiverOptions o;
@@ -249,7 +239,7 @@ TEST_F(TransferTest, FailuresAreReportedInOrderAndNothingFollows)
              Bytes noise;
              for (int i = 0; i < 10; ++i)
                  noise += hexHeader(ZFERR, 0);
-             scripted(noise + zmtest::zrinit(0, true));
+             scripted(noise + zmtest::zrinit());
              return write("a", {1, 2, 3});
          },
          {init}, nullptr},
@@ -282,51 +272,24 @@ TEST_F(TransferTest, FailuresAreReportedInOrderAndNothingFollows)
          },
          {"Error:File too large for ZModem transfer: " + big, kFailed}, nullptr},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const auto& [what, setUp, texts, check] : cases) {
+        SCOPED_TRACE(what);
         store = std::make_shared<sim::ReceivedFiles>();
         useReceiver();
         notifier.clear();
-        const std::string p = c.setUp();
+        const std::string p = setUp();
         const auto t0 = clock.nowUs();
         EXPECT_EQ(sender->sendFile(p), -1);
-        EXPECT_EQ(notifier.texts(), c.texts);
+        EXPECT_EQ(notifier.texts(), texts);
         EXPECT_FALSE(sender->fileOpen());
-        if (c.check)
-            c.check(clock.nowUs() - t0);
+        if (check)
+            check(clock.nowUs() - t0);
     }
     // The longest path that fits is sent.
     store = std::make_shared<sim::ReceivedFiles>();
     useReceiver();
     ASSERT_EQ(sender->sendFile(pathOfLength(1011)), 0);
     EXPECT_EQ(onlyFile().info.size(), 1023u);
-}
-
-// The counts are whole kilobytes of 1,024 bytes, rounded down, in the members of the phase
-// under way; the other phase's members keep their values.
-TEST(ReportProgress, ShowsWholeKilobytesOfThePhaseUnderWay)
-{
-    struct Sender final : CFileTransfer {
-        Sender(ProgressState* p, std::int32_t size) : CFileTransfer(nullptr, p) { fileSize = size; }
-        int sendFile(const std::string&) override { return -1; }
-    };
-    const struct { std::int32_t size, sent; bool boot; int sentK, totalK; const char* text; } cases[] = {
-        {10'000, 4096, true, 4, 9, "4K of 9K"}, {10'000, 8192, true, 8, 9, "8K of 9K"},  // a 10,000-byte file
-        {4096, 4096, true, 4, 4, "4K of 4K"}, {69'632, 69'631, false, 67, 68, "67K of 68K"},
-        {1023, 1023, false, 0, 0, "0K of 0K"},
-    };
-    using Members = std::tuple<int, int, std::string>;
-    for (const auto& c : cases) {
-        RecordingProgress progress;
-        progress.bootPhase = c.boot;
-        Sender(&progress, c.size).reportProgress(c.sent);
-        const auto shown = progress.snapshots();
-        ASSERT_EQ(shown.size(), 1u) << c.text;
-        const ProgressValues& v = shown[0];
-        const Members phase{c.sentK, c.totalK, c.text}, initial{0, 100, ""};
-        EXPECT_EQ(Members(v.bootSentK, v.bootTotalK, v.bootProgressText), c.boot ? phase : initial) << c.text;
-        EXPECT_EQ(Members(v.codeSentK, v.codeTotalK, v.codeProgressText), c.boot ? initial : phase) << c.text;
-    }
 }
 
 }  // namespace

@@ -26,22 +26,8 @@ inline void putEscaped(Bytes& w, std::uint8_t b)
     }
 }
 
-// The check of bytes already fed to both CRCs, escaped: CRC-32 low byte first, CRC-16 high first.
-inline void putCheck(Bytes& w, CCrc16 c16, const CCrc32& c32, bool crc32)
-{
-    if (crc32) {
-        const std::uint32_t v = ~c32.value();
-        for (int i = 0; i < 4; ++i)
-            putEscaped(w, static_cast<std::uint8_t>(v >> (8 * i)));
-    } else {
-        c16.update(0);
-        c16.update(0);
-        putEscaped(w, static_cast<std::uint8_t>(c16.value() >> 8));
-        putEscaped(w, static_cast<std::uint8_t>(c16.value()));
-    }
-}
-
-// w, then the bytes escaped, ZDLE and end when end is not negative, and the check of all fed.
+// w, then the bytes escaped, ZDLE and end when end is not negative, and the check of all fed,
+// escaped: CRC-32 low byte first, CRC-16 high byte first.
 inline Bytes withCheck(Bytes w, const Bytes& data, int end, bool crc32)
 {
     CCrc16 c16;
@@ -54,14 +40,15 @@ inline Bytes withCheck(Bytes w, const Bytes& data, int end, bool crc32)
         putEscaped(w, static_cast<std::uint8_t>(ch));
     if (end >= 0)
         w += Bytes{static_cast<char>(zmodem::ZDLE), static_cast<char>(end)};
-    putCheck(w, c16, c32, crc32);
+    c16.update(0);
+    c16.update(0);
+    const std::uint32_t check = crc32 ? ~c32.value() : static_cast<std::uint32_t>(c16.value() >> 8 | (c16.value() & 0xFF) << 8);
+    for (int i = 0; i < (crc32 ? 4 : 2); ++i)
+        putEscaped(w, static_cast<std::uint8_t>(check >> (8 * i)));
     return w;
 }
 
-inline Bytes subpacket(const Bytes& data, int end, bool crc32)
-{
-    return withCheck({}, data, end, crc32);
-}
+inline Bytes subpacket(const Bytes& data, int end, bool crc32) { return withCheck({}, data, end, crc32); }
 
 inline Bytes binHeader(int type, std::uint32_t v, bool crc32)
 {
@@ -71,27 +58,17 @@ inline Bytes binHeader(int type, std::uint32_t v, bool crc32)
     return withCheck(crc32 ? "*\x18" "C" : "*\x18" "A", h, -1, crc32);
 }
 
-inline Bytes hexHeaderFlags(int type, std::uint8_t b0, std::uint8_t b1, std::uint8_t b2, std::uint8_t b3)
+inline Bytes hexHeader(int type, std::uint32_t v)
 {
-    const std::uint8_t h[4] = {b0, b1, b2, b3};
+    const std::uint8_t h[4] = {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8),
+                               static_cast<std::uint8_t>(v >> 16), static_cast<std::uint8_t>(v >> 24)};
     Bytes w;
     sim::ZModemReceiver::appendHexHeader(w, type, h);
     return w;
 }
 
-inline Bytes hexHeader(int type, std::uint32_t v)
-{
-    return hexHeaderFlags(type, static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8),
-                          static_cast<std::uint8_t>(v >> 16), static_cast<std::uint8_t>(v >> 24));
-}
-
-// ZRINIT with a buffer length and, when crc32, CANFC32.
-inline Bytes zrinit(std::uint16_t bufferLength, bool crc32)
-{
-    return hexHeaderFlags(zmodem::ZRINIT, static_cast<std::uint8_t>(bufferLength),
-                          static_cast<std::uint8_t>(bufferLength >> 8), 0,
-                          static_cast<std::uint8_t>(crc32 ? zmodem::CANFC32 : 0));
-}
+// ZRINIT with no buffer limit and CANFC32.
+inline Bytes zrinit() { return hexHeader(zmodem::ZRINIT, std::uint32_t{zmodem::CANFC32} << 24); }
 
 // CRC-32 (ISO-HDLC) of bytes, for comparisons.
 inline std::uint32_t crc32Of(const std::uint8_t* data, std::size_t n)
