@@ -30,7 +30,6 @@ struct DeviceTree : ::testing::Test {
     FakeDeviceTree tree;
     platform::SystemClock clock;
     test::ScopedEnv com1{"UPGRADE_COM1", nullptr}, com2{"UPGRADE_COM2", nullptr};
-    void SetUp() override { tree.standard(); }
 };
 
 TEST_F(DeviceTree, ComPortsFollowTheAdapterAcrossReplugsAndTheEnvironmentOverrides)
@@ -201,7 +200,6 @@ TEST(RunPort, ARunStaysOnItsAdapterWhateverIsPluggedInMeanwhile)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         FakeDeviceTree tree;
-        tree.standard();
         test::ModuleHarness harness(cfg, &threads);
         TreeRoutedPorts ports(clock, tree.root(), harness.factory);
         const platform::ScopedPlatform routed({nullptr, &ports, nullptr, nullptr});
@@ -214,7 +212,6 @@ TEST(RunPort, ARunStaysOnItsAdapterWhateverIsPluggedInMeanwhile)
     // One session: the verification and the upgrade after it reach the adapter the verification
     // found, until the operator chooses the port again.
     FakeDeviceTree tree;
-    tree.standard();
     test::ModuleHarness harness(cfg, &threads);
     TreeRoutedPorts ports(clock, tree.root(), harness.factory);
     const platform::ScopedPlatform routed({nullptr, &ports, nullptr, nullptr});
