@@ -43,10 +43,8 @@ void requireFromArguments(const UpgradeSettings& s, const std::vector<std::strin
     for (auto text : {&UpgradeSettings::comPort, &UpgradeSettings::bootFile, &UpgradeSettings::codeFile,
                       &UpgradeSettings::username, &UpgradeSettings::password, &UpgradeSettings::newVersion})
         require(givenOrDefault(s.*text, args, defaults.*text));
-    bool sizeFromSomeArgument = s.programSize == 0;
-    for (const auto& a : args)
-        sizeFromSomeArgument = sizeFromSomeArgument || referenceAtoi(a) == s.programSize;
-    require(sizeFromSomeArgument);
+    require(s.programSize == 0 ||
+            std::any_of(args.begin(), args.end(), [&](const std::string& a) { return referenceAtoi(a) == s.programSize; }));
 }
 
 }  // namespace
