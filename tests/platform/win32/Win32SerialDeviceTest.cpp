@@ -53,10 +53,7 @@ BOOL note(HANDLE h, const std::string& call)
 }
 BOOL WINAPI fakeGetCommState(HANDLE h, LPDCB dcb) { return *dcb = g_driver->dcb, note(h, "GetCommState"); }
 BOOL WINAPI fakeSetCommState(HANDLE h, LPDCB dcb) { return g_driver->applied.push_back(*dcb), note(h, "SetCommState"); }
-BOOL WINAPI fakeSetupComm(HANDLE h, DWORD in, DWORD out)
-{
-    return note(h, "SetupComm " + std::to_string(in) + " " + std::to_string(out));
-}
+BOOL WINAPI fakeSetupComm(HANDLE h, DWORD in, DWORD out) { return note(h, "SetupComm " + std::to_string(in) + " " + std::to_string(out)); }
 BOOL WINAPI fakeSetCommTimeouts(HANDLE h, LPCOMMTIMEOUTS t) { return g_driver->timeouts.push_back(*t), note(h, "SetCommTimeouts"); }
 BOOL WINAPI fakeReadFile(HANDLE h, LPVOID buffer, DWORD size, LPDWORD n, LPOVERLAPPED o)
 {
@@ -250,11 +247,9 @@ TEST_F(ComPort, SecondOpenIsRefused)
 
 TEST(ComPortNames, EveryNameOpensInItsDeviceFormAndAMissingPortIsRefused)
 {
-    const std::vector<std::pair<std::string, std::string>> names = {
-        {"COM1", "\\\\.\\COM1"}, {"COM10", "\\\\.\\COM10"}, {"\\\\.\\COM12", "\\\\.\\COM12"}};
     platform::SystemClock clock;
     platform::SerialDeviceFactory devices(clock);
-    for (const auto& [name, path] : names)
+    for (const auto& [name, path] : {std::pair{"COM1", "\\\\.\\COM1"}, {"COM10", "\\\\.\\COM10"}, {"\\\\.\\COM12", "\\\\.\\COM12"}})
         EXPECT_EQ(devices.devicePath(name), path);
     EXPECT_EQ(devices.open("COM199"), nullptr);
     EXPECT_EQ(devices.openFailure("COM199").rfind("No such port: \\\\.\\COM199 (COM199).", 0), 0u)
