@@ -30,11 +30,11 @@ struct DeviceTree : ::testing::Test {
     FakeDeviceTree tree;
     platform::SystemClock clock;
     test::ScopedEnv com1{"UPGRADE_COM1", nullptr}, com2{"UPGRADE_COM2", nullptr};
+    platform::SerialDeviceFactory f{clock, tree.root()};
 };
 
 TEST_F(DeviceTree, ComPortsFollowTheAdapterAcrossReplugsAndTheEnvironmentOverrides)
 {
-    const platform::SerialDeviceFactory f(clock, tree.root());
     const std::string byId = FakeDeviceTree::kById;
     const std::pair<std::function<void()>, std::vector<std::string>> steps[] = {
         {[] {}, {byId, "/dev/ttyS0"}},
@@ -60,7 +60,6 @@ TEST_F(DeviceTree, ComPortsFollowTheAdapterAcrossReplugsAndTheEnvironmentOverrid
 
 TEST_F(DeviceTree, DescriptionsForThePortPageAndWhatIsNoPortOfThisComputer)
 {
-    platform::SerialDeviceFactory f(clock, tree.root());
     platform::SerialPortInfo found;
     ASSERT_TRUE(f.discovery().find(FakeDeviceTree::kById, found));
     EXPECT_EQ(found.device, "/dev/ttyUSB0");
@@ -143,7 +142,6 @@ TEST_F(DeviceTree, TextFromOutsideIsShownWithItsControlBytesEscaped)
     const std::string byId = "/dev/serial/by-id/usb-\x1b[31m-if00";
     tree.usbAdapter("ttyUSB1", "1-5", "0403", "6015", "Evil\x1b[2J", "X\x1b]0;pwned\x07", "ftdi_sio", byId);
     tree.holder(4021, "sh\x1b[2J", "/dev/ttyUSB1");
-    platform::SerialDeviceFactory f(clock, tree.root());
     const platform::PortDiagnosis why(f.discovery());
     const std::string shown = f.describe(byId) + "\n" + why.explain(byId, byId, EBUSY) + "\n" +
                               why.explain(byId, byId, ENOTTY) + "\n" + why.existingPorts();
