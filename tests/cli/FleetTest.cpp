@@ -1,6 +1,7 @@
 // The fleet on virtual time: five modules, each on its own simulated line with its own clock,
 // run side by side on threads of one process with services of their own; and the supervisor's
 // handling of runs that go quiet or are interrupted, with runs that the test drives itself.
+#include "CapturedStream.h"
 #include "cli/Fleet.h"
 
 #include "platform/Platform.h"
@@ -30,16 +31,6 @@ struct Bench {
     sim::SimSerialFactory factory;
     std::shared_ptr<sim::ReceivedFiles> store = std::make_shared<sim::ReceivedFiles>();
 };
-
-std::string readAll(std::FILE* f)
-{
-    std::fflush(f);
-    std::rewind(f);
-    std::string s;
-    for (int c; (c = std::fgetc(f)) != EOF;)
-        s += static_cast<char>(c);
-    return s;
-}
 
 }  // namespace
 
@@ -77,18 +68,17 @@ TEST(Fleet, FiveModulesWithTheirOwnFaultsEachEndWithTheirOwnCodeAndTexts)
     options.logDir = dir.path().string();
     options.jsonFile = dir.file("fleet.json");
 
-    std::FILE* progress = std::fopen(dir.file("progress").c_str(), "w+b");
-    std::FILE* summary = std::fopen(dir.file("summary").c_str(), "w+b");
-    ConsoleOutput output(progress, false);
+    test::CapturedStream progress(dir, "progress"), summary(dir, "summary");
+    ConsoleOutput output(progress.file, false);
     const platform::SerialPortDiscovery discovery(dir.file("no-tree"));
     const auto launcher = threadLauncher([&](const std::string& port) {
         Bench& b = *benches.at(port);
         return platform::Services{&b.clock, &b.factory, nullptr, nullptr};
     });
-    FleetContext context{output, summary, platform::clock(), discovery, [](const std::string& n) { return n; },
+    FleetContext context{output, summary.file, platform::clock(), discovery, [](const std::string& n) { return n; },
                          *launcher, [] { return 0; }};
     EXPECT_EQ(runFleet(choices, options, context), 8) << "the highest result code";
-    const std::string lines = readAll(progress), table = readAll(summary), json = dir.read("fleet.json");
+    const std::string lines = progress.text(), table = summary.text(), json = dir.read("fleet.json");
 
     for (const Case& c : cases) {
         SCOPED_TRACE(c.port);
@@ -143,8 +133,6 @@ TEST(Fleet, FiveModulesWithTheirOwnFaultsEachEndWithTheirOwnCodeAndTexts)
             EXPECT_NE(json.find("\"bytesSent\": " + std::to_string(host.size()) + ", "), std::string::npos);
         }
     }
-    std::fclose(progress);
-    std::fclose(summary);
 }
 
 namespace {
@@ -163,11 +151,7 @@ public:
         bool ended() const override { return done.load(); }
         void kill() override
         {
-            PortEvent e;
-            e.kind = PortEvent::Kind::Ended;
-            e.code = -1;
-            e.text = "killed";
-            sink.event(e);
+            sink.event({.kind = PortEvent::Kind::Ended, .text = "killed", .detail = "", .code = -1});
             done = true;
         }
         IPortEvents& sink;
@@ -175,13 +159,8 @@ public:
     };
     std::unique_ptr<IRunHandle> launch(const UpgradeSettings&, const PortRunOptions&, IPortEvents& sink) override
     {
-        PortEvent e;
-        e.kind = PortEvent::Kind::Status;
-        e.text = kStatusCodeDownload;
-        sink.event(e);
-        e.kind = PortEvent::Kind::Count;
-        e.text = "code", e.sentK = 5, e.totalK = 20;
-        sink.event(e);
+        sink.event({.kind = PortEvent::Kind::Status, .text = kStatusCodeDownload, .detail = ""});
+        sink.event({.kind = PortEvent::Kind::Count, .text = "code", .detail = "", .sentK = 5, .totalK = 20});
         launched++;
         return std::make_unique<Held>(sink);
     }
@@ -200,9 +179,8 @@ TEST(Fleet, RunsThatGoQuietOrAreInterruptedTwiceAreEndedAndShownLeftMidTransfer)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         test::TempDir dir("fleet-held");
-        std::FILE* progress = std::fopen(dir.file("progress").c_str(), "w+b");
-        std::FILE* summary = std::fopen(dir.file("summary").c_str(), "w+b");
-        ConsoleOutput output(progress, false);
+        test::CapturedStream progress(dir, "progress"), summary(dir, "summary");
+        ConsoleOutput output(progress.file, false);
         const platform::SerialPortDiscovery discovery(dir.file("no-tree"));
         HeldRuns runs;
         std::atomic<int> interrupts{0};
@@ -210,7 +188,7 @@ TEST(Fleet, RunsThatGoQuietOrAreInterruptedTwiceAreEndedAndShownLeftMidTransfer)
         options.ports = {"A"};
         options.pollMs = 5;
         options.silenceLimitMs = c.silenceLimitMs;
-        FleetContext context{output, summary, platform::clock(), discovery, [](const std::string& n) { return n; }, runs,
+        FleetContext context{output, summary.file, platform::clock(), discovery, [](const std::string& n) { return n; }, runs,
                              [&] {
                                  // Ctrl-C twice, a poll apart.
                                  if (runs.launched > 0 && interrupts < c.interruptsAfterStart)
@@ -218,10 +196,8 @@ TEST(Fleet, RunsThatGoQuietOrAreInterruptedTwiceAreEndedAndShownLeftMidTransfer)
                                  return interrupts.load();
                              }};
         EXPECT_EQ(runFleet(UpgradeSettings{}, options, context), 8);
-        const std::string table = readAll(summary);
+        const std::string table = summary.text();
         EXPECT_NE(table.find("The run stopped: " + c.stopped + ".\n"), std::string::npos) << table;
         EXPECT_NE(table.find("Left mid-transfer:\n  A (code file, 5K of 20K)\n"), std::string::npos) << table;
-        std::fclose(progress);
-        std::fclose(summary);
     }
 }

@@ -1,5 +1,6 @@
 // Watch mode on a fabricated device tree: adapters plugged in, left, pulled and plugged in again
 // while the fleet watches, with runs that end as soon as they start.
+#include "CapturedStream.h"
 #include "cli/Fleet.h"
 
 #include "platform/SerialDeviceFactory.h"
@@ -27,9 +28,7 @@ public:
             std::lock_guard lock(mutex);
             ports.push_back(choices.comPort);
         }
-        PortEvent e;
-        e.kind = PortEvent::Kind::Ended;
-        sink.event(e);
+        sink.event({.kind = PortEvent::Kind::Ended, .text = "", .detail = ""});
         return std::make_unique<Done>();
     }
     std::vector<std::string> started()
@@ -45,18 +44,16 @@ public:
 
 TEST(FleetWatch, UpgradesEachModuleAsItIsConnectedAndAModuleLeftConnectedOnlyOnce)
 {
-    test::FakeDeviceTree tree;
-    tree.standard();  // ttyUSB0 (by-id kById), the UART ttyS0, the empty slot ttyS1
+    test::FakeDeviceTree tree;  // ttyUSB0 (by-id kById), the UART ttyS0, the empty slot ttyS1
     const std::string second = "/dev/serial/by-id/usb-Prolific_PL2303-if00-port0";
     platform::SystemClock clock;
     const platform::SerialDeviceFactory devices(clock, tree.root());
     InstantRuns runs;
     std::atomic<int> interrupts{0};
     test::TempDir dir("fleet-watch");
-    std::FILE* progress = std::fopen(dir.file("progress").c_str(), "w+b");
-    std::FILE* summary = std::fopen(dir.file("summary").c_str(), "w+b");
-    ConsoleOutput output(progress, false);
-    FleetContext context{output, summary, clock, devices.discovery(),
+    test::CapturedStream progress(dir, "progress"), summary(dir, "summary");
+    ConsoleOutput output(progress.file, false);
+    FleetContext context{output, summary.file, clock, devices.discovery(),
                          [&](const std::string& name) { return devices.discovery().resolve(devices.devicePath(name)); },
                          runs, [&] { return interrupts.load(); }};
     FleetOptions options;
@@ -85,11 +82,5 @@ TEST(FleetWatch, UpgradesEachModuleAsItIsConnectedAndAModuleLeftConnectedOnlyOnc
     interrupts = 1;
     fleet.join();
     EXPECT_EQ(status, 0);
-    std::fflush(summary);
-    std::rewind(summary);
-    std::string table(4096, '\0');
-    table.resize(std::fread(table.data(), 1, table.size(), summary));
-    EXPECT_NE(table.find(first + " #2 "), std::string::npos) << table;
-    std::fclose(progress);
-    std::fclose(summary);
+    EXPECT_NE(summary.text().find(first + " #2 "), std::string::npos) << summary.text();
 }

@@ -29,7 +29,6 @@ const std::string kAccess = "Unable to gain access to the COM port.\n";
 TEST(PortList, EveryPortOnceWithItsComNameAndADeviceNamedByTheEnvironment)
 {
     test::FakeDeviceTree tree;
-    tree.standard();
     test::ScopedEnv com1("UPGRADE_COM1", nullptr), com2("UPGRADE_COM2", "/dev/pts/9");
     platform::SystemClock clock;
     const platform::SerialDeviceFactory devices(clock, tree.root());

@@ -1,6 +1,7 @@
 // upgrade-cli end to end against the virtual module on virtual time: exit codes, what goes to
 // each stream, and the agreement rules; and the progress display on its own, as the bytes it
 // writes for a recorded sequence of reports.
+#include "CapturedStream.h"
 #include "cli/CliProgress.h"
 #include "cli/UpgradeCli.h"
 
@@ -14,24 +15,9 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <functional>
 
 namespace {
-
-// A FILE* on a file of the test's folder (in-memory streams are POSIX only); take() closes it
-// and returns what was written, byte for byte.
-struct Capture {
-    Capture(const test::TempDir& d, const char* n) : dir(d), name(n), file(std::fopen(d.file(n).c_str(), "w+b")) {}
-    std::string take()
-    {
-        std::fclose(file);
-        return dir.read(name);
-    }
-    const test::TempDir& dir;
-    std::string name;
-    std::FILE* file;
-};
 
 class CliRun : public ::testing::Test {
 protected:
@@ -45,11 +31,11 @@ protected:
     int run(const std::vector<std::string>& args, const std::string& input = "", bool inTty = false,
             bool errTty = false, const std::string& program = "upgrade-cli")
     {
-        Capture o(dir, "out"), e(dir, "err");
+        test::CapturedStream o(dir, "out"), e(dir, "err");
         std::FILE* in = std::fopen(dir.put("in", input).c_str(), "rb");
         const int exit = runUpgradeCli(args, {in, o.file, e.file, inTty, errTty, program});
         std::fclose(in);
-        out = o.take(), err = e.take();
+        out = o.text(), err = e.text();
         return exit;
     }
     std::vector<std::string> upgradeArgs(std::vector<std::string> extra) const
@@ -159,7 +145,7 @@ TEST(CliProgressLine, BarRateAndTimeLeft)
 TEST(CliProgressLine, ReportsBecomeLinesAsTheStreamAllows)
 {
     test::TempDir dir{"progress"};
-    Capture err(dir, "err");
+    test::CapturedStream err(dir, "err");
     ConsoleOutput output(err.file, false);
     platform::VirtualClock clock;
     CliProgress p(output, clock);
@@ -185,7 +171,7 @@ TEST(CliProgressLine, ReportsBecomeLinesAsTheStreamAllows)
     report(24'000'000, kStatusCodeDownload, -1, 3);
     report(26'000'000, kStatusCodeDownload, 3, 3);
     p.showFinished(8);
-    EXPECT_EQ(err.take(), std::string(kStatusBootDownload) +
+    EXPECT_EQ(err.text(), std::string(kStatusBootDownload) +
                               "\nboot file  1K of 10K\nboot file  8K of 10K  1.2 KB/s  0:02 left\n"
                               "boot file  10K of 10K  1.1 KB/s  0:00 left\n" + kStatusBootDone + "\n" +
                               kStatusCodeDownload + "\ncode file  3K of 3K  1.5 KB/s  0:00 left\n" + CliProgress::kTerminalFailed + "\n");

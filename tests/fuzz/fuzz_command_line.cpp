@@ -3,26 +3,18 @@
 // every text value in the settings is one of the arguments (or its default); -s is read as an
 // independent atoi-with-saturation reads it; a command line that upgrade-cli accepts has a valid
 // target version (unless it asks for the usage text); the port-failure text quotes the port.
+#include "FuzzBench.h"
 #include "app/CUpgradeCommandLineInfo.h"
 #include "app/VersionRule.h"
 #include "cli/CliCommandLineInfo.h"
 #include "upgrade/UpgradeMessages.h"
 #include "verify/Verification.h"
 
-#include <algorithm>
-#include <cstddef>
-#include <cstdint>
-#include <cstdlib>
-#include <string>
 #include <vector>
 
 namespace {
 
-void require(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
+using fuzz::require;
 
 // atoi as the C library reads it, with 64-bit room and saturation at the int32 limits.
 std::int32_t referenceAtoi(const std::string& text)
@@ -48,16 +40,11 @@ bool givenOrDefault(const std::string& value, const std::vector<std::string>& ar
 void requireFromArguments(const UpgradeSettings& s, const std::vector<std::string>& args)
 {
     const UpgradeSettings defaults;
-    require(givenOrDefault(s.comPort, args, defaults.comPort));
-    require(givenOrDefault(s.bootFile, args, defaults.bootFile));
-    require(givenOrDefault(s.codeFile, args, defaults.codeFile));
-    require(givenOrDefault(s.username, args, defaults.username));
-    require(givenOrDefault(s.password, args, defaults.password));
-    require(givenOrDefault(s.newVersion, args, defaults.newVersion));
-    bool sizeFromSomeArgument = s.programSize == 0;
-    for (const auto& a : args)
-        sizeFromSomeArgument = sizeFromSomeArgument || referenceAtoi(a) == s.programSize;
-    require(sizeFromSomeArgument);
+    for (auto text : {&UpgradeSettings::comPort, &UpgradeSettings::bootFile, &UpgradeSettings::codeFile,
+                      &UpgradeSettings::username, &UpgradeSettings::password, &UpgradeSettings::newVersion})
+        require(givenOrDefault(s.*text, args, defaults.*text));
+    require(s.programSize == 0 ||
+            std::any_of(args.begin(), args.end(), [&](const std::string& a) { return referenceAtoi(a) == s.programSize; }));
 }
 
 }  // namespace

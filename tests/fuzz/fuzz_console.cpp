@@ -6,25 +6,12 @@
 // its limits, and what the program typed follows from its results: credentials once or not at
 // all, no restart after a refused login, no ESC without command mode, each command once and
 // only after the one before it succeeded, ESC only in threes.
-#include "ChunkedPeer.h"
-#include "platform/Platform.h"
-#include "platform/RecordingNotifier.h"
-#include "platform/VirtualClock.h"
+#include "FuzzBench.h"
 #include "serial/CUpgradeConsole.h"
-#include "sim/SimSerialDevice.h"
-
-#include <cstddef>
-#include <cstdint>
-#include <cstdlib>
-#include <string>
 
 namespace {
 
-void require(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
+using fuzz::require;
 
 std::size_t count(const std::string& text, const std::string& what)
 {
@@ -42,12 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     const std::uint8_t mode = data[0];
     fuzz::ChunkedPeer peer(data + 1, size - 1);
-    platform::VirtualClock clock;
-    sim::SimLine line(clock, peer);
-    sim::SimSerialFactory factory;
-    factory.add("COM1", line);
-    platform::RecordingNotifier notifier;
-    platform::ScopedPlatform scope({&clock, &factory, &notifier, nullptr});
+    fuzz::Bench bench(peer);
 
     const std::string user = (mode & 1) ? "admin" : "", password = (mode & 1) ? "s3cret" : "";
     CUpgradeConsole console;
@@ -62,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (entered == 3)
         require(typed.find('\x1b') == std::string::npos);
     // One scan of at most 550 passes of 12.788 s read and 0.5 s sleep, and the fixed waits.
-    require(clock.nowUs() <= 550LL * 13'400'000 + 20'000'000);
+    require(bench.clock.nowUs() <= 550LL * 13'400'000 + 20'000'000);
 
     if (entered == 0) {
         const bool done = (mode & 2) ? console.eraseConfiguration() : console.prepareFlash();
@@ -75,10 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         require(done || count(after, "AT{Z}\r") + count(after, "AT{.}\r") == 0);
     }
     // ESC bytes only ever go out in threes.
-    std::size_t escs = 0;
-    for (char c : peer.host)
-        escs += c == '\x1b' ? 1 : 0;
-    require(escs % 3 == 0);
-    require(notifier.texts().empty());
+    require(std::count(peer.host.begin(), peer.host.end(), '\x1b') % 3 == 0);
+    require(bench.notifier.texts().empty());
     return 0;
 }

@@ -4,20 +4,17 @@
 // the folder it goes below, then a NUL-ended name (which may hold '/') and a NUL-ended text (the
 // file's content or the link's target). Nothing may crash, hang (on a FIFO, a link loop, an
 // endless file) or throw, and everything that is shown to the operator stays printable.
+#include "FuzzBench.h"
 #include "cli/PortList.h"
 #include "platform/PortDiagnosis.h"
 #include "platform/SerialDeviceFactory.h"
 #include "platform/SerialPortDiscovery.h"
 #include "platform/SystemClock.h"
 
-#include <algorithm>
 #include <cerrno>
-#include <cstddef>
-#include <cstdint>
-#include <cstdlib>
 #include <filesystem>
 #include <fcntl.h>
-#include <string>
+#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,11 +22,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-void require(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
+using fuzz::require;
 
 // Text for the operator: lines of printable bytes (UTF-8 allowed), nothing that steers a terminal.
 void requireShowable(const std::string& text)
@@ -63,15 +56,10 @@ struct Reader {
 std::string cleanName(const std::string& name)
 {
     std::string out, part;
-    for (std::size_t i = 0; i <= name.size(); ++i) {
-        if (i < name.size() && name[i] != '/') {
-            part += name[i];
-            continue;
-        }
+    std::istringstream parts(name);
+    while (std::getline(parts, part, '/'))
         if (!part.empty() && part != "." && part != "..")
             out += (out.empty() ? "" : "/") + part;
-        part.clear();
-    }
     return out;
 }
 

@@ -3,67 +3,38 @@
 // wait is a virtual one, and a call on a drained line ends with a (virtual) time-out.
 // The first input byte picks the reader and the spacing of the bytes (0, 50 or 150 ms, so that
 // the 100 ms waits after CAN and after a hex header both expire and do not).
-#include "platform/Platform.h"
-#include "platform/RecordingNotifier.h"
-#include "platform/VirtualClock.h"
+#include "FuzzBench.h"
 #include "serial/CSerialPort.h"
-#include "sim/SimSerialDevice.h"
 #include "upgrade/RecordingProgress.h"
 #include "zmodem/CZModemSender.h"
 
-#include <cstddef>
-#include <cstdint>
-#include <cstdlib>
-
-namespace {
-
-class BytesPeer final : public sim::ILinePeer {
-public:
-    void advance(std::int64_t) override {}
-    void receive(const std::uint8_t*, std::size_t, std::int64_t) override {}
-    std::int64_t nextEventUs() const override { return sim::TimedByteQueue::kNever; }
-    sim::TimedByteQueue& output() override { return out; }
-    sim::TimedByteQueue out;
-};
-
-}  // namespace
+using fuzz::require;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     if (size < 1)
         return 0;
     const std::uint8_t mode = data[0];
-    ++data;
-    --size;
 
-    platform::VirtualClock clock;
-    BytesPeer peer;
-    sim::SimLine line(clock, peer);
-    line.setPacing(false);
-    sim::SimSerialFactory factory;
-    factory.add("COM1", line);
-    platform::RecordingNotifier notifier;
-    platform::ScopedPlatform scope({&clock, &factory, &notifier, nullptr});
-
+    fuzz::ChunkedPeer peer(nullptr, 0);  // no chunks: it only carries the bytes pushed here
+    fuzz::Bench bench(peer);
+    bench.line.setPacing(false);
     const std::int64_t spacing[] = {0, 50'000, 150'000};
-    peer.out.push(data, size, 0, spacing[(mode >> 1) % 3]);
+    peer.output().push(data + 1, size - 1, 0, spacing[(mode >> 1) % 3]);
 
     CSerialPort port;
-    if (!port.open("COM1", (mode & 0x40) ? 115200 : 38400, 4096, 4096))
-        std::abort();
+    require(port.open("COM1", (mode & 0x40) ? 115200 : 38400, 4096, 4096));
     RecordingProgress progress;
     CZModemSender sender(&port, &progress);
     std::uint8_t header[4] = {};
     // Each call consumes at least one byte or times out on the drained line.
-    for (std::size_t calls = 0; !peer.out.empty() && calls <= size + 1; ++calls) {
+    for (std::size_t calls = 0; !peer.output().empty() && calls <= size; ++calls) {
         const int r = (mode & 1) ? sender.readEscaped() : sender.receiveHeader(header);
-        if (r < -3 || r > 0x1FF)
-            std::abort();
+        require(r >= -3 && r <= 0x1FF);
     }
     // One more on the empty line: must end in a time-out, not hang.
-    const std::int64_t before = clock.nowUs();
+    const std::int64_t before = bench.clock.nowUs();
     const int last = (mode & 1) ? sender.readEscaped() : sender.receiveHeader(header);
-    if (last != -2 || clock.nowUs() - before != 10'000'000)
-        std::abort();
+    require(last == -2 && bench.clock.nowUs() - before == 10'000'000);
     return 0;
 }

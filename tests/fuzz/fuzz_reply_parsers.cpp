@@ -1,23 +1,15 @@
 // Arbitrary console output through every parser the verification and the console scans use:
 // none may crash, overflow, loop or read outside its text, and each keeps its own promises.
+#include "FuzzBench.h"
 #include "serial/CSerialPort.h"
 #include "verify/CDeviceVerifier.h"
 #include "verify/TextRules.h"
 
-#include <algorithm>
-#include <cstddef>
-#include <cstdint>
-#include <cstdlib>
 #include <cstring>
-#include <string>
 
 namespace {
 
-void require(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
+using fuzz::require;
 
 bool isWhite(char c)
 {

@@ -4,58 +4,16 @@
 // 3000 bytes), the speed and a receiver that also holds CTS off now and then.
 // Nothing may crash or hang; sendFile returns 0 or -1, closes its file, and reports a failure
 // with exactly the texts the transfer has for it (none on success).
-#include "ChunkedPeer.h"
-#include "platform/Platform.h"
-#include "platform/RecordingNotifier.h"
-#include "platform/VirtualClock.h"
+#include "FuzzBench.h"
 #include "serial/CSerialPort.h"
-#include "sim/SimSerialDevice.h"
 #include "upgrade/RecordingProgress.h"
 #include "zmodem/CZModemSender.h"
 
-#include <cstddef>
-#include <cstdint>
 #include <cstdio>
-#include <cstdlib>
-#include <string>
+#include <fstream>
 #include <unistd.h>
 
-namespace {
-
-void require(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
-
-std::string g_paths[6];
-
-void removeFiles()
-{
-    for (const auto& p : g_paths)
-        if (!p.empty())
-            std::remove(p.c_str());
-}
-
-const std::string& fileOfSize(std::size_t index)
-{
-    static const std::size_t sizes[] = {0, 1, 1023, 1024, 1025, 3000};
-    static const int registered = std::atexit(removeFiles);
-    (void)registered;
-    std::string* paths = g_paths;
-    std::string& path = paths[index % 6];
-    if (path.empty()) {
-        path = "/tmp/fuzz_sender." + std::to_string(::getpid()) + "." + std::to_string(index % 6);
-        std::FILE* f = std::fopen(path.c_str(), "wb");
-        require(f != nullptr);
-        for (std::size_t i = 0; i < sizes[index % 6]; ++i)
-            std::fputc(static_cast<int>((i * 7 + 3) & 0xFF), f);
-        std::fclose(f);
-    }
-    return path;
-}
-
-}  // namespace
+using fuzz::require;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
@@ -63,25 +21,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     const std::uint8_t mode = data[0];
     fuzz::ChunkedPeer peer(data + 1, size - 1);
-    platform::VirtualClock clock;
-    sim::SimLine line(clock, peer);
+    fuzz::Bench bench(peer);
     sim::LineFaults faults;
     if (mode & 0x80)
         faults.ctsOffFromUs = 2'000'000, faults.ctsOffUntilUs = 2'000'000 + (mode & 0x70) * 100'000LL;
-    line.setFaults(faults);
-    sim::SimSerialFactory factory;
-    factory.add("COM1", line);
-    platform::RecordingNotifier notifier;
-    platform::ScopedPlatform scope({&clock, &factory, &notifier, nullptr});
+    bench.line.setFaults(faults);
 
     CSerialPort port;
     require(port.open("COM1", (mode & 0x08) ? 115200 : 38400, 4096, 4096));
     RecordingProgress progress;
     CZModemSender sender(&port, &progress);
-    const std::string& path = fileOfSize(mode & 0x07);
+    // The file is written afresh for each input, and gone again before the checks.
+    static const std::size_t sizes[] = {0, 1, 1023, 1024, 1025, 3000};
+    const std::string path = "/tmp/fuzz_sender." + std::to_string(::getpid());
+    std::string content(sizes[(mode & 0x07) % 6], '\0');
+    for (std::size_t i = 0; i < content.size(); ++i)
+        content[i] = static_cast<char>((i * 7 + 3) & 0xFF);
+    require(static_cast<bool>(std::ofstream(path, std::ios::binary) << content));
     const int r = sender.sendFile(path);
+    std::remove(path.c_str());
     require(!sender.fileOpen());
-    const auto texts = notifier.texts();
+    const auto texts = bench.notifier.texts();
     if (r == 0) {
         require(texts.empty());
     } else {

@@ -112,19 +112,14 @@ TEST_F(PtyLine, ReadsEndAsTheirTimeOutsSayAndAHungUpLineFailsAtOnce)
     farEnd.join();
     port.close();
 
-    auto dev = device({0, 0, 100, 0, 0});
+    auto dev = device({0, 0, 2000, 0, 0});
     ASSERT_TRUE(dev);
     std::uint8_t buf[16];
     std::size_t received = 99;
-    t0 = Clock::now();
-    EXPECT_TRUE(dev->read(buf, sizeof buf, received)) << "a time-out is no failure";
-    EXPECT_EQ(received, 0u);
-    EXPECT_TRUE(msSince(t0) >= 90 && msSince(t0) <= 400) << msSince(t0);
     send("ok");
     pause(20);
     ::close(master);
     master = -1;
-    dev->setTimeouts({0, 0, 2000, 0, 0});
     t0 = Clock::now();
     dev->read(buf, sizeof buf, received);  // what was buffered before the hang-up may still come
     EXPECT_FALSE(dev->read(buf, sizeof buf, received));
@@ -150,13 +145,13 @@ TEST_F(PtyLine, AReadWaitsOutItsTimeOutsInWholePollsWithoutSpinning)
     CountingClock counting;
     auto dev = platform::PosixSerialDevice::open(slave, counting);
     ASSERT_TRUE(dev && dev->setState({}));  // raw: a byte is there to read without a line end
-    // Total limit on a silent line; gap after a first byte.
+    // Total limit on a silent line; gap after a first byte. A time-out is no failure.
     for (const platform::SerialTimeouts& t : {platform::SerialTimeouts{0, 0, 50, 0, 0}, platform::SerialTimeouts{30, 0, 0, 0, 0}}) {
         ASSERT_TRUE(dev->setTimeouts(t));
         if (t.readInterval)
             send("a");
         std::uint8_t buf[8];
-        std::size_t received = 0;
+        std::size_t received = 99;
         counting.readings = 0;
         const auto t0 = Clock::now();
         EXPECT_TRUE(dev->read(buf, sizeof buf, received));

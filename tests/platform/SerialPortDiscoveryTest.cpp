@@ -30,12 +30,11 @@ struct DeviceTree : ::testing::Test {
     FakeDeviceTree tree;
     platform::SystemClock clock;
     test::ScopedEnv com1{"UPGRADE_COM1", nullptr}, com2{"UPGRADE_COM2", nullptr};
-    void SetUp() override { tree.standard(); }
+    platform::SerialDeviceFactory f{clock, tree.root()};
 };
 
 TEST_F(DeviceTree, ComPortsFollowTheAdapterAcrossReplugsAndTheEnvironmentOverrides)
 {
-    const platform::SerialDeviceFactory f(clock, tree.root());
     const std::string byId = FakeDeviceTree::kById;
     const std::pair<std::function<void()>, std::vector<std::string>> steps[] = {
         {[] {}, {byId, "/dev/ttyS0"}},
@@ -61,7 +60,6 @@ TEST_F(DeviceTree, ComPortsFollowTheAdapterAcrossReplugsAndTheEnvironmentOverrid
 
 TEST_F(DeviceTree, DescriptionsForThePortPageAndWhatIsNoPortOfThisComputer)
 {
-    platform::SerialDeviceFactory f(clock, tree.root());
     platform::SerialPortInfo found;
     ASSERT_TRUE(f.discovery().find(FakeDeviceTree::kById, found));
     EXPECT_EQ(found.device, "/dev/ttyUSB0");
@@ -144,7 +142,6 @@ TEST_F(DeviceTree, TextFromOutsideIsShownWithItsControlBytesEscaped)
     const std::string byId = "/dev/serial/by-id/usb-\x1b[31m-if00";
     tree.usbAdapter("ttyUSB1", "1-5", "0403", "6015", "Evil\x1b[2J", "X\x1b]0;pwned\x07", "ftdi_sio", byId);
     tree.holder(4021, "sh\x1b[2J", "/dev/ttyUSB1");
-    platform::SerialDeviceFactory f(clock, tree.root());
     const platform::PortDiagnosis why(f.discovery());
     const std::string shown = f.describe(byId) + "\n" + why.explain(byId, byId, EBUSY) + "\n" +
                               why.explain(byId, byId, ENOTTY) + "\n" + why.existingPorts();
@@ -153,22 +150,25 @@ TEST_F(DeviceTree, TextFromOutsideIsShownWithItsControlBytesEscaped)
         EXPECT_NE(shown.find(part), std::string::npos) << part << " in\n" << shown;
 }
 
-// Names resolved and opens routed as on a computer with the fabricated devices; every open that
-// reaches a device talks to the virtual module. reached: the device node of each open, in order.
+// A standard device tree with names resolved and opens routed as on a computer with its devices,
+// installed as the platform's ports; every open that reaches a device talks to the virtual
+// module. reached: the device node of each open, in order.
 struct TreeRoutedPorts final : platform::ISerialDeviceFactory {
+    FakeDeviceTree tree;
+    test::ModuleHarness harness;
     platform::SerialDeviceFactory real;
-    sim::SimSerialFactory& module;
+    const platform::ScopedPlatform routed{{nullptr, this, nullptr, nullptr}};
     std::function<void()> afterFirstOpen;
     std::vector<std::string> reached;
 
-    TreeRoutedPorts(platform::IClock& clock, const std::string& root, sim::SimSerialFactory& m)
-        : real(clock, root), module(m) {}
+    TreeRoutedPorts(platform::IClock& clock, const sim::ModuleConfig& cfg, platform::IThreadStarter& threads)
+        : harness(cfg, &threads), real(clock, tree.root()) {}
     std::unique_ptr<platform::ISerialDevice> open(const std::string& name) override
     {
         reached.push_back(real.discovery().resolve(real.devicePath(name)));
         if (reached.size() == 1 && afterFirstOpen)
             afterFirstOpen();
-        return reached.back().empty() ? nullptr : module.open("COM1");
+        return reached.back().empty() ? nullptr : harness.factory.open("COM1");
     }
     platform::ResolvedPort resolve(const std::string& name) override { return real.resolve(name); }
 };
@@ -200,12 +200,8 @@ TEST(RunPort, ARunStaysOnItsAdapterWhateverIsPluggedInMeanwhile)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        FakeDeviceTree tree;
-        tree.standard();
-        test::ModuleHarness harness(cfg, &threads);
-        TreeRoutedPorts ports(clock, tree.root(), harness.factory);
-        const platform::ScopedPlatform routed({nullptr, &ports, nullptr, nullptr});
-        ports.afterFirstOpen = [&] { c.change(tree); };
+        TreeRoutedPorts ports(clock, cfg, threads);
+        ports.afterFirstOpen = [&] { c.change(ports.tree); };
         RecordingProgress progress;
         UpgradeThreadParams params{&settings, &progress, {}};
         EXPECT_EQ(upgradeThreadProc(&params), static_cast<unsigned>(c.code));
@@ -213,13 +209,9 @@ TEST(RunPort, ARunStaysOnItsAdapterWhateverIsPluggedInMeanwhile)
     }
     // One session: the verification and the upgrade after it reach the adapter the verification
     // found, until the operator chooses the port again.
-    FakeDeviceTree tree;
-    tree.standard();
-    test::ModuleHarness harness(cfg, &threads);
-    TreeRoutedPorts ports(clock, tree.root(), harness.factory);
-    const platform::ScopedPlatform routed({nullptr, &ports, nullptr, nullptr});
+    TreeRoutedPorts ports(clock, cfg, threads);
     EXPECT_EQ(runVerification(settings), 0);
-    plugFirst(tree);
+    plugFirst(ports.tree);
     RecordingProgress progress;
     ASSERT_TRUE(startUpgradeThread(settings, progress));
     EXPECT_EQ(settings.upgradeResult.load(), 0);

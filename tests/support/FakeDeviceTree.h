@@ -2,8 +2,9 @@
 // FakeDeviceTree: a fabricated /sys, /dev and /proc in the test's temporary folder, laid out as the
 // kernel and udev lay them out (relative links through /sys/devices, a serial-base port device
 // between a UART and its driver, by-id links), for SerialPortDiscovery and what builds on it.
-// The standard tree: an FTDI USB adapter ttyUSB0 with a by-id name, a real UART ttyS0 (type 4)
-// and a legacy slot ttyS1 with an I/O address but no UART (type 0), plus a virtual console.
+// A new tree is the standard one: an FTDI USB adapter ttyUSB0 with a by-id name, a real UART
+// ttyS0 (type 4) and a legacy slot ttyS1 with an I/O address but no UART (type 0), plus a
+// virtual console.
 
 #include "support/TempDir.h"
 
@@ -17,9 +18,7 @@ class FakeDeviceTree {
 public:
     static constexpr const char* kById = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
 
-    std::string root() const { return dir_.path().string(); }
-
-    void standard()
+    FakeDeviceTree()
     {
         usbAdapter("ttyUSB0", "1-2", "0403", "6001", "FTDI", "FT232R USB UART", "ftdi_sio", kById);
         uart("ttyS0", "00:01", "4", "0x3F8");
@@ -27,6 +26,8 @@ public:
         dir("/sys/devices/virtual/tty/tty0");
         link("/sys/class/tty/tty0", "../../devices/virtual/tty/tty0");
     }
+
+    std::string root() const { return dir_.path().string(); }
 
     void usbAdapter(const std::string& name, const std::string& usbPort, const std::string& vid, const std::string& pid,
                     const std::string& maker, const std::string& product, const std::string& driver,

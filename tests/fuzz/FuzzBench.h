@@ -1,20 +1,34 @@
 #pragma once
-// ChunkedPeer: the far end of a simulated line for the fuzz targets, speaking the fuzz input.
-// The input is a series of chunks, each one byte of length L, one byte of delay D and L bytes.
-// Each message of the host (a byte written more than 1 ms after the one before it) releases
-// the next chunk, D x 10 ms after that byte, its bytes one character time (260 us) apart. So
-// each thing the program sends can be answered by whatever the input holds, and a drained
-// input leaves a silent line.
+// What the fuzz targets share. require(): a broken promise aborts, which libFuzzer reports with
+// the input. ChunkedPeer: the far end of a simulated line, speaking the fuzz input. Bench: that
+// line on virtual time as COM1, with a recording notifier, installed as the platform.
+//
+// ChunkedPeer's input is a series of chunks, each one byte of length L, one byte of delay D and
+// L bytes. Each message of the host (a byte written more than 1 ms after the one before it)
+// releases the next chunk, D x 10 ms after that byte, its bytes one character time (260 us)
+// apart. So each thing the program sends can be answered by whatever the input holds, and a
+// drained input leaves a silent line (on which output() may still carry bytes pushed directly).
 
+#include "platform/Platform.h"
+#include "platform/RecordingNotifier.h"
+#include "platform/VirtualClock.h"
 #include "sim/ILinePeer.h"
+#include "sim/SimSerialDevice.h"
 
-#include <cstddef>
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 namespace fuzz {
+
+inline void require(bool condition)
+{
+    if (!condition)
+        std::abort();
+}
 
 class ChunkedPeer final : public sim::ILinePeer {
 public:
@@ -58,6 +72,15 @@ private:
     std::size_t next_ = 0;
     std::int64_t lastHostUs_ = -1'000'000;
     sim::TimedByteQueue out_;
+};
+
+struct Bench {
+    explicit Bench(sim::ILinePeer& peer) : line(clock, peer) { factory.add("COM1", line); }
+    platform::VirtualClock clock;
+    sim::SimLine line;
+    sim::SimSerialFactory factory;
+    platform::RecordingNotifier notifier;
+    platform::ScopedPlatform scope{{&clock, &factory, &notifier, nullptr}};
 };
 
 }  // namespace fuzz
