@@ -69,18 +69,10 @@ void CliProgress::refresh()
 void CliProgress::showCount(Phase& phase, const char* label, const std::string& text, std::int32_t sentK,
                             std::int32_t totalK)
 {
-    // A refresh for a status change repeats the last count: nothing new to show.
-    if (text.empty() || text == phase.lastText)
-        return;
-    phase.lastText = text;
     const std::int64_t now = clock_.nowUs();
-    if (phase.startUs < 0) {
-        phase.startUs = now;
-        phase.startK = sentK;
-    }
-    const double seconds = static_cast<double>(now - phase.startUs) / 1e6;
-    const double bytes = static_cast<double>(sentK - phase.startK) * 1024.0;
-    const double rate = seconds > 0 && bytes > 0 ? bytes / seconds : -1.0;
+    double rate = -1.0;
+    if (!phase.update(text, sentK, now, rate))
+        return;
     const bool complete = sentK >= totalK;
     if (output_.terminal()) {
         output_.live(formatLine(label, sentK, totalK, rate, 30));

@@ -9,6 +9,7 @@
 // kTerminalFailed): there is no Finished button to click here.
 
 #include "cli/ConsoleOutput.h"
+#include "cli/TransferRate.h"
 #include "platform/IClock.h"
 #include "upgrade/ProgressState.h"
 
@@ -34,10 +35,7 @@ public:
                                   double bytesPerSecond, int barWidth);
 
 private:
-    struct Phase {
-        std::int64_t startUs = -1;
-        std::int32_t startK = 0;
-        std::string lastText;
+    struct Phase : TransferRate {
         std::int64_t lastPrintUs = -1;
     };
     void showCount(Phase& phase, const char* label, const std::string& text, std::int32_t sentK,

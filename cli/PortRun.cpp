@@ -1,6 +1,7 @@
 #include "cli/PortRun.h"
 
 #include "cli/LineTap.h"
+#include "cli/TransferRate.h"
 #include "platform/Platform.h"
 #include "upgrade/UpgradeMessages.h"
 #include "upgrade/UpgradeWorker.h"
@@ -61,34 +62,20 @@ public:
     bool bootDone = false;
 
 private:
-    struct Phase {
-        std::int64_t startUs = -1;
-        std::int32_t startK = 0;
-        std::string lastText;
-    };
-    void count(Phase& phase, const char* file, const std::string& text, std::int32_t sentK, std::int32_t totalK)
+    void count(TransferRate& phase, const char* file, const std::string& text, std::int32_t sentK, std::int32_t totalK)
     {
-        if (text.empty() || text == phase.lastText)
-            return;
-        phase.lastText = text;
-        const std::int64_t now = clock_.nowUs();
-        if (phase.startUs < 0) {
-            phase.startUs = now;
-            phase.startK = sentK;
-        }
-        const double seconds = static_cast<double>(now - phase.startUs) / 1e6;
-        const double bytes = static_cast<double>(sentK - phase.startK) * 1024.0;
         PortEvent e = make(PortEvent::Kind::Count, file);
+        if (!phase.update(text, sentK, clock_.nowUs(), e.rate))
+            return;
         e.sentK = sentK;
         e.totalK = totalK;
-        e.rate = seconds > 0 && bytes > 0 ? bytes / seconds : -1.0;
         sink_.event(e);
     }
 
     IPortEvents& sink_;
     platform::IClock& clock_;
     std::string lastStatus_;
-    Phase boot_, code_;
+    TransferRate boot_, code_;
 };
 
 // Message boxes need no answer here: each is an event, and the run goes on at once.
