@@ -17,6 +17,8 @@
 //     --boot-kb    boot file size (default 64), --code-kb code file size (default 600)
 //     --check      exit status 1 unless every module completed with both files intact and no
 //                  resend (for a short run in the test script; never a speed)
+#include "bench/BenchFiles.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -42,6 +44,8 @@
 namespace {
 
 namespace fs = std::filesystem;
+using bench::sameFile;
+using bench::writeRandomFile;
 
 double seconds()
 {
@@ -150,23 +154,6 @@ std::map<int, std::map<std::string, Transfer>> readTransfers(const fs::path& log
             out[module][name] = t;
     }
     return out;
-}
-
-void writeRandomFile(const fs::path& path, std::size_t size, std::uint32_t seed)
-{
-    std::mt19937 rng(seed);
-    std::vector<char> data(size);
-    for (auto& c : data)
-        c = static_cast<char>(rng());
-    std::ofstream(path, std::ios::binary).write(data.data(), static_cast<std::streamsize>(data.size()));
-}
-
-bool sameFile(const fs::path& a, const fs::path& b)
-{
-    std::ifstream x(a, std::ios::binary), y(b, std::ios::binary);
-    if (!x || !y)
-        return false;
-    return std::string(std::istreambuf_iterator<char>(x), {}) == std::string(std::istreambuf_iterator<char>(y), {});
 }
 
 struct Settings {

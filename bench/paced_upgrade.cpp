@@ -11,6 +11,7 @@
 //     --check     exit status 1 unless the upgrade completed with both files intact, no byte
 //                 dropped and no resend (for a short run in the test script; never a speed)
 //     --sim       tarvel-sim to run (default: sim/tool/tarvel-sim beside this program's folder)
+#include "bench/BenchFiles.h"
 #include "cli/UpgradeCli.h"
 #include "serial/CSerialPort.h"
 #include "tests/zmodem/support/ChildProcess.h"
@@ -35,6 +36,8 @@
 namespace {
 
 namespace fs = std::filesystem;
+using bench::sameFile;
+using bench::writeRandomFile;
 
 std::int64_t monotonicUs()
 {
@@ -131,23 +134,6 @@ std::vector<Transfer> readTransfers(const fs::path& log)
             out.push_back(t);
     }
     return out;
-}
-
-void writeRandomFile(const fs::path& path, std::size_t size, std::uint32_t seed)
-{
-    std::mt19937 rng(seed);
-    std::vector<char> data(size);
-    for (auto& c : data)
-        c = static_cast<char>(rng());
-    std::ofstream(path, std::ios::binary).write(data.data(), static_cast<std::streamsize>(data.size()));
-}
-
-bool sameFile(const fs::path& a, const fs::path& b)
-{
-    std::ifstream x(a, std::ios::binary), y(b, std::ios::binary);
-    if (!x || !y)
-        return false;
-    return std::string(std::istreambuf_iterator<char>(x), {}) == std::string(std::istreambuf_iterator<char>(y), {});
 }
 
 }  // namespace
