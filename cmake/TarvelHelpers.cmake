@@ -7,7 +7,7 @@ set(TARVEL_POSIX_ONLY_SOURCES
     sim/PseudoTerminal.cpp sim/PtyModuleRunner.cpp)
 # Test files (by name) that need a pseudo-terminal, POSIX processes or the POSIX serial device.
 set(TARVEL_POSIX_ONLY_TESTS PosixSerialDeviceTest RzInteropTest PtyModuleRunnerTest ModuleSlotTest
-    SerialPortDiscoveryTest PortTroubleTest FleetWatchTest)
+    SerialPortDiscoveryTest PortTroubleTest FleetWatchTest ChildProcessTest)
 
 # tarvel_core_library(name folder deps...): a static library of every .cpp in <folder> and its
 # subfolders, except the window code (ui/ and qt/ subfolders), tool/ mains and the other

@@ -3,6 +3,7 @@
 // handling of runs that go quiet or are interrupted, with runs that the test drives itself.
 #include "CapturedStream.h"
 #include "cli/Fleet.h"
+#include "cli/PortEvent.h"
 
 #include "platform/Platform.h"
 #include "platform/VirtualClock.h"
@@ -20,6 +21,7 @@
 #include <condition_variable>
 #include <functional>
 #include <map>
+#include <tuple>
 
 namespace {
 
@@ -200,4 +202,19 @@ TEST(Fleet, RunsThatGoQuietOrAreInterruptedTwiceAreEndedAndShownLeftMidTransfer)
         EXPECT_NE(table.find("The run stopped: " + c.stopped + ".\n"), std::string::npos) << table;
         EXPECT_NE(table.find("Left mid-transfer:\n  A (code file, 5K of 20K)\n"), std::string::npos) << table;
     }
+}
+
+// What a child process reports reaches the supervisor whole: every field, and text with the
+// characters that separate fields and lines.
+TEST(Fleet, AnEventSurvivesTheTripThroughTheChildsPipe)
+{
+    const PortEvent sent{PortEvent::Kind::Stats, "a\tb\\c\nd\re", "\\t", 7, 11, 22, 1234.4, 33, 44, 55, 66};
+    const auto got = PortEvent::decode(sent.encode());
+    ASSERT_TRUE(got);
+    const auto fields = [](const PortEvent& e) {
+        return std::tuple(e.kind, e.text, e.detail, e.code, e.sentK, e.totalK, e.bytesOut, e.bytesIn, e.resyncs, e.fileBytes);
+    };
+    EXPECT_EQ(fields(*got), fields(sent));
+    EXPECT_EQ(got->rate, 1234.0);  // whole bytes per second
+    EXPECT_FALSE(PortEvent::decode("stats\t1\t2"));
 }
