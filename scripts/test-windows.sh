@@ -175,7 +175,7 @@ else
   failed=$((failed + 1))
 fi
 
-echo "== the desktop monkey drives upgrade.exe (about two minutes)"
+echo "== the desktop monkey drives upgrade.exe (two to seven minutes)"
 rm -f "$run/com1"
 # COM2 leads to a folder, which no program can open as a port: choosing it brings the port's
 # box (a link to nothing would not do: Wine then maps COM2 to a serial device of its own).
@@ -184,7 +184,7 @@ wine reg add 'HKLM\Software\Wine\Ports' /v COM2 /t REG_SZ /d "$run/no-port" /f >
 wineserver -w
 status=0
 TARVEL_X11_KEEP=$run/monkey bash scripts/test-x11.sh build/test --monkey --program "wine $gui" \
-  --com1-link "$run/com1" --path-prefix Z: --events 1000 --seconds 100 --limit 240 | tee "$run/logs/monkey.log" || status=$?
+  --com1-link "$run/com1" --path-prefix Z: --events 1000 --seconds 100 --limit 420 | tee "$run/logs/monkey.log" || status=$?
 wineserver -k 2>/dev/null || true
 if [ "$status" -eq 0 ] && tail -n 1 "$run/logs/monkey.log" | grep -qx "1 passed, 0 failed"; then
   passed=$((passed + 1))

@@ -139,8 +139,9 @@ class Monkey:
         self.launches += 1
         name = "m%d" % self.launches
         sim_log = os.path.join(self.s.work, name + "-module.log")
-        # The module refuses the first download until the refusal box has been seen once.
-        refuse = ["--refuse-transfers", "1"] if "box refused" not in self.seen else []
+        # The module refuses the first download until the refusal box and the failed page's
+        # Details have been seen: a program ended in between would otherwise leave no way there.
+        refuse = ["--refuse-transfers", "1"] if {"box refused", "box details 153"} - self.seen else []
         sim = Sim(self.s, name, "--log", sim_log, *refuse)
         self.module = Tail(sim_log)
         self.x.pending.clear()
@@ -383,7 +384,8 @@ class Monkey:
                 last_ping = now
             # The same count of random numbers for every step, whichever way it goes.
             r = [self.rng.random() for _ in range(10)]
-            event = self.steer(r[5:]) if r[4] < 0.45 else self.random_event(r)
+            # Once its events are spent, it only steers towards what it has still to see.
+            event = self.steer(r[5:]) if r[4] < 0.45 or done else self.random_event(r)
             if self.verify_from and now - self.verify_from > VERIFY_S:
                 self.verify_from = None
             blocked = any(now - t > 1 for t in self.x.pending.values())
