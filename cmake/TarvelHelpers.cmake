@@ -2,7 +2,7 @@
 # and takes the win32/ folders in their place; other builds leave the win32/ folders out.
 set(TARVEL_POSIX_ONLY_SOURCES
     platform/PosixSerialDevice.cpp platform/SerialDeviceFactory.cpp
-    platform/SerialPortDiscovery.cpp platform/PortDiagnosis.cpp platform/ReadableFile.cpp
+    platform/SerialPortDiscovery.cpp platform/DiskDeviceTree.cpp platform/PortDiagnosis.cpp platform/ReadableFile.cpp
     platform/ChildProcess.cpp
     sim/PseudoTerminal.cpp sim/PtyModuleRunner.cpp)
 # Test files (by name) that need a pseudo-terminal, POSIX processes or the POSIX serial device.

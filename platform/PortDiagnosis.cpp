@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <grp.h>
 #include <pwd.h>
-#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -90,20 +89,21 @@ std::string PortDiagnosis::modemManagerRule(const SerialPortInfo& port)
 std::string PortDiagnosis::permissionAdvice(const std::string& path) const
 {
     const std::string device = printable(path);
-    struct stat st {};
-    if (::stat(discovery_.onDisk(path).c_str(), &st) != 0)
+    const std::optional<DeviceTree::Status> found = discovery_.tree().status(path);
+    if (!found)
         return "Permission denied: " + device + ".";
+    const DeviceTree::Status& st = *found;
     std::vector<std::string> members;
-    const std::string group = groupName(st.st_gid, &members);
-    const std::string mode = octal(st.st_mode);
-    if ((st.st_mode & 0060) != 0060)
+    const std::string group = groupName(st.gid, &members);
+    const std::string mode = octal(st.mode);
+    if ((st.mode & 0060) != 0060)
         return "Permission denied: " + device + " (mode " + mode + ") may be opened only by its owner, " +
-               userName(st.st_uid) + "; joining its group " + group +
+               userName(st.uid) + "; joining its group " + group +
                " would not help.\nAsk the administrator to give the group access to it, for example with a udev "
                "rule: GROUP=\"dialout\", MODE=\"0660\".";
     const std::string me = userName(::getuid());
     const bool listed = std::find(members.begin(), members.end(), me) != members.end();
-    if (listed && !sessionHasGroup(st.st_gid))
+    if (listed && !sessionHasGroup(st.gid))
         return "Permission denied: " + device + " belongs to group " + group + " (mode " + mode + "). User " + me +
                " is in " + group + " already, but this login session started before that.\nLog out and in again "
                "(or run: newgrp " + group + ") for the group to take effect.";

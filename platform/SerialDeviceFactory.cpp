@@ -4,9 +4,8 @@
 #include "platform/PosixSerialDevice.h"
 #include "platform/PrintableText.h"
 
+#include <cerrno>
 #include <cstdlib>
-#include <filesystem>
-#include <system_error>
 
 namespace platform {
 
@@ -58,8 +57,11 @@ std::unique_ptr<ISerialDevice> SerialDeviceFactory::open(const std::string& port
     const std::string path = devicePath(portName);
     int error = 0;
     std::unique_ptr<ISerialDevice> device;
-    if (!path.empty())
-        device = PosixSerialDevice::open(discovery_.onDisk(path), clock_, &error);
+    const std::string onDisk = path.empty() ? path : discovery_.onDisk(path);
+    if (!onDisk.empty())
+        device = PosixSerialDevice::open(onDisk, clock_, &error);
+    else if (!path.empty())
+        error = ENOENT;
     if (!device)
         t_lastFailure = {portName, path, error};
     return device;
@@ -70,8 +72,7 @@ std::string SerialDeviceFactory::describe(const std::string& portName)
     const std::string path = devicePath(portName);
     // A name mapped or given to a path where nothing is (a dangling link included) stands for
     // no port, just like an unmapped name with no port behind it.
-    std::error_code ec;
-    if (path.empty() || !std::filesystem::exists(discovery_.onDisk(path), ec))
+    if (path.empty() || !discovery_.tree().exists(path))
         return "none found";
     SerialPortInfo info;
     if (!discovery_.find(path, info)) {

@@ -20,6 +20,8 @@ namespace platform {
 class SerialDeviceFactory final : public ISerialDeviceFactory {
 public:
     explicit SerialDeviceFactory(IClock& clock, std::string root = "/") : clock_(clock), discovery_(std::move(root)) {}
+    // Ports found in a tree of its own (a tree in memory opens nothing).
+    SerialDeviceFactory(IClock& clock, std::shared_ptr<const DeviceTree> tree) : clock_(clock), discovery_(std::move(tree)) {}
     std::unique_ptr<ISerialDevice> open(const std::string& portName) override;
     // "/dev/ttyUSB0 (FT232R USB UART)"; for a device that discovery does not know, the path with
     // the node a link leads to; or "none found".

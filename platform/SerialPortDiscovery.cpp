@@ -1,16 +1,14 @@
 #include "platform/SerialPortDiscovery.h"
 
+#include "platform/DiskDeviceTree.h"
 #include "platform/PrintableText.h"
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <charconv>
-#include <fcntl.h>
 #include <filesystem>
 #include <map>
 #include <optional>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace platform {
@@ -19,21 +17,15 @@ namespace fs = std::filesystem;
 
 namespace {
 
+constexpr std::size_t kPathMax = 4096;  // PATH_MAX
+constexpr int kMaxDepth = 64;           // folders above a tty searched for its driver and USB device
+
 // The first line of a small sysfs or procfs file, without its line end; empty when unreadable
-// or not a regular file. Bounded and non-blocking: under a fabricated root a "file" may be a FIFO
-// or something endless, and nothing here may hang or grow on what it finds.
-std::string firstLine(const std::string& file)
+// or not a regular file.
+std::string firstLine(const DeviceTree& tree, const std::string& file)
 {
-    const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0)
-        return {};
-    struct stat st {};
-    char buffer[512];  // a USB string descriptor holds at most 126 UTF-16 units: 378 bytes of UTF-8
-    ssize_t got = 0;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
-        got = ::read(fd, buffer, sizeof buffer);
-    ::close(fd);
-    std::string line(buffer, got > 0 ? static_cast<std::size_t>(got) : 0);
+    // A USB string descriptor holds at most 126 UTF-16 units: 378 bytes of UTF-8.
+    std::string line = tree.read(file, 512);
     line = line.substr(0, line.find('\n'));
     while (!line.empty() && std::isspace(static_cast<unsigned char>(line.back())))
         line.pop_back();
@@ -79,69 +71,68 @@ std::string SerialPortInfo::summary() const
     return what.empty() ? printable(device) : printable(device) + " (" + what + ")";
 }
 
-SerialPortDiscovery::SerialPortDiscovery(std::string root) : root_(std::move(root))
+SerialPortDiscovery::SerialPortDiscovery(std::string root)
+    : SerialPortDiscovery(std::make_shared<DiskDeviceTree>(std::move(root)))
 {
-    while (root_.size() > 1 && root_.back() == '/')
-        root_.pop_back();
-    if (root_ == "/")
-        root_.clear();
 }
+
+SerialPortDiscovery::SerialPortDiscovery(std::shared_ptr<const DeviceTree> tree) : tree_(std::move(tree)) {}
 
 std::string SerialPortDiscovery::onDisk(const std::string& path) const
 {
-    return root_ + path;
+    return tree_->onDisk(path);
 }
 
 std::string SerialPortDiscovery::resolve(const std::string& path) const
 {
     // Component by component, as the kernel does: a link in the middle of a path (sysfs is full
     // of them) changes what ".." means after it. Done by hand so that absolute targets stay
-    // inside the root.
+    // inside the root. The components still to walk are kept next-one-last.
     std::vector<std::string> todo;
-    for (const auto& c : fs::path(path).relative_path())
-        todo.push_back(c.string());
-    std::reverse(todo.begin(), todo.end());
-    fs::path done = "/";
-    std::error_code ec;
+    auto push = [&todo](const std::string& p) {
+        for (std::size_t end = p.size(); end > 0;) {
+            const std::size_t slash = p.rfind('/', end - 1);
+            const std::size_t start = slash == std::string::npos ? 0 : slash + 1;
+            if (end > start)
+                todo.push_back(p.substr(start, end - start));
+            end = slash == std::string::npos ? 0 : slash;
+        }
+    };
+    push(path);
+    std::string done;  // "" stands for "/"
     int hops = 0;
     while (!todo.empty()) {
-        const std::string c = todo.back();
+        std::string c = std::move(todo.back());
         todo.pop_back();
-        if (c.empty() || c == ".")
+        if (c == ".")
             continue;
         if (c == "..") {
-            done = done.parent_path();
+            done.resize(done.rfind('/') == std::string::npos ? 0 : done.rfind('/'));
             continue;
         }
-        const fs::path next = done / c;
-        const fs::path disk = onDisk(next.string());
-        if (!fs::is_symlink(fs::symlink_status(disk, ec))) {
-            done = next;
-            continue;
-        }
-        const fs::path target = fs::read_symlink(disk, ec);
-        if (ec || ++hops > 40)
+        const std::size_t before = done.size();
+        done += '/';
+        done += c;
+        // Longer than the kernel takes a path: nothing is there.
+        if (done.size() > kPathMax)
             return {};
-        if (target.is_absolute())
-            done = "/";
-        std::vector<std::string> parts;
-        for (const auto& t : target.relative_path())
-            parts.push_back(t.string());
-        todo.insert(todo.end(), parts.rbegin(), parts.rend());
+        if (tree_->kind(done) != DeviceTree::Kind::Link)
+            continue;
+        const std::string target = tree_->linkTarget(done);
+        if (target.empty() || ++hops > 40)
+            return {};
+        done.resize(target.front() == '/' ? 0 : before);
+        push(target);
     }
-    if (!fs::exists(fs::status(onDisk(done.string()), ec)))
-        return {};
-    return done.string();
+    const std::string found = done.empty() ? std::string("/") : done;
+    return tree_->exists(found) ? found : std::string();
 }
 
 SerialPortDiscovery::Scan SerialPortDiscovery::scan() const
 {
-    std::error_code ec;
     // Device node -> its stable name.
     std::map<std::string, std::string> byId;
-    std::vector<std::string> links;
-    for (const auto& e : fs::directory_iterator(onDisk("/dev/serial/by-id"), ec))
-        links.push_back(e.path().filename().string());
+    std::vector<std::string> links = tree_->list("/dev/serial/by-id");
     std::sort(links.begin(), links.end());
     for (const auto& link : links) {
         const std::string path = "/dev/serial/by-id/" + link;
@@ -152,9 +143,7 @@ SerialPortDiscovery::Scan SerialPortDiscovery::scan() const
 
     std::vector<SerialPortInfo> usb, uarts, others;
     std::vector<std::string> empty;
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(onDisk("/sys/class/tty"), ec))
-        names.push_back(e.path().filename().string());
+    std::vector<std::string> names = tree_->list("/sys/class/tty");
     std::sort(names.begin(), names.end(), naturalLess);
     for (const auto& name : names) {
         const std::string classDir = "/sys/class/tty/" + name;
@@ -168,26 +157,29 @@ SerialPortDiscovery::Scan SerialPortDiscovery::scan() const
             info.byId = it->second;
         // Up the device tree: the first driver that is not the generic serial port layer, and
         // the USB device (the one with idVendor) for an adapter.
-        for (fs::path d = deviceDir; d.has_relative_path() && d != "/sys/devices" && d != "/sys"; d = d.parent_path()) {
+        // A real device sits a dozen folders deep at most; a fabricated one may sit thousands deep.
+        int depth = 0;
+        for (fs::path d = deviceDir; d.has_relative_path() && d != "/sys/devices" && d != "/sys" && depth++ < kMaxDepth;
+             d = d.parent_path()) {
             const std::string dir = d.string();
             if (info.driver.empty()) {
                 const fs::path driver = resolve(dir + "/driver");
                 if (!driver.empty() && driver.parent_path().parent_path().filename() != "serial-base")
                     info.driver = printable(driver.filename().string());
             }
-            if (!info.usb && fs::exists(onDisk(dir + "/idVendor"), ec)) {
+            if (!info.usb && tree_->exists(dir + "/idVendor")) {
                 info.usb = true;
-                info.vendorId = printable(firstLine(onDisk(dir + "/idVendor")));
-                info.productId = printable(firstLine(onDisk(dir + "/idProduct")));
-                info.manufacturer = printable(firstLine(onDisk(dir + "/manufacturer")));
-                info.product = printable(firstLine(onDisk(dir + "/product")));
+                info.vendorId = printable(firstLine(*tree_, dir + "/idVendor"));
+                info.productId = printable(firstLine(*tree_, dir + "/idProduct"));
+                info.manufacturer = printable(firstLine(*tree_, dir + "/manufacturer"));
+                info.product = printable(firstLine(*tree_, dir + "/product"));
             }
         }
         if (info.usb) {
             usb.push_back(info);
             continue;
         }
-        const std::string type = firstLine(onDisk(classDir + "/type"));
+        const std::string type = firstLine(*tree_, classDir + "/type");
         if (type.empty())
             others.push_back(info);
         else if (type != "0")
@@ -248,19 +240,15 @@ std::vector<PortHolder> SerialPortDiscovery::holders(const std::string& path) co
     if (device.empty())
         return found;
     const std::string self = std::to_string(::getpid());
-    std::error_code ec;
-    for (const auto& proc : fs::directory_iterator(onDisk("/proc"), ec)) {
-        const std::string pid = proc.path().filename().string();
+    for (const auto& pid : tree_->list("/proc")) {
         const std::optional<int> number = isNumber(pid) ? parseInt(pid) : std::nullopt;
         if (!number || pid == self)
             continue;
-        std::error_code fdError;
         // Another user's descriptors are not readable unless we are root: those are skipped.
-        for (const auto& fd : fs::directory_iterator(proc.path() / "fd", fdError)) {
-            std::error_code linkError;
-            const fs::path target = fs::read_symlink(fd.path(), linkError);
-            if (!linkError && target == device) {
-                found.push_back({*number, printable(firstLine((proc.path() / "comm").string()))});
+        const std::string fds = "/proc/" + pid + "/fd";
+        for (const auto& fd : tree_->list(fds)) {
+            if (tree_->linkTarget(fds + "/" + fd) == device) {
+                found.push_back({*number, printable(firstLine(*tree_, "/proc/" + pid + "/comm"))});
                 break;
             }
         }
@@ -278,7 +266,7 @@ PortAccess SerialPortDiscovery::access(const std::string& path) const
         return a;
     }
     a.holders = holders(device);
-    if (::access(onDisk(device).c_str(), R_OK | W_OK) != 0 && errno == EACCES)
+    if (tree_->accessDenied(device))
         a.state = PortAccess::State::PermissionDenied;
     else if (!a.holders.empty())
         a.state = PortAccess::State::Busy;

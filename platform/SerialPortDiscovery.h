@@ -1,8 +1,8 @@
 #pragma once
 // SerialPortDiscovery: the serial devices of this computer, as the kernel describes them in
-// /sys/class/tty and udev names them in /dev/serial/by-id, read below a root directory ("/"
-// normally; tests point it at a fabricated tree). Paths handed out are the system's own
-// ("/dev/ttyUSB0"), without the root.
+// /sys/class/tty and udev names them in /dev/serial/by-id, read through a DeviceTree: the disk
+// below a root directory ("/" normally; a fabricated tree for trying things out), or a tree in
+// memory. Paths handed out are the system's own ("/dev/ttyUSB0"), without the root.
 //
 // A tty is a serial device when it has a device behind it (/sys/class/tty/<name>/device).
 // It is a USB adapter when a USB device (idVendor) is among its ancestors; other ttys with a
@@ -22,6 +22,9 @@
 // access() tells whether this user can open a device now: missing, permission denied (with the
 // device's group), or held by other processes (found through /proc/<pid>/fd where readable).
 
+#include "platform/DeviceTree.h"
+
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -59,6 +62,7 @@ struct PortAccess {
 class SerialPortDiscovery {
 public:
     explicit SerialPortDiscovery(std::string root = "/");
+    explicit SerialPortDiscovery(std::shared_ptr<const DeviceTree> tree);
 
     std::vector<SerialPortInfo> ports() const;
     std::vector<std::string> emptySlots() const;
@@ -70,8 +74,9 @@ public:
     std::vector<PortHolder> holders(const std::string& path) const;
     PortAccess access(const std::string& path) const;
 
-    // root + path, for the file operations.
+    // Where path is on disk, for opening it; empty when the tree is not on disk.
     std::string onDisk(const std::string& path) const;
+    const DeviceTree& tree() const { return *tree_; }
     // The system path that a path (possibly a link) finally names, without the root; empty when
     // it does not exist.
     std::string resolve(const std::string& path) const;
@@ -84,6 +89,7 @@ private:
     Scan scan() const;
 
     std::string root_;
+    std::shared_ptr<const DeviceTree> tree_;
 };
 
 }  // namespace platform

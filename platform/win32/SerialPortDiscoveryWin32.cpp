@@ -55,6 +55,10 @@ std::string SerialPortInfo::summary() const
 
 SerialPortDiscovery::SerialPortDiscovery(std::string root) : root_(std::move(root)) {}
 
+// Windows keeps its port names in the device map, not in a tree of files: the tree is kept only
+// so that the interface is the same.
+SerialPortDiscovery::SerialPortDiscovery(std::shared_ptr<const DeviceTree> tree) : tree_(std::move(tree)) {}
+
 std::string SerialPortDiscovery::onDisk(const std::string& path) const
 {
     return path;

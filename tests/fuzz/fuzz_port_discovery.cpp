@@ -1,26 +1,25 @@
 // libFuzzer target: port discovery's readers of /sys, /dev/serial/by-id and /proc over a device
-// tree built from the input in a folder of its own (the root that UPGRADE_DEVICE_ROOT gives).
-// The input is a list of records: an operation byte (file, link, folder, FIFO), a byte choosing
+// tree built in memory from the input (MemoryDeviceTree reads as a tree on disk does; the device
+// tree tests hold the two side by side).
+// The input's first byte chooses what is asked of the tree (and which port, which error), so that
+// each run asks one thing; the rest is a list of records: an operation byte (its low two bits: file, link, folder, FIFO;
+// the next bit: this user may not open it; the three above: its mode and group), a byte choosing
 // the folder it goes below, then a NUL-ended name (which may hold '/') and a NUL-ended text (the
 // file's content or the link's target). Nothing may crash, hang (on a FIFO, a link loop, an
 // endless file) or throw, and everything that is shown to the operator stays printable.
 #include "FuzzBench.h"
 #include "cli/PortList.h"
+#include "platform/MemoryDeviceTree.h"
 #include "platform/PortDiagnosis.h"
 #include "platform/SerialDeviceFactory.h"
 #include "platform/SerialPortDiscovery.h"
 #include "platform/SystemClock.h"
 
 #include <cerrno>
-#include <filesystem>
-#include <fcntl.h>
-#include <sstream>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <cstdlib>
+#include <memory>
 
 namespace {
-
-namespace fs = std::filesystem;
 
 using fuzz::require;
 
@@ -52,48 +51,28 @@ struct Reader {
     }
 };
 
-// A name below a folder of the tree: no "..", no empty parts, so that the files land inside it.
-std::string cleanName(const std::string& name)
-{
-    std::string out, part;
-    std::istringstream parts(name);
-    while (std::getline(parts, part, '/'))
-        if (!part.empty() && part != "." && part != "..")
-            out += (out.empty() ? "" : "/") + part;
-    return out;
-}
+// Modes and groups a device node may have: the usual ones, one for its owner only, and groups
+// that this machine may not know.
+const platform::DeviceTree::Status kStatus[] = {
+    {0100644, 0, 0}, {020660, 0, 20}, {020600, 1000, 5}, {020666, 0, 0},
+    {020660, 0, 4000000000u}, {010600, 0, 0}, {020606, 12345, 20}, {0100000, 0, 65534},
+};
 
-// Never blocks: a FIFO made earlier at the same path is left as it is.
-void writeFile(const fs::path& path, const std::string& text)
-{
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return;
-    struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
-        require(::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()));
-    ::close(fd);
-}
-
-void build(const std::string& root, Reader in)
+void build(platform::MemoryDeviceTree& tree, Reader in)
 {
     for (const char* folder : kFolders)
-        fs::create_directories(root + folder);
+        tree.addFolder(folder);
     for (int records = 0; !in.done() && records < 64; ++records) {
-        const int op = in.byte() % 4;
-        const std::string folder = kFolders[in.byte() % std::size(kFolders)];
-        const std::string name = cleanName(in.text(96));
+        const int op = in.byte();
+        const std::string path = kFolders[in.byte() % std::size(kFolders)] + in.text(96);
         const std::string text = in.text(300);
-        if (name.empty())
-            continue;
-        const fs::path path = root + folder + name;
-        std::error_code ec;
-        fs::create_directories(path.parent_path(), ec);
-        switch (op) {
-        case 0: writeFile(path, text); break;
-        case 1: fs::create_symlink(text, path, ec); break;
-        case 2: fs::create_directories(path, ec); break;
-        default: ::mkfifo(path.c_str(), 0600); break;
+        const bool denied = (op & 4) != 0;
+        const platform::DeviceTree::Status status = kStatus[(op >> 3) % std::size(kStatus)];
+        switch (op % 4) {
+        case 0: tree.addFile(path, text, status, denied); break;
+        case 1: tree.addLink(path, text); break;
+        case 2: tree.addFolder(path); break;
+        default: tree.addOther(path, status, denied); break;
         }
     }
 }
@@ -102,9 +81,6 @@ void build(const std::string& root, Reader in)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    // In memory where there is such a folder: a tree is made and removed at every input.
-    static const std::string root = (fs::is_directory("/dev/shm") ? std::string("/dev/shm") : fs::temp_directory_path().string()) +
-                                    "/tarvel-fuzz-devtree-" + std::to_string(::getpid());
     static platform::SystemClock clock;
     static const bool once = [] {
         ::unsetenv("UPGRADE_COM1");
@@ -112,31 +88,58 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return true;
     }();
     (void)once;
-    std::error_code ec;
-    fs::remove_all(root, ec);
-    build(root, Reader{data, size});
+    if (size == 0)
+        return 0;
+    const unsigned what = data[0];
+    auto tree = std::make_shared<platform::MemoryDeviceTree>();
+    build(*tree, Reader{data + 1, size - 1});
 
-    const platform::SerialDeviceFactory devices(clock, root);
+    platform::SerialDeviceFactory devices(clock, tree);
     const platform::SerialPortDiscovery& discovery = devices.discovery();
     const platform::PortDiagnosis why(discovery);
     const auto ports = discovery.ports();
-    for (std::size_t i = 0; i < ports.size() && i < 3; ++i) {
-        const auto& p = ports[i];
-        require(p.device == "/dev/" + p.name);
-        require(discovery.comPortPath(static_cast<int>(i)) == p.openPath());
-        for (const std::string* field : {&p.driver, &p.vendorId, &p.productId, &p.manufacturer, &p.product})
-            requireShowable(*field);
-        requireShowable(p.summary());
-        const auto holders = discovery.holders(p.device);
+    const std::size_t k = (what >> 3) % 4;  // a port by its place: COM1, COM2, ...
+    const platform::SerialPortInfo none;
+    const platform::SerialPortInfo& port = k < ports.size() ? ports[k] : none;
+    const std::string name = k == 0 ? "COM1" : port.openPath();
+    switch (what % 8) {
+    case 0:
+        for (const auto& p : ports) {
+            require(p.device == "/dev/" + p.name);
+            for (const std::string* field : {&p.driver, &p.vendorId, &p.productId, &p.manufacturer, &p.product})
+                requireShowable(*field);
+            requireShowable(p.summary());
+        }
+        break;
+    case 1: {
+        require(discovery.comPortPath(static_cast<int>(k)) == port.openPath());
+        platform::SerialPortInfo found;
+        if (discovery.find(port.openPath(), found))
+            require(found.device == discovery.resolve(port.openPath()));
+        break;
+    }
+    case 2: {
+        const auto holders = discovery.holders(port.device);
         require(std::is_sorted(holders.begin(), holders.end(),
                                [](const auto& a, const auto& b) { return a.pid < b.pid; }));
-        for (int error : {0, EACCES, EIO, ENOTTY})
-            requireShowable(why.explain(i == 0 ? "COM1" : p.openPath(), p.openPath(), error));
-        requireShowable(why.busyAdvice(p.device, holders));
-        discovery.access(p.openPath());
+        requireShowable(why.busyAdvice(port.device, holders));
+        break;
     }
-    requireShowable(why.explain("COM2", devices.devicePath("COM2"), ENOENT));
-    requireShowable(portListText(devices));
-    fs::remove_all(root, ec);
+    case 3: {
+        const int errors[] = {0, EACCES, EIO, ENOTTY, EBUSY, ENOENT, EPERM, ENXIO};
+        requireShowable(why.explain(name, port.openPath(), errors[(what >> 5) % std::size(errors)]));
+        break;
+    }
+    case 4: requireShowable(portListText(devices)); break;
+    case 5:
+        for (const std::string& n : {std::string("COM1"), std::string("COM2"), port.openPath()})
+            requireShowable(devices.describe(n));
+        break;
+    case 6: requireShowable(why.explain("COM2", devices.devicePath("COM2"), ENOENT)); break;
+    default:
+        discovery.access(port.openPath());
+        requireShowable(why.permissionAdvice(port.device));
+        break;
+    }
     return 0;
 }

@@ -19,7 +19,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <sys/stat.h>
+#include <algorithm>
 #include <functional>
 
 namespace {
@@ -110,21 +110,83 @@ TEST_F(DeviceTree, OpenFailuresAreExplained)
 TEST_F(DeviceTree, WhatAFabricatedTreeHoldsCannotHangOrBreakTheReaders)
 {
     const std::string usb = "/sys/devices/pci0000:00/0000:00:14.0/usb1/1-2";
-    std::filesystem::remove(tree.path(usb + "/product"));
-    ASSERT_EQ(::mkfifo(tree.path(usb + "/product").c_str(), 0600), 0);  // no writer, ever
-    tree.file(usb + "/manufacturer", std::string(1 << 20, 'M'));          // a megabyte without a line end
+    tree.unplug("ttyUSB9", usb + "/product");
+    tree.fifo(usb + "/product");
+    tree.file(usb + "/manufacturer", std::string(1 << 20, 'M'));  // a megabyte without a line end
     tree.holder(4020, "kept", "/dev/ttyUSB0");
     const std::string bigPid = "/proc/99999999999999999999";
     tree.file(bigPid + "/comm", "skipped");
     tree.link(bigPid + "/fd/3", "/dev/ttyUSB0");
-    const platform::SerialPortDiscovery d(tree.root());
-    const auto ports = d.ports();
-    ASSERT_EQ(ports.size(), 2u);
-    EXPECT_EQ(ports[0].product, "");
-    EXPECT_EQ(ports[0].manufacturer, std::string(512, 'M'));
-    const auto holders = d.holders("/dev/ttyUSB0");
-    ASSERT_EQ(holders.size(), 1u);
-    EXPECT_EQ(holders[0].command, "kept");
+    tree.link("/dev/serial/by-id/usb-loop", "usb-loop2");
+    tree.link("/dev/serial/by-id/usb-loop2", "usb-loop");
+    tree.link("/sys/class/tty/ttyDEEP", "ttyDEEP/" + std::string(3000, 'x'));
+    for (const platform::SerialPortDiscovery& d : {platform::SerialPortDiscovery(tree.root()),
+                                                   platform::SerialPortDiscovery(tree.memory())}) {
+        const auto ports = d.ports();
+        ASSERT_EQ(ports.size(), 2u);
+        EXPECT_EQ(ports[0].product, "");
+        EXPECT_EQ(ports[0].manufacturer, std::string(512, 'M'));
+        const auto holders = d.holders("/dev/ttyUSB0");
+        ASSERT_EQ(holders.size(), 1u);
+        EXPECT_EQ(holders[0].command, "kept");
+        EXPECT_EQ(d.resolve("/dev/serial/by-id/usb-loop"), "");
+    }
+}
+
+// The tree in memory (which the fuzz target reads) answers as the kernel does for the same
+// entries on disk: links relative, absolute and dangling, ".." after a link, FIFOs, a folder
+// that is a link, files with and without line ends.
+TEST_F(DeviceTree, TheTreeInMemoryReadsAsTheTreeOnDisk)
+{
+    tree.usbAdapter("ttyACM0", "1-4", "2341", "0043", "", "", "cdc_acm", "");
+    tree.holder(4020, "ModemManager", "/dev/ttyUSB0");
+    tree.holder(4021, "minicom", "/dev/ttyACM0");
+    tree.link("/dev/serial/by-id/usb-gone", "../../ttyUSB5");
+    tree.link("/dev/serial/by-id/usb-loop", "usb-loop");
+    tree.link("/dev/serial/by-id/usb-up", "../../../dev/./serial/../ttyS0");
+    tree.fifo("/sys/class/tty/ttyS0/fifo");
+    tree.file("/dev/plain", "two\nlines");
+    tree.link("/dev/folder", "serial/by-id");
+    const platform::SerialPortDiscovery disk(tree.root()), memory(tree.memory());
+    auto describe = [](const platform::SerialPortDiscovery& d) {
+        std::string text;
+        for (const auto& p : d.ports())
+            text += p.name + "|" + p.device + "|" + p.byId + "|" + p.driver + "|" + std::to_string(p.usb) +
+                    std::to_string(p.builtIn) + "|" + p.vendorId + ":" + p.productId + "|" + p.manufacturer + "|" +
+                    p.product + "\n";
+        for (const auto& e : d.emptySlots())
+            text += "empty " + e + "\n";
+        for (const std::string path : {"/dev/serial/by-id/usb-gone", "/dev/serial/by-id/usb-loop",
+                                       "/dev/serial/by-id/usb-up", "/dev/folder/usb-up", FakeDeviceTree::kById,
+                                       "/sys/class/tty/ttyS0/device", "/sys/class/tty/tty0/device/..", "/dev/nothing"}) {
+            text += path + " -> " + d.resolve(path) + "\n";
+            for (const auto& h : d.holders(path))
+                text += "  held by " + std::to_string(h.pid) + " " + h.command + "\n";
+            text += "  access " + std::to_string(static_cast<int>(d.access(path).state)) + "\n";
+        }
+        return text;
+    };
+    EXPECT_EQ(describe(memory), describe(disk));
+    EXPECT_EQ(describe(disk).substr(0, 11), "ttyUSB0|/de") << "the tree was found at all";
+
+    // The reads themselves, where no link leads out of the tree.
+    const platform::DeviceTree& onDisk = disk.tree();
+    const platform::DeviceTree& inMemory = memory.tree();
+    for (const std::string path : {"/dev", "/dev/plain", "/dev/folder", "/dev/folder/usb-gone", "/dev/folder/usb-up",
+                                   "/dev/serial/by-id/usb-loop", "/sys/class/tty/ttyS0", "/sys/class/tty/ttyS0/type",
+                                   "/sys/class/tty/ttyS0/fifo", "/sys/class/tty/ttyS0/device/../..", "/proc/4020/fd",
+                                   "/missing", "/dev/plain/below"}) {
+        SCOPED_TRACE(path);
+        EXPECT_EQ(inMemory.kind(path), onDisk.kind(path));
+        EXPECT_EQ(inMemory.exists(path), onDisk.exists(path));
+        EXPECT_EQ(inMemory.linkTarget(path), onDisk.linkTarget(path));
+        auto sorted = [](std::vector<std::string> v) { return std::sort(v.begin(), v.end()), v; };
+        EXPECT_EQ(sorted(inMemory.list(path)), sorted(onDisk.list(path)));
+        EXPECT_EQ(inMemory.read(path, 6), onDisk.read(path, 6));
+        EXPECT_EQ(inMemory.status(path).has_value(), onDisk.status(path).has_value());
+    }
+    EXPECT_EQ(onDisk.read("/dev/plain", 6), "two\nli") << "a file is read up to the limit";
+    EXPECT_EQ(inMemory.onDisk("/dev/plain"), "");
 }
 
 TEST_F(DeviceTree, TextFromOutsideIsShownWithItsControlBytesEscaped)

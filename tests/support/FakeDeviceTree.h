@@ -4,13 +4,16 @@
 // between a UART and its driver, by-id links), for SerialPortDiscovery and what builds on it.
 // A new tree is the standard one: an FTDI USB adapter ttyUSB0 with a by-id name, a real UART
 // ttyS0 (type 4) and a legacy slot ttyS1 with an I/O address but no UART (type 0), plus a
-// virtual console.
+// virtual console. Every entry is made twice: on disk below root(), and in memory().
 
+#include "platform/MemoryDeviceTree.h"
 #include "support/TempDir.h"
 
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
+#include <sys/stat.h>
 
 namespace test {
 
@@ -28,6 +31,7 @@ public:
     }
 
     std::string root() const { return dir_.path().string(); }
+    const std::shared_ptr<platform::MemoryDeviceTree>& memory() const { return memory_; }
 
     void usbAdapter(const std::string& name, const std::string& usbPort, const std::string& vid, const std::string& pid,
                     const std::string& maker, const std::string& product, const std::string& driver,
@@ -58,7 +62,7 @@ public:
     {
         for (const std::string& p : {"/sys/class/tty/" + name, "/dev/" + name, byId})
             if (!p.empty())
-                std::filesystem::remove(path(p));
+                std::filesystem::remove(path(p)), memory_->remove(p);
     }
 
     void uart(const std::string& name, const std::string& pnp, const std::string& type, const std::string& ioPort)
@@ -84,20 +88,30 @@ public:
     }
 
     std::filesystem::path path(const std::string& p) const { return root() + p; }
-    void dir(const std::string& p) { std::filesystem::create_directories(path(p)); }
+    void dir(const std::string& p) { std::filesystem::create_directories(path(p)), memory_->addFolder(p); }
     void file(const std::string& p, const std::string& text)
     {
         std::filesystem::create_directories(path(p).parent_path());
         std::ofstream(path(p)) << text << (text.empty() ? "" : "\n");
+        memory_->addFile(p, text + (text.empty() ? "" : "\n"));
     }
     void link(const std::string& p, const std::string& target)
     {
         std::filesystem::create_directories(path(p).parent_path());
         std::filesystem::create_symlink(target, path(p));
+        memory_->addLink(p, target);
+    }
+    // A FIFO without a writer, ever.
+    void fifo(const std::string& p)
+    {
+        std::filesystem::create_directories(path(p).parent_path());
+        ::mkfifo(path(p).c_str(), 0600);
+        memory_->addOther(p);
     }
 
 private:
     TempDir dir_{"devtree"};
+    std::shared_ptr<platform::MemoryDeviceTree> memory_ = std::make_shared<platform::MemoryDeviceTree>();
 };
 
 }  // namespace test
