@@ -1,5 +1,7 @@
 #include "platform/MemoryDeviceTree.h"
 
+#include "platform/PathComponents.h"
+
 #include <algorithm>
 #include <string_view>
 
@@ -10,13 +12,8 @@ namespace {
 std::vector<std::string> components(const std::string& path)
 {
     std::vector<std::string> parts;
-    std::size_t start = 0;
-    while (start <= path.size()) {
-        const std::size_t end = std::min(path.find('/', start), path.size());
-        if (end > start)
-            parts.push_back(path.substr(start, end - start));
-        start = end + 1;
-    }
+    pushComponentsReversed(path, parts);
+    std::reverse(parts.begin(), parts.end());
     return parts;
 }
 
@@ -32,25 +29,16 @@ MemoryDeviceTree::Node* MemoryDeviceTree::find(const std::string& path, bool fol
     // which stay put while nothing is added); the folders walked so far, for "..".
     std::vector<std::string_view>& todo = todo_;
     todo.clear();
-    auto push = [&todo](std::string_view p) {
-        for (std::size_t end = p.size(); end > 0;) {
-            const std::size_t slash = p.rfind('/', end - 1);
-            const std::size_t start = slash == std::string_view::npos ? 0 : slash + 1;
-            if (end > start)
-                todo.push_back(p.substr(start, end - start));
-            end = slash == std::string_view::npos ? 0 : slash;
-        }
-    };
     // Discovery walks a path a component at a time, asking about each prefix: a walk that
     // carries on from the last one spares walking the prefix again.
     std::vector<Node*>& at = at_;
     if (!lastPath_.empty() && path.compare(0, lastPath_.size(), lastPath_) == 0 &&
         (path.size() == lastPath_.size() || path[lastPath_.size()] == '/')) {
         at.assign(lastAt_.begin(), lastAt_.end());
-        push(std::string_view(path).substr(lastPath_.size()));
+        pushComponentsReversed(std::string_view(path).substr(lastPath_.size()), todo);
     } else {
         at.assign(1, root_.get());
-        push(path);
+        pushComponentsReversed(path, todo);
     }
     int hops = 0;
     while (!todo.empty()) {
@@ -75,7 +63,7 @@ MemoryDeviceTree::Node* MemoryDeviceTree::find(const std::string& path, bool fol
                 return nullptr;
             if (next->text.front() == '/')
                 at.resize(1);
-            push(next->text);
+            pushComponentsReversed(next->text, todo);
             continue;
         }
         at.push_back(next);

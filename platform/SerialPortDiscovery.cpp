@@ -1,6 +1,7 @@
 #include "platform/SerialPortDiscovery.h"
 
 #include "platform/DiskDeviceTree.h"
+#include "platform/PathComponents.h"
 #include "platform/PrintableText.h"
 
 #include <algorithm>
@@ -89,16 +90,7 @@ std::string SerialPortDiscovery::resolve(const std::string& path) const
     // of them) changes what ".." means after it. Done by hand so that absolute targets stay
     // inside the root. The components still to walk are kept next-one-last.
     std::vector<std::string> todo;
-    auto push = [&todo](const std::string& p) {
-        for (std::size_t end = p.size(); end > 0;) {
-            const std::size_t slash = p.rfind('/', end - 1);
-            const std::size_t start = slash == std::string::npos ? 0 : slash + 1;
-            if (end > start)
-                todo.push_back(p.substr(start, end - start));
-            end = slash == std::string::npos ? 0 : slash;
-        }
-    };
-    push(path);
+    pushComponentsReversed(path, todo);
     std::string done;  // "" stands for "/"
     int hops = 0;
     while (!todo.empty()) {
@@ -122,7 +114,7 @@ std::string SerialPortDiscovery::resolve(const std::string& path) const
         if (target.empty() || ++hops > 40)
             return {};
         done.resize(target.front() == '/' ? 0 : before);
-        push(target);
+        pushComponentsReversed(target, todo);
     }
     const std::string found = done.empty() ? std::string("/") : done;
     return tree_->exists(found) ? found : std::string();
