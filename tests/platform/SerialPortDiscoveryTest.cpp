@@ -147,6 +147,15 @@ TEST_F(DeviceTree, TheTreeInMemoryReadsAsTheTreeOnDisk)
     tree.fifo("/sys/class/tty/ttyS0/fifo");
     tree.file("/dev/plain", "two\nlines");
     tree.link("/dev/folder", "serial/by-id");
+    // The kernel follows 40 links on the way to an entry, not 41.
+    for (int i = 0; i <= 40; ++i)
+        tree.link("/dev/chain" + std::to_string(i), i == 40 ? "ttyS0" : "chain" + std::to_string(i + 1));
+    // UARTs in the order of their names' text, then number; the walk up stops below /sys/devices.
+    tree.uart("ttyS10", "00:03", "4", "0x3E8");
+    tree.uart("ttyS2", "00:04", "4", "0x2E8");
+    tree.uart("hvc0", "00:05", "1", "0");
+    tree.uart("7", "00:06", "1", "0");
+    tree.file("/sys/devices/idVendor", "dead");
     const platform::SerialPortDiscovery disk(tree.root()), memory(tree.memory());
     auto describe = [](const platform::SerialPortDiscovery& d) {
         std::string text;
@@ -158,7 +167,8 @@ TEST_F(DeviceTree, TheTreeInMemoryReadsAsTheTreeOnDisk)
             text += "empty " + e + "\n";
         for (const std::string path : {"/dev/serial/by-id/usb-gone", "/dev/serial/by-id/usb-loop",
                                        "/dev/serial/by-id/usb-up", "/dev/folder/usb-up", FakeDeviceTree::kById,
-                                       "/sys/class/tty/ttyS0/device", "/sys/class/tty/tty0/device/..", "/dev/nothing"}) {
+                                       "/sys/class/tty/ttyS0/device", "/sys/class/tty/tty0/device/..", "/dev/nothing",
+                                       "/dev/chain0", "/dev/chain1", "//dev//serial/by-id//usb-up/"}) {
             text += path + " -> " + d.resolve(path) + "\n";
             for (const auto& h : d.holders(path))
                 text += "  held by " + std::to_string(h.pid) + " " + h.command + "\n";
@@ -167,7 +177,15 @@ TEST_F(DeviceTree, TheTreeInMemoryReadsAsTheTreeOnDisk)
         return text;
     };
     EXPECT_EQ(describe(memory), describe(disk));
-    EXPECT_EQ(describe(disk).substr(0, 11), "ttyUSB0|/de") << "the tree was found at all";
+    std::vector<std::string> names;
+    for (const auto& p : disk.ports())
+        names.push_back(p.name + (p.usb ? " usb" : ""));
+    EXPECT_EQ(names, (std::vector<std::string>{"ttyUSB0 usb", "ttyACM0 usb", "7", "hvc0", "ttyS0", "ttyS2", "ttyS10"}));
+    for (const auto* d : {&disk, &memory}) {
+        EXPECT_EQ(d->resolve("/dev/chain1"), "/dev/ttyS0") << "40 links";
+        EXPECT_EQ(d->resolve("/dev/chain0"), "") << "41 links";
+        EXPECT_EQ(d->resolve("//dev//serial/by-id//usb-up/"), "/dev/ttyS0");
+    }
 
     // The reads themselves, where no link leads out of the tree.
     const platform::DeviceTree& onDisk = disk.tree();
@@ -175,7 +193,7 @@ TEST_F(DeviceTree, TheTreeInMemoryReadsAsTheTreeOnDisk)
     for (const std::string path : {"/dev", "/dev/plain", "/dev/folder", "/dev/folder/usb-gone", "/dev/folder/usb-up",
                                    "/dev/serial/by-id/usb-loop", "/sys/class/tty/ttyS0", "/sys/class/tty/ttyS0/type",
                                    "/sys/class/tty/ttyS0/fifo", "/sys/class/tty/ttyS0/device/../..", "/proc/4020/fd",
-                                   "/missing", "/dev/plain/below"}) {
+                                   "/missing", "/dev/plain/below", "/dev/chain0", "/dev/chain1"}) {
         SCOPED_TRACE(path);
         EXPECT_EQ(inMemory.kind(path), onDisk.kind(path));
         EXPECT_EQ(inMemory.exists(path), onDisk.exists(path));
