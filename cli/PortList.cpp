@@ -44,7 +44,9 @@ std::string accessText(const platform::SerialPortDiscovery& discovery, const std
 std::string portListText(const platform::SerialDeviceFactory& devices)
 {
     const platform::SerialPortDiscovery& discovery = devices.discovery();
-    const std::string com[2] = {devices.devicePath("COM1"), devices.devicePath("COM2")};
+    const auto found = discovery.scan();
+    const auto& ports = found.usable;
+    const std::string com[2] = {devices.devicePath("COM1", &ports), devices.devicePath("COM2", &ports)};
     auto comNames = [&](const std::string& device) {
         std::string names;
         for (int i = 0; i < 2; ++i)
@@ -55,7 +57,6 @@ std::string portListText(const platform::SerialDeviceFactory& devices)
 
     std::string text;
     bool comShown[2] = {false, false};
-    const auto ports = discovery.ports();
     for (const SerialPortInfo& p : ports) {
         const std::string names = comNames(p.device);
         for (int i = 0; i < 2; ++i)
@@ -85,7 +86,7 @@ std::string portListText(const platform::SerialDeviceFactory& devices)
     }
     if (ports.empty())
         text += "No serial port found.\n";
-    const auto empty = discovery.emptySlots();
+    const auto& empty = found.empty;
     if (!empty.empty()) {
         text += "Built-in port names without a UART behind them (not used):";
         for (const auto& name : empty)

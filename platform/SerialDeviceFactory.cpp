@@ -28,7 +28,7 @@ std::string SerialDeviceFactory::defaultRoot()
     return v && *v ? v : "/";
 }
 
-std::string SerialDeviceFactory::devicePath(const std::string& portName) const
+std::string SerialDeviceFactory::devicePath(const std::string& portName, const std::vector<SerialPortInfo>* found) const
 {
     if (!portName.empty() && portName.front() == '/')
         return portName;
@@ -39,7 +39,9 @@ std::string SerialDeviceFactory::devicePath(const std::string& portName) const
         const char* v = std::getenv(i == 0 ? "UPGRADE_COM1" : "UPGRADE_COM2");
         if (v && *v)
             return v;
-        return discovery_.comPortPath(i);
+        if (!found)
+            return discovery_.comPortPath(i);
+        return static_cast<std::size_t>(i) < found->size() ? (*found)[static_cast<std::size_t>(i)].openPath() : std::string();
     }
     return portName.empty() ? std::string() : "/dev/" + portName;
 }

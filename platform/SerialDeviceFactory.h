@@ -29,8 +29,9 @@ public:
     ResolvedPort resolve(const std::string& portName) override;
     std::string openFailure(const std::string& portName) override;
 
-    // The device path that a port name stands for now (see above); empty when none.
-    std::string devicePath(const std::string& portName) const;
+    // The device path that a port name stands for now (see above); empty when none. With the
+    // ports just found, COM1 and COM2 are looked up among them instead of afresh.
+    std::string devicePath(const std::string& portName, const std::vector<SerialPortInfo>* found = nullptr) const;
     const SerialPortDiscovery& discovery() const { return discovery_; }
     // The root below which devices are looked for: UPGRADE_DEVICE_ROOT when set (a fabricated
     // /sys and /dev for trying things out), else "/".

@@ -120,7 +120,7 @@ std::string SerialPortDiscovery::resolve(const std::string& path) const
     return tree_->exists(found) ? found : std::string();
 }
 
-SerialPortDiscovery::Scan SerialPortDiscovery::scan() const
+SerialPortDiscovery::Found SerialPortDiscovery::scan() const
 {
     // Device node -> its stable name.
     std::map<std::string, std::string> byId;
@@ -185,7 +185,7 @@ SerialPortDiscovery::Scan SerialPortDiscovery::scan() const
             return !a.byId.empty();
         return !a.byId.empty() && a.byId < b.byId;
     });
-    Scan s;
+    Found s;
     s.usable = std::move(usb);
     s.usable.insert(s.usable.end(), uarts.begin(), uarts.end());
     s.usable.insert(s.usable.end(), others.begin(), others.end());

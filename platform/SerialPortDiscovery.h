@@ -66,6 +66,12 @@ public:
 
     std::vector<SerialPortInfo> ports() const;
     std::vector<std::string> emptySlots() const;
+    // Both from one reading of the tree.
+    struct Found {
+        std::vector<SerialPortInfo> usable;  // ports()
+        std::vector<std::string> empty;      // emptySlots()
+    };
+    Found scan() const;
     std::string comPortPath(int index) const;
 
     // The usable port whose device node or by-id name is path (links are followed).
@@ -82,12 +88,6 @@ public:
     std::string resolve(const std::string& path) const;
 
 private:
-    struct Scan {
-        std::vector<SerialPortInfo> usable;
-        std::vector<std::string> empty;
-    };
-    Scan scan() const;
-
     std::string root_;
     std::shared_ptr<const DeviceTree> tree_;
 };

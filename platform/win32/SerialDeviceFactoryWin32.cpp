@@ -29,7 +29,8 @@ std::string SerialDeviceFactory::defaultRoot()
     return {};
 }
 
-std::string SerialDeviceFactory::devicePath(const std::string& portName) const
+// The ports found do not matter: a name stands for itself.
+std::string SerialDeviceFactory::devicePath(const std::string& portName, const std::vector<SerialPortInfo>*) const
 {
     static const std::string kDevicePrefix = "\\\\.\\";
     if (portName.empty() || portName.compare(0, kDevicePrefix.size(), kDevicePrefix) == 0)

@@ -70,7 +70,7 @@ std::string SerialPortDiscovery::resolve(const std::string& path) const
     return find(path, info) ? info.device : std::string();
 }
 
-SerialPortDiscovery::Scan SerialPortDiscovery::scan() const
+SerialPortDiscovery::Found SerialPortDiscovery::scan() const
 {
     // The whole device map: a list of zero-terminated names, ended by an empty one. It grows
     // with the devices present, so the buffer grows until it fits.
@@ -79,7 +79,7 @@ SerialPortDiscovery::Scan SerialPortDiscovery::scan() const
     while ((n = QueryDosDeviceA(nullptr, names.data(), static_cast<DWORD>(names.size()))) == 0 &&
            GetLastError() == ERROR_INSUFFICIENT_BUFFER && names.size() < 16 * 1024 * 1024)
         names.resize(names.size() * 2);
-    Scan s;
+    Found s;
     for (std::size_t i = 0; i < n && names[i] != '\0';) {
         const std::string name(&names[i]);
         i += name.size() + 1;
