@@ -2,9 +2,14 @@
 // receiver that answers with the fuzz input (ChunkedPeer: a chunk after each thing the sender
 // writes), on virtual time. The first input byte picks the file's size (0, 1, 1023, 1024, 1025,
 // 3000 bytes), the speed and a receiver that also holds CTS off now and then.
+// A chunk whose delay byte has its top bit set holds header recipes instead of bytes: six bytes
+// each (form, type, four header bytes), framed here as a hex, CRC-16 or CRC-32 binary header with
+// a good check. A fuzzer seldom guesses a CRC; without them it would hardly get past the ZRINIT.
 // Nothing may crash or hang; sendFile returns 0 or -1, closes its file, and reports a failure
-// with exactly the texts the transfer has for it (none on success).
+// with exactly the texts the transfer has for it (none on success, which needs a ZEOF sent at the
+// file's length).
 #include "FuzzBench.h"
+#include "tests/zmodem/support/ZModemFrames.h"
 #include "serial/CSerialPort.h"
 #include "upgrade/RecordingProgress.h"
 #include "zmodem/CZModemSender.h"
@@ -15,12 +20,46 @@
 
 using fuzz::require;
 
+namespace {
+
+// The input with its recipe chunks framed (see above), as ChunkedPeer reads it.
+std::string framed(const std::uint8_t* data, std::size_t size)
+{
+    std::string out;
+    while (size >= 2) {
+        const std::size_t n = std::min<std::size_t>(data[0], size - 2);
+        const std::uint8_t delay = data[1];
+        std::string bytes(reinterpret_cast<const char*>(data + 2), n);
+        if (delay & 0x80) {
+            std::string headers;
+            for (std::size_t i = 0; i + 6 <= bytes.size(); i += 6) {
+                const auto* r = reinterpret_cast<const std::uint8_t*>(bytes.data() + i);
+                const std::uint32_t v = r[2] | r[3] << 8 | r[4] << 16 | static_cast<std::uint32_t>(r[5]) << 24;
+                const std::string h = r[0] % 3 == 0 ? zmtest::hexHeader(r[1], v) : zmtest::binHeader(r[1], v, r[0] % 3 == 2);
+                if (headers.size() + h.size() > 255)
+                    break;
+                headers += h;
+            }
+            bytes = headers;
+        }
+        out += static_cast<char>(bytes.size());
+        out += static_cast<char>(delay & 0x7F);
+        out += bytes;
+        data += 2 + n;
+        size -= 2 + n;
+    }
+    return out;
+}
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     if (size < 1)
         return 0;
     const std::uint8_t mode = data[0];
-    fuzz::ChunkedPeer peer(data + 1, size - 1);
+    const std::string chunks = framed(data + 1, size - 1);
+    fuzz::ChunkedPeer peer(reinterpret_cast<const std::uint8_t*>(chunks.data()), chunks.size());
     fuzz::Bench bench(peer);
     sim::LineFaults faults;
     if (mode & 0x80)
@@ -44,6 +83,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto texts = bench.notifier.texts();
     if (r == 0) {
         require(texts.empty());
+        // Success only after the ZEOF at the file's length.
+        const auto size = static_cast<std::uint32_t>(content.size());
+        require(peer.host.find(zmtest::binHeader(zmodem::ZEOF, size, false)) != std::string::npos ||
+                peer.host.find(zmtest::binHeader(zmodem::ZEOF, size, true)) != std::string::npos);
     } else {
         require(r == -1 && texts.size() == 1);
         require(texts[0] == "Error:Unable to initialize ZModem transfer." || texts[0] == "Error:ZModem transfer failed.");
