@@ -645,6 +645,7 @@ int CZModemSender::streamFileData()
 {
     int junk = 0;
     int eofRepeats = 0;
+    bool eofSent = false;
     // Resends asked for at one position without any progress past it: a line that spoils every
     // frame the same way would otherwise be resent to for ever.
     std::int32_t resyncAt = -1;
@@ -776,10 +777,19 @@ int CZModemSender::streamFileData()
                 return -1;
             }
             storePosition(txPosition);
-            sendBinaryHeader(kHeaderLength, ZEOF, txHeader);
+            {
+                // A ZEOF that did not wholly leave (CTS held off past the bytes' write time-out)
+                // was not seen, so a ZRINIT cannot be its answer: the receiver restarted, or the
+                // header is stale. Only a ZEOF that went out can be confirmed.
+                const std::int32_t failedWrites = port->writeErrorCount;
+                sendBinaryHeader(kHeaderLength, ZEOF, txHeader);
+                eofSent = eofSent || port->writeErrorCount == failedWrites;
+            }
             r = waitSync(false);
             switch (r) {
             case ZRINIT:
+                if (!eofSent)
+                    return -1;
                 return 0;
             case ZACK:
                 break;  // ZEOF again
