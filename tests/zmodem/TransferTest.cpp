@@ -259,6 +259,43 @@ TEST_F(TransferTest, FailuresAreReportedInOrderAndNothingFollows)
          [&](std::int64_t) { EXPECT_TRUE(onlyFile().skipped); EXPECT_EQ(count("<ZEOF 20000") + count("<ZFIN 0"), 0); }},
         {"ZFERR", receiver([](auto& o) { o.strayAt = 974, o.strayType = ZFERR, o.strayPosition = 1; }, 2000), {kFailed},
          [&](std::int64_t) { EXPECT_EQ(count("<ZNAK 0"), 0); }},
+        // Found by fuzz_sender: CTS held off past the write time-out of every byte of the ZEOF,
+        // so none left, and a ZRINIT came all the same (stale, or from a receiver that started
+        // afresh). It answers nothing the sender sent. A clean run first tells when the ZEOF
+        // goes out; the second holds CTS off from just before it.
+        {"ZEOF lost to CTS, then a ZRINIT",
+         [&] {
+             const std::string p = write("e.bin", {});
+             const auto offer = [&] {
+                 scripted();
+                 script.step(kInfoEnd, hexHeader(ZRPOS, 0));
+                 return clock.nowUs();
+             };
+             const auto t0 = offer();
+             script.step(binHeader(ZEOF, 0, true), zmtest::zrinit());
+             script.step(kZfinSeen, hexHeader(ZFIN, 0));
+             EXPECT_EQ(sender->sendFile(p), 0);
+             const auto writes = line.hostWrites();
+             const std::size_t eof = host().find(binHeader(ZEOF, 0, true));
+             EXPECT_TRUE(eof != Bytes::npos && eof > 0);
+             const std::int64_t before = (eof != Bytes::npos && eof > 0 ? writes[eof - 1].atUs : 0) - t0;
+             const auto t1 = offer();
+             sim::LineFaults f;
+             f.ctsOffFromUs = t1 + before + 1, f.ctsOffUntilUs = t1 + before + 3'000'000;
+             line.setFaults(f);
+             // The ZRINIT comes once the sender has moved on to its ZEOF, and the ZFIN is answered
+             // too: nothing but the ZEOF's loss stands between this and a success.
+             script.step(subpacket("", ZCRCE, true), "", [&] {
+                 script.sayAt(zmtest::zrinit() + hexHeader(ZFIN, 0), clock.nowUs() + 100'000);
+             });
+             return p;
+         },
+         {kFailed},
+         [&](std::int64_t) {
+             line.setFaults({});
+             EXPECT_EQ(host().find(binHeader(ZEOF, 0, true)), Bytes::npos);  // it never left
+             EXPECT_EQ(host().find(hexHeader(ZFIN, 0)), Bytes::npos);
+         }},
         {"every frame spoilt", receiver([](auto& o) { o.corruptEvery = 300, o.bufferLength = 1; }, 2383), {kFailed},
          [&](std::int64_t) { EXPECT_EQ(onlyFile().resyncs, 13); }},
         outside(0xFFFFFFF0u, false), outside(0x80000000u, false), outside(101u, false), outside(999999u, true),
