@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace fuzz {
@@ -32,11 +33,19 @@ inline void require(bool condition)
 
 class ChunkedPeer final : public sim::ILinePeer {
 public:
-    ChunkedPeer(const std::uint8_t* data, std::size_t size)
+    // A target may reshape each chunk before it plays: given its delay byte and its bytes, the
+    // shape may change both (fuzz_sender turns recipes into framed headers this way).
+    using Shape = void (*)(std::uint8_t& delay, std::string& bytes);
+
+    ChunkedPeer(const std::uint8_t* data, std::size_t size, Shape shape = nullptr)
     {
         while (size >= 2) {
             const std::size_t n = std::min<std::size_t>(data[0], size - 2);
-            chunks_.push_back({data[1] * 10'000LL, std::string(reinterpret_cast<const char*>(data + 2), n)});
+            std::uint8_t delay = data[1];
+            std::string bytes(reinterpret_cast<const char*>(data + 2), n);
+            if (shape)
+                shape(delay, bytes);
+            chunks_.push_back({delay * 10'000LL, std::move(bytes)});
             data += 2 + n;
             size -= 2 + n;
         }

@@ -16,39 +16,31 @@
 
 #include <cstdio>
 #include <fstream>
+#include <utility>
 #include <unistd.h>
 
 using fuzz::require;
 
 namespace {
 
-// The input with its recipe chunks framed (see above), as ChunkedPeer reads it.
-std::string framed(const std::uint8_t* data, std::size_t size)
+// Frames a chunk's header recipes (delay byte with its top bit set, see above): as many headers
+// as fit in 255 bytes, a chunk's most. The top bit never counts towards the delay.
+void frameRecipes(std::uint8_t& delay, std::string& bytes)
 {
-    std::string out;
-    while (size >= 2) {
-        const std::size_t n = std::min<std::size_t>(data[0], size - 2);
-        const std::uint8_t delay = data[1];
-        std::string bytes(reinterpret_cast<const char*>(data + 2), n);
-        if (delay & 0x80) {
-            std::string headers;
-            for (std::size_t i = 0; i + 6 <= bytes.size(); i += 6) {
-                const auto* r = reinterpret_cast<const std::uint8_t*>(bytes.data() + i);
-                const std::uint32_t v = r[2] | r[3] << 8 | r[4] << 16 | static_cast<std::uint32_t>(r[5]) << 24;
-                const std::string h = r[0] % 3 == 0 ? zmtest::hexHeader(r[1], v) : zmtest::binHeader(r[1], v, r[0] % 3 == 2);
-                if (headers.size() + h.size() > 255)
-                    break;
-                headers += h;
-            }
-            bytes = headers;
-        }
-        out += static_cast<char>(bytes.size());
-        out += static_cast<char>(delay & 0x7F);
-        out += bytes;
-        data += 2 + n;
-        size -= 2 + n;
+    const bool recipes = delay & 0x80;
+    delay &= 0x7F;
+    if (!recipes)
+        return;
+    std::string headers;
+    for (std::size_t i = 0; i + 6 <= bytes.size(); i += 6) {
+        const auto* r = reinterpret_cast<const std::uint8_t*>(bytes.data() + i);
+        const std::uint32_t v = r[2] | r[3] << 8 | r[4] << 16 | static_cast<std::uint32_t>(r[5]) << 24;
+        const std::string h = r[0] % 3 == 0 ? zmtest::hexHeader(r[1], v) : zmtest::binHeader(r[1], v, r[0] % 3 == 2);
+        if (headers.size() + h.size() > 255)
+            break;
+        headers += h;
     }
-    return out;
+    bytes = std::move(headers);
 }
 
 }  // namespace
@@ -58,8 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < 1)
         return 0;
     const std::uint8_t mode = data[0];
-    const std::string chunks = framed(data + 1, size - 1);
-    fuzz::ChunkedPeer peer(reinterpret_cast<const std::uint8_t*>(chunks.data()), chunks.size());
+    fuzz::ChunkedPeer peer(data + 1, size - 1, frameRecipes);
     fuzz::Bench bench(peer);
     sim::LineFaults faults;
     if (mode & 0x80)
@@ -84,9 +75,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (r == 0) {
         require(texts.empty());
         // Success only after the ZEOF at the file's length.
-        const auto size = static_cast<std::uint32_t>(content.size());
-        require(peer.host.find(zmtest::binHeader(zmodem::ZEOF, size, false)) != std::string::npos ||
-                peer.host.find(zmtest::binHeader(zmodem::ZEOF, size, true)) != std::string::npos);
+        const auto length = static_cast<std::uint32_t>(content.size());
+        require(peer.host.find(zmtest::binHeader(zmodem::ZEOF, length, false)) != std::string::npos ||
+                peer.host.find(zmtest::binHeader(zmodem::ZEOF, length, true)) != std::string::npos);
     } else {
         require(r == -1 && texts.size() == 1);
         require(texts[0] == "Error:Unable to initialize ZModem transfer." || texts[0] == "Error:ZModem transfer failed.");
