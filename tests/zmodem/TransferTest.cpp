@@ -329,22 +329,4 @@ TEST_F(TransferTest, FailuresAreReportedInOrderAndNothingFollows)
     EXPECT_EQ(onlyFile().info.size(), 1023u);
 }
 
-// Whole kilobytes of 1,024 bytes, rounded down, on the bar of the phase under way: sizes where
-// dividing by any other number shows.
-TEST(ReportProgress, ShowsWholeKilobytesOfThePhaseUnderWay)
-{
-    struct Sender final : CFileTransfer {
-        Sender(ProgressState* p, std::int32_t size) : CFileTransfer(nullptr, p) { fileSize = size; }
-        int sendFile(const std::string&) override { return -1; }
-    };
-    for (const auto& [size, sent, text] : {std::tuple{4096, 4096, "4K of 4K"}, {69'632, 69'631, "67K of 68K"}}) {
-        RecordingProgress progress;
-        progress.bootPhase = false;
-        Sender(&progress, size).reportProgress(sent);
-        ASSERT_EQ(progress.snapshots().size(), 1u);
-        EXPECT_EQ(progress.snapshots()[0].codeProgressText, text);
-        EXPECT_EQ(progress.snapshots()[0].bootProgressText, "");
-    }
-}
-
 }  // namespace
