@@ -189,55 +189,46 @@ TEST(WaitForCommandMode, EachConsoleStateIsReadAndOnlyTheRestartIsAnswered)
 
 // --- command-mode commands ---------------------------------------------------------------------
 
-TEST(ConsoleCommands, PrepareFlashWaitsForCommandModeBeforeAndAfterThenFastDownloadWaitsThreeSeconds)
+TEST(ConsoleCommands, EachCommandIsSentInCommandModeOnlyAndWaitsAsItMust)
 {
-    test::ModuleHarness h(config(ConsoleStart::AtPrompt));
-    CUpgradeConsole console;
-    ASSERT_EQ(console.enterCommandMode("COM1", "admin", "tarvel"), 0);
-    h.line.clearRecords();
-    EXPECT_TRUE(console.prepareFlash());
-    EXPECT_TRUE(console.startFastDownload());
-    // The command, its 10 s, then the reads that see command mode after it and before AT{.}.
-    EXPECT_EQ(h.timeOf("AT{.}\r") - h.timeOf("AT{P}\r"), 6 * kByteUs + 10'000'000 + 1'208'060);
-    EXPECT_EQ(h.hostText(), "AT{P}\rAT{.}\r");
-    EXPECT_EQ(h.nowUs() - h.timeOf("AT{.}\r"), 3'000'000 + 5 * kByteUs);
-    EXPECT_EQ(h.module.baudRate(), 115200u);
-    EXPECT_EQ(std::pair(h.line.inQueue, h.line.outQueue), std::pair(4096u, 4096u));
-}
-
-// The run goes on at once after the escapes: the module is still starting.
-TEST(ConsoleCommands, EraseReturnsRightAfterTheEscapesOfTheRestart)
-{
-    test::ModuleHarness h(config(ConsoleStart::AtPrompt));
-    CUpgradeConsole console;
-    ASSERT_EQ(console.enterCommandMode("COM1", "admin", "tarvel"), 0);
-    h.line.clearRecords();
-    EXPECT_TRUE(console.eraseConfiguration());
-    EXPECT_EQ(h.hostText(), "AT{E}\r" + kEsc3);
-    EXPECT_EQ(h.nowUs(), h.timeOf("\x1b", 2));
-}
-
-TEST(ConsoleCommands, NothingIsSentWhenCommandModeNeverComes)
-{
-    test::ModuleHarness h(config(ConsoleStart::AtPrompt));
-    CUpgradeConsole console;
-    ASSERT_EQ(console.reopen("COM1", 38400), 0);
-    EXPECT_EQ(std::pair(h.line.inQueue, h.line.outQueue), std::pair(4096u, 4096u));
-    EXPECT_FALSE(console.prepareFlash());
-    EXPECT_FALSE(console.eraseConfiguration());
-    EXPECT_FALSE(console.startDownload());
-    EXPECT_FALSE(console.startFastDownload());
-    EXPECT_EQ(h.hostText(), "");
-}
-
-TEST(ConsoleCommands, PrepareFlashFailsWhenCommandModeDoesNotReturn)
-{
-    // The module never comes back from its flash preparation (it outlasts the scan).
-    test::ModuleHarness h(config(ConsoleStart::Restarting, [](ModuleConfig& c) { c.prepareFlashUs = 1'000'000'000; }));
-    CUpgradeConsole console;
-    ASSERT_EQ(console.reopen("COM1", 38400), 0);
-    EXPECT_FALSE(console.prepareFlash());
-    EXPECT_EQ(h.hostText(), kEsc3 + "AT{P}\r");
+    using Run = std::function<bool(CUpgradeConsole&)>;
+    // The case, the module, whether the console logs in first (or only opens the port), the
+    // commands, their result, what is sent after the login, and a further check.
+    struct Case { const char* name; ModuleConfig config; bool login; Run run; bool result; std::string sent; Check check; };
+    const Case cases[] = {
+        {"flash preparation, then the fast download", config(ConsoleStart::AtPrompt), true,
+         [](CUpgradeConsole& c) { return c.prepareFlash() && c.startFastDownload(); }, true, "AT{P}\rAT{.}\r",
+         [](test::ModuleHarness& h) {
+             // The command, its 10 s, then the reads that see command mode after it and before AT{.}.
+             EXPECT_EQ(h.timeOf("AT{.}\r") - h.timeOf("AT{P}\r"), 6 * kByteUs + 10'000'000 + 1'208'060);
+             EXPECT_EQ(h.nowUs() - h.timeOf("AT{.}\r"), 3'000'000 + 5 * kByteUs);
+             EXPECT_EQ(h.module.baudRate(), 115200u);
+         }},
+        // The run goes on at once after the escapes: the module is still starting.
+        {"erase", config(ConsoleStart::AtPrompt), true, [](CUpgradeConsole& c) { return c.eraseConfiguration(); }, true,
+         "AT{E}\r" + kEsc3, [](test::ModuleHarness& h) { EXPECT_EQ(h.nowUs(), h.timeOf("\x1b", 2)); }},
+        {"nothing is sent when command mode never comes", config(ConsoleStart::AtPrompt), false,
+         [](CUpgradeConsole& c) {
+             return c.prepareFlash() || c.eraseConfiguration() || c.startDownload() || c.startFastDownload();
+         },
+         false, "", nullptr},
+        // The module never comes back from its flash preparation (it outlasts the scan).
+        {"flash preparation without command mode after it",
+         config(ConsoleStart::Restarting, [](ModuleConfig& c) { c.prepareFlashUs = 1'000'000'000; }), false,
+         [](CUpgradeConsole& c) { return c.prepareFlash(); }, false, kEsc3 + "AT{P}\r", nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::ModuleHarness h(c.config);
+        CUpgradeConsole console;
+        ASSERT_EQ(c.login ? console.enterCommandMode("COM1", "admin", "tarvel") : console.reopen("COM1", 38400), 0);
+        h.line.clearRecords();
+        EXPECT_EQ(c.run(console), c.result);
+        EXPECT_EQ(h.hostText(), c.sent);
+        EXPECT_EQ(std::pair(h.line.inQueue, h.line.outQueue), std::pair(4096u, 4096u));
+        if (c.check)
+            c.check(h);
+    }
 }
 
 }  // namespace
