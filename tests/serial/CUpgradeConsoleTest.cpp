@@ -158,8 +158,6 @@ TEST(WaitForCommandMode, EachConsoleStateIsReadAndOnlyTheRestartIsAnswered)
              EXPECT_GE(h.nowUs() - h.timeOf("\x1b", 2), 500'000);  // past the 500 ms pass wait
              EXPECT_EQ(h.module.state(), sim::VirtualModule::State::CommandMode);
          }},
-        {"return at initializing: right after the escapes", config(ConsoleStart::Restarting), true, true, kEsc3,
-         [](test::ModuleHarness& h) { EXPECT_EQ(h.nowUs(), h.timeOf("\x1b", 2)); }},
         {"confirmation is answered and ends the wait",
          config(ConsoleStart::Restarting, [](ModuleConfig& c) { c.confirmCommandMode = true; }), false, true,
          kEsc3 + "Yes\r", [](test::ModuleHarness& h) { EXPECT_EQ(h.nowUs(), h.timeOf("Yes\r") + 3 * kByteUs); }},
