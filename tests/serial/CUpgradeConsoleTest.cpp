@@ -141,45 +141,45 @@ TEST(EnterCommandMode, EveryConsoleStateSendsItsDialogueAtTheRightTimes)
 
 TEST(WaitForCommandMode, EachConsoleStateIsReadAndOnlyTheRestartIsAnswered)
 {
-    // The case, the module, whether to return at "Initializing....", whether command mode is
-    // found, what is sent, and a further check.
-    using Case = std::tuple<const char*, ModuleConfig, bool, bool, std::string, Check>;
+    // The wait that goes on past "Initializing...." (the one that returns there is the erase's,
+    // below). The case, the module, whether command mode is found, what is sent, and a further
+    // check.
+    using Case = std::tuple<const char*, ModuleConfig, bool, std::string, Check>;
     const auto outside = [](ConsoleStart s, int quick = 0) {  // no login, no "NO", no wake-up
         return Case{"outside command mode",
-                    config(s, [quick](ModuleConfig& c) { c.quickSetupTimes = quick; }), false, false, "", nullptr};
+                    config(s, [quick](ModuleConfig& c) { c.quickSetupTimes = quick; }), false, "", nullptr};
     };
     const Case cases[] = {
         outside(ConsoleStart::LoggedOut),
         outside(ConsoleStart::PasswordFirst),
         outside(ConsoleStart::AtPrompt, 1),
-        {"initializing is interrupted, the scan goes on to the help line", config(ConsoleStart::Restarting), false,
-         true, kEsc3,
+        {"initializing is interrupted, the scan goes on to the help line", config(ConsoleStart::Restarting), true, kEsc3,
          [](test::ModuleHarness& h) {
              EXPECT_GE(h.nowUs() - h.timeOf("\x1b", 2), 500'000);  // past the 500 ms pass wait
              EXPECT_EQ(h.module.state(), sim::VirtualModule::State::CommandMode);
          }},
         {"confirmation is answered and ends the wait",
-         config(ConsoleStart::Restarting, [](ModuleConfig& c) { c.confirmCommandMode = true; }), false, true,
+         config(ConsoleStart::Restarting, [](ModuleConfig& c) { c.confirmCommandMode = true; }), true,
          kEsc3 + "Yes\r", [](test::ModuleHarness& h) { EXPECT_EQ(h.nowUs(), h.timeOf("Yes\r") + 3 * kByteUs); }},
         {"silent line: eight failed reads", config(ConsoleStart::AtPrompt, [](ModuleConfig& c) { c.silent = true; }),
-         false, false, "", [](test::ModuleHarness& h) { EXPECT_EQ(h.nowUs(), 8 * kSilentPassUs); }},
-        {"chatter: 550 passes", config(ConsoleStart::AtPrompt, [](ModuleConfig& c) { c.chatter = true; }), false,
-         false, "", afterChatterPasses},
+         false, "", [](test::ModuleHarness& h) { EXPECT_EQ(h.nowUs(), 8 * kSilentPassUs); }},
+        {"chatter: 550 passes", config(ConsoleStart::AtPrompt, [](ModuleConfig& c) { c.chatter = true; }), false, "",
+         afterChatterPasses},
         // Reads fail while "Initializing...." stays the last line: the escapes go out again each pass.
         {"escapes repeated", config(ConsoleStart::Restarting, [](ModuleConfig& c) {
              c.ignoreEscape = true, c.escapeWindowUs = 60'000'000;
-         }), false, false, std::string(15, '\x1b'), nullptr},
+         }), false, std::string(15, '\x1b'), nullptr},
     };
-    for (const auto& [name, cfg, returnAtInitializing, found, sent, check] : cases) {
+    for (const auto& [name, cfg, found, sent, check] : cases) {
         SCOPED_TRACE(name);
         test::ModuleHarness h(cfg);
         CUpgradeConsole console;
         ASSERT_EQ(console.reopen("COM1", 38400), 0);
-        EXPECT_EQ(console.waitForCommandMode(returnAtInitializing), found);
+        EXPECT_EQ(console.waitForCommandMode(false), found);
         EXPECT_EQ(h.hostText(), sent);
         if (check)
             check(h);
-        if (found && !returnAtInitializing) {
+        if (found) {
             EXPECT_TRUE(console.prepareFlash());  // the module takes commands now
         }
     }
