@@ -219,15 +219,8 @@ TEST_F(WorkerRun, RefusedBootFileGivesSevenAndTheReattemptNeedsNoRestart)
     received();
 }
 
-TEST_F(WorkerRun, StartsThroughThePlatformAndIgnoresANullParameter)
+TEST(UpgradeThreadProc, IgnoresANullParameterAndOneWithoutItsSettingsOrProgress)
 {
     UpgradeThreadParams empty;
     EXPECT_EQ(upgradeThreadProc(nullptr) + upgradeThreadProc(&empty), 0u);
-    harness = std::make_unique<test::ModuleHarness>(sim::ModuleConfig{}, &threads);
-    harness->line.setFaults({true});  // the port is held
-    RecordingProgress shown;
-    ASSERT_TRUE(startUpgradeThread(settings, shown));
-    EXPECT_TRUE(upgradeThreadParams().settings == &settings && upgradeThreadParams().dialog == &shown);
-    EXPECT_TRUE(settings.upgradeDone.load());
-    EXPECT_EQ(settings.upgradeResult.load(), 1);
 }
