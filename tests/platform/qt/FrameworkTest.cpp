@@ -21,7 +21,6 @@
 #include <QTextEdit>
 
 #include <filesystem>
-#include <tuple>
 
 namespace {
 
@@ -96,20 +95,24 @@ class HookDialog : public CDialog {
 public:
     explicit HookDialog(int id = res::IDD_DOWNLOAD, CDialog* parent = nullptr) : CDialog(id, parent) {}
     void OnPaint() override { ++paints; }
-    void OnOK() override { if (++oks && allowClose) CDialog::OnOK(); }
     void OnCancel() override { if (++cancels && allowClose) CDialog::OnCancel(); }
     void OnClose() override { if (++closes && allowClose) CDialog::OnClose(); }
+    // Created and shown, its first paints done.
+    HookDialog& show()
+    {
+        EXPECT_TRUE(Create());
+        widgetOf(*this)->show();
+        pumpEvents();
+        return *this;
+    }
     bool allowClose = false;
-    int paints = 0, oks = 0, cancels = 0, closes = 0;
+    int paints = 0, cancels = 0, closes = 0;
 };
 
 TEST_F(Framework, RepaintRunsOnShowAndInvalidateButNotWhenAControlRedraws)
 {
     HookDialog dlg(res::IDD_VERIFY);
-    ASSERT_TRUE(dlg.Create());
-    widgetOf(dlg)->show();
-    pumpEvents();
-    const int shown = dlg.paints;
+    const int shown = dlg.show().paints;
     EXPECT_GE(shown, 1);
     QTest::mouseClick(itemWidget(dlg, 1028), Qt::LeftButton);
     widgetOf(dlg)->repaint();
@@ -124,8 +127,7 @@ TEST_F(Framework, RepaintRunsOnShowAndInvalidateButNotWhenAControlRedraws)
     // A child dialog paints with its parent; the toolkit's own dialogs beside it (a message box
     // is a QDialog too) are never taken for ours, even while they are exposed.
     HookDialog child(res::IDD_VERIFY, &dlg);
-    ASSERT_TRUE(child.Create());
-    widgetOf(child)->show();
+    child.show();
     QMessageBox box(QMessageBox::Warning, "t", "x", QMessageBox::Ok, widgetOf(dlg));
     box.show();
     pumpEvents();
@@ -141,14 +143,14 @@ TEST_F(Framework, RepaintRunsOnShowAndInvalidateButNotWhenAControlRedraws)
     EXPECT_EQ(dlg.paints, visiblePaints);  // a hidden dialog does not paint
 }
 
-TEST_F(Framework, EnterEscapeAndCloseBoxReachTheHooksAndEnterPressesTheFocusedButton)
+// Enter and Escape reaching OnOK and OnCancel (Enter even with OK disabled) is the progress
+// window's test, which refuses both with a beep while its run lasts.
+TEST_F(Framework, TheCloseBoxReachesItsHookAndEnterPressesTheFocusedButton)
 {
     HookDialog dlg;
     later([&] {
-        QTest::keyClick(widgetOf(dlg), Qt::Key_Return);  // OK is disabled: the hook all the same
-        QTest::keyClick(widgetOf(dlg), Qt::Key_Escape);
         widgetOf(dlg)->close();
-        EXPECT_EQ(std::make_tuple(dlg.oks, dlg.cancels, dlg.closes), std::make_tuple(1, 1, 1));
+        EXPECT_EQ(std::make_pair(dlg.cancels, dlg.closes), std::make_pair(0, 1));
         dlg.allowClose = true;
         widgetOf(dlg)->close();  // by default like Cancel
     });
@@ -292,10 +294,7 @@ TEST_F(Framework, BoxesFromAnyThreadAreShownOnTheGuiThreadWithTheirIconAndCaptio
     QtNotifier n;
     n.setScript([](const QtNotifier::Box&) { return platform::IDOK; });
     HookDialog dlg(res::IDD_VERIFY);
-    ASSERT_TRUE(dlg.Create());
-    widgetOf(dlg)->show();
-    pumpEvents();
-    const int paints = dlg.paints;
+    const int paints = dlg.show().paints;
     ui::LocalLoop loop;
     std::thread worker([&] {
         n.beep(platform::MB_ICONASTERISK);
