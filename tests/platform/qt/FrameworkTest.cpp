@@ -21,7 +21,6 @@
 #include <QTextEdit>
 
 #include <filesystem>
-#include <tuple>
 
 namespace {
 
@@ -81,14 +80,11 @@ TEST_F(Framework, ControlsDoWhatTheirKindAndStyleSay)
     verify.CheckDlgButton(1027, BST_CHECKED);
     verify.CheckDlgButton(1027, BST_UNCHECKED);  // the toolkit alone refuses to clear it
     EXPECT_EQ(verify.IsDlgButtonChecked(1027) + verify.IsDlgButtonChecked(1028), BST_UNCHECKED);
-    // Run-time controls: hidden until shown; a marquee bar is the toolkit's busy bar.
+    // Run-time controls: hidden until shown, at their place, one per id. Showing them, and the
+    // marquee bar, are the verification page's busy test.
     ASSERT_TRUE(verify.addControl({900, ui::ControlKind::ProgressBar, {85, 130, 150, 9}, "", ui::kMarquee | ui::kHidden, 0}));
     EXPECT_FALSE(verify.addControl({900, ui::ControlKind::Static, {0, 0, 9, 9}, "twice", ui::kNone, 0}));
     EXPECT_FALSE(verify.isItemVisible(900));
-    verify.showItem(900, true);
-    verify.enableItem(1028, false);
-    EXPECT_TRUE(verify.isItemVisible(900) && !verify.isItemEnabled(1028));
-    EXPECT_EQ(item<QProgressBar>(verify, 900)->maximum(), 0);
     EXPECT_EQ(itemWidget(verify, 900)->geometry(), QRect(149, 228, 263, 16));
 }
 
@@ -96,20 +92,24 @@ class HookDialog : public CDialog {
 public:
     explicit HookDialog(int id = res::IDD_DOWNLOAD, CDialog* parent = nullptr) : CDialog(id, parent) {}
     void OnPaint() override { ++paints; }
-    void OnOK() override { if (++oks && allowClose) CDialog::OnOK(); }
     void OnCancel() override { if (++cancels && allowClose) CDialog::OnCancel(); }
     void OnClose() override { if (++closes && allowClose) CDialog::OnClose(); }
+    // Created and shown, its first paints done.
+    HookDialog& show()
+    {
+        EXPECT_TRUE(Create());
+        widgetOf(*this)->show();
+        pumpEvents();
+        return *this;
+    }
     bool allowClose = false;
-    int paints = 0, oks = 0, cancels = 0, closes = 0;
+    int paints = 0, cancels = 0, closes = 0;
 };
 
 TEST_F(Framework, RepaintRunsOnShowAndInvalidateButNotWhenAControlRedraws)
 {
     HookDialog dlg(res::IDD_VERIFY);
-    ASSERT_TRUE(dlg.Create());
-    widgetOf(dlg)->show();
-    pumpEvents();
-    const int shown = dlg.paints;
+    const int shown = dlg.show().paints;
     EXPECT_GE(shown, 1);
     QTest::mouseClick(itemWidget(dlg, 1028), Qt::LeftButton);
     widgetOf(dlg)->repaint();
@@ -124,8 +124,7 @@ TEST_F(Framework, RepaintRunsOnShowAndInvalidateButNotWhenAControlRedraws)
     // A child dialog paints with its parent; the toolkit's own dialogs beside it (a message box
     // is a QDialog too) are never taken for ours, even while they are exposed.
     HookDialog child(res::IDD_VERIFY, &dlg);
-    ASSERT_TRUE(child.Create());
-    widgetOf(child)->show();
+    child.show();
     QMessageBox box(QMessageBox::Warning, "t", "x", QMessageBox::Ok, widgetOf(dlg));
     box.show();
     pumpEvents();
@@ -141,14 +140,14 @@ TEST_F(Framework, RepaintRunsOnShowAndInvalidateButNotWhenAControlRedraws)
     EXPECT_EQ(dlg.paints, visiblePaints);  // a hidden dialog does not paint
 }
 
-TEST_F(Framework, EnterEscapeAndCloseBoxReachTheHooksAndEnterPressesTheFocusedButton)
+// Enter and Escape reaching OnOK and OnCancel (Enter even with OK disabled) is the progress
+// window's test, which refuses both with a beep while its run lasts.
+TEST_F(Framework, TheCloseBoxReachesItsHookAndEnterPressesTheFocusedButton)
 {
     HookDialog dlg;
     later([&] {
-        QTest::keyClick(widgetOf(dlg), Qt::Key_Return);  // OK is disabled: the hook all the same
-        QTest::keyClick(widgetOf(dlg), Qt::Key_Escape);
         widgetOf(dlg)->close();
-        EXPECT_EQ(std::make_tuple(dlg.oks, dlg.cancels, dlg.closes), std::make_tuple(1, 1, 1));
+        EXPECT_EQ(std::make_pair(dlg.cancels, dlg.closes), std::make_pair(0, 1));
         dlg.allowClose = true;
         widgetOf(dlg)->close();  // by default like Cancel
     });
@@ -292,10 +291,7 @@ TEST_F(Framework, BoxesFromAnyThreadAreShownOnTheGuiThreadWithTheirIconAndCaptio
     QtNotifier n;
     n.setScript([](const QtNotifier::Box&) { return platform::IDOK; });
     HookDialog dlg(res::IDD_VERIFY);
-    ASSERT_TRUE(dlg.Create());
-    widgetOf(dlg)->show();
-    pumpEvents();
-    const int paints = dlg.paints;
+    const int paints = dlg.show().paints;
     ui::LocalLoop loop;
     std::thread worker([&] {
         n.beep(platform::MB_ICONASTERISK);
