@@ -308,10 +308,13 @@ struct Outcome {
     std::vector<std::string> problems;
 };
 
-Outcome runOne(const Plan& p, const std::filesystem::path& dir)
+// Runs in the campaign's own folder (the current one): the files go by their bare names, which
+// the sender announces on the line, so that no process id or temporary folder changes the bytes
+// a seed's faults fall on.
+Outcome runOne(const Plan& p)
 {
     Outcome o;
-    const std::string bootPath = (dir / "tarvelboot.dmf").string(), codePath = (dir / "tarvel.dmf").string();
+    const std::string bootPath = "tarvelboot.dmf", codePath = "tarvel.dmf";
     std::ofstream(bootPath, std::ios::binary | std::ios::trunc) << p.boot;
     std::ofstream(codePath, std::ios::binary | std::ios::trunc) << p.code;
 
@@ -429,6 +432,8 @@ int main(int argc, char** argv)
     }
     const auto dir = std::filesystem::temp_directory_path() / ("fault_campaign." + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
+    const auto startedIn = std::filesystem::current_path();
+    std::filesystem::current_path(dir);
     std::signal(SIGALRM, onAlarm);
 
     std::map<int, long> byCode;
@@ -450,7 +455,7 @@ int main(int argc, char** argv)
             std::printf("\n");
             std::fflush(stdout);
         }
-        const Outcome o = runOne(plan, dir);
+        const Outcome o = runOne(plan);
         ::alarm(0);
         ++byCode[o.code];
         if (o.virtualUs > longestUs)
@@ -473,6 +478,7 @@ int main(int argc, char** argv)
         std::fflush(stdout);
     }
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
+    std::filesystem::current_path(startedIn);
     std::filesystem::remove_all(dir);
 
     std::printf("fault campaign: %ld runs from seed %llu; failed runs %ld, false successes %ld, hangs %ld\n", runs,
